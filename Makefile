@@ -1,0 +1,61 @@
+# Lanterna: `make run` shows the sample pictures, `make test` runs every test.
+# Both install what is missing first (as root; otherwise they say what to run).
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+PREFIX     ?= /usr/local
+DESTDIR    ?=
+JOBS       ?= $(shell nproc)
+CMAKE_GEN   = -G Ninja
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build run test test-asan test-tsan fuzz bench install clean
+
+all: build
+
+deps:
+	@sh scripts/deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@sh scripts/run-samples.sh $(BUILD)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
+	$(MAKE) --no-print-directory test-asan
+	$(MAKE) --no-print-directory test-tsan
+
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DLANTERNA_SANITIZE=address,undefined
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) --timeout 600
+
+# The threaded parts (tasks, timer, stream, cycling) under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DLANTERNA_SANITIZE=thread
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target tsan_tests
+	ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) --timeout 600 -L tsan
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DLANTERNA_FUZZ=ON -DLANTERNA_TESTS=OFF -DLANTERNA_WERROR=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+
+bench: build
+	@sh bench/run.sh $(BUILD)
+
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

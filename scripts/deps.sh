@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs the Debian packages the build, the tests and the samples need,
+# and only those that are missing. As root it installs them; otherwise it
+# prints the one command that would, and fails.
+set -e
+PKGS="cmake ninja-build g++ clang pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev \
+netpbm xvfb xauth xdotool x11-apps desktop-file-utils shared-mime-info"
+missing=""
+for p in $PKGS; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+[ -z "$missing" ] && exit 0
+if [ "$(id -u)" != 0 ]; then
+  echo "Missing packages. Run as root:"
+  echo "  apt-get install -y$missing"
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q >/dev/null
+apt-get install -y -q --no-install-recommends$missing
