@@ -1,0 +1,40 @@
+// Colour cycling: a task of its own rotates the colours of a picture's
+// ranges at their rates and loads the palette into the screen.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "ilbm/ilbm_records.h"
+#include "platform/exec.h"
+#include "platform/graphics.h"
+
+namespace lanterna {
+
+constexpr int32_t CYCLE_MIN_RATE = 36;
+constexpr int32_t CYCLE_STEP_THRESHOLD = 16384;
+constexpr uint32_t CYCLE_TICK_MICROS = 16666;
+constexpr uint32_t CYCLE_STACK_SIZE = 8192;
+
+struct CycleHandle {
+    os::Task* task = nullptr;
+    os::Task* owner = nullptr;
+    os::Screen* screen = nullptr;
+    CycleRange ranges[MAX_CYCLE_RANGES];
+    int16_t startPhases[MAX_CYCLE_RANGES];
+    int32_t colourCount = 0;
+    uint8_t* startColours = nullptr;
+    uint8_t* workColours = nullptr;
+    std::atomic<int16_t> running{0};  // written by the task only; the viewer reads it
+    int16_t halfBrite = 0;
+};
+
+CycleHandle* StartCycling(os::Screen* screen, int16_t halfBrite, const CycleRange* ranges,
+                          const uint8_t* colours, int32_t colourCount);
+void CycleOn(CycleHandle* handle);
+void CycleOff(CycleHandle* handle);
+void CycleRestore(CycleHandle* handle);
+void StopCycling(CycleHandle* handle);
+void CycleTaskMain();
+
+}  // namespace lanterna

@@ -1,0 +1,23 @@
+// Display parameters, opening / reusing / closing the screen and its window,
+// and the user's input in the window.
+#pragma once
+
+#include <cstdint>
+
+#include "display/display_state.h"
+#include "driver/picture_info.h"
+#include "driver/view_options.h"
+
+namespace lanterna {
+
+struct CycleHandle;
+
+void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options);
+int32_t PrepareDisplay(const PictureInfo& picture, const ViewOptions& options);
+int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
+                    const uint8_t* colours, int32_t colourCount);
+void CloseDisplay();
+// 0, CODE_NEXT or CODE_STOP; Tab switches cycling when a handle is given.
+int32_t PollWindowInput(os::Window* window, CycleHandle* handle);
+
+}  // namespace lanterna

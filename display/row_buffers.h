@@ -1,0 +1,50 @@
+// One decoded picture row in planar form, and the buffers that turn it into
+// a line of pixels for the screen.
+#pragma once
+
+#include <cstdint>
+
+#include "ilbm/ilbm_records.h"
+#include "platform/graphics.h"
+
+namespace lanterna {
+
+constexpr int32_t MAX_PLANES = 24;
+
+// A BitMap header followed by 24 plane pointers instead of 8.
+struct PlaneView {
+    uint16_t BytesPerRow = 0;
+    uint16_t Rows = 0;
+    uint8_t Flags = 0;
+    uint8_t Depth = 0;
+    uint16_t pad = 0;
+    uint8_t* Planes[MAX_PLANES] = {};
+};
+
+constexpr uint32_t PIXEL_COLOUR_MAPPED = 0;
+constexpr uint32_t PIXEL_HAM6 = 1;
+constexpr uint32_t PIXEL_HAM8 = 2;
+constexpr uint32_t PIXEL_DEEP = 3;
+
+struct RowBuffers {
+    PlaneView planeView;       // plane i of the current row at Planes[i]
+    os::BitMap redView;        // deep pictures: the planes of each component
+    os::BitMap greenView;
+    os::BitMap blueView;
+    uint8_t* blankRow = nullptr;             // one plane row of zeros
+    uint8_t* planeRows[MAX_PLANES] = {};     // owned plane rows
+    uint8_t* lineBuffer = nullptr;           // the output line
+    uint8_t levelTable[256] = {};            // component expansion of deep pictures
+    uint32_t width = 0;
+    uint32_t pixelKind = PIXEL_COLOUR_MAPPED;
+};
+
+// Null when memory runs out or the plane count / masking is not supported.
+RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId);
+void FreeRowBuffers(RowBuffers* rows);  // null is ignored
+// Converts the row held in `rows` and writes it at (left, y) of the window of
+// the program's display; never outside the screen.
+void WriteRow(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const uint8_t* colours);
+void FillLevelTable(uint8_t* table, int32_t size, int32_t levels, int32_t maximum);
+
+}  // namespace lanterna

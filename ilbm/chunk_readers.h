@@ -1,0 +1,19 @@
+// Readers of the BMHD, CMAP, CAMG, CRNG and CCRT chunks into PictureInfo.
+// Each takes the handle positioned at the start of the chunk's data and
+// returns 0 or a result code.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/picture_info.h"
+#include "platform/iffparse.h"
+
+namespace lanterna {
+
+int32_t ReadBitMapHeader(os::IFFHandle* iff, PictureInfo& picture);
+int32_t ReadColourMap(os::IFFHandle* iff, int32_t chunkSize, PictureInfo& picture);
+int32_t ReadDisplayMode(os::IFFHandle* iff, PictureInfo& picture);
+int32_t ReadColourRange(os::IFFHandle* iff, PictureInfo& picture);
+int32_t ReadCycleTiming(os::IFFHandle* iff, PictureInfo& picture);
+
+}  // namespace lanterna
