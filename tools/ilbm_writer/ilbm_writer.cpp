@@ -1,0 +1,356 @@
+#include "tools/ilbm_writer/ilbm_writer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace lanterna::ilbmw {
+
+void AppendBE16(Bytes& out, uint32_t value) {
+    out.push_back(uint8_t(value >> 8));
+    out.push_back(uint8_t(value));
+}
+
+void AppendBE32(Bytes& out, uint32_t value) {
+    out.push_back(uint8_t(value >> 24));
+    out.push_back(uint8_t(value >> 16));
+    out.push_back(uint8_t(value >> 8));
+    out.push_back(uint8_t(value));
+}
+
+void AppendId(Bytes& out, const char* id) {
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(id[i]));
+}
+
+void PutBE16(Bytes& data, size_t offset, uint32_t value) {
+    if (data.size() < offset + 2) data.resize(offset + 2);
+    data[offset] = uint8_t(value >> 8);
+    data[offset + 1] = uint8_t(value);
+}
+
+void PutBE32(Bytes& data, size_t offset, uint32_t value) {
+    if (data.size() < offset + 4) data.resize(offset + 4);
+    data[offset] = uint8_t(value >> 24);
+    data[offset + 1] = uint8_t(value >> 16);
+    data[offset + 2] = uint8_t(value >> 8);
+    data[offset + 3] = uint8_t(value);
+}
+
+Bytes MakeChunk(const char* id, const Bytes& data) {
+    Bytes out;
+    out.reserve(data.size() + 9);
+    AppendId(out, id);
+    AppendBE32(out, uint32_t(data.size()));
+    out.insert(out.end(), data.begin(), data.end());
+    if (data.size() & 1) out.push_back(0);
+    return out;
+}
+
+Bytes MakeChunkWithSize(const char* id, uint32_t claimedSize, const Bytes& data) {
+    Bytes out;
+    AppendId(out, id);
+    AppendBE32(out, claimedSize);
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+Bytes MakeGroup(const char* groupId, const char* type, const Bytes& contents) {
+    Bytes out;
+    out.reserve(contents.size() + 12);
+    AppendId(out, groupId);
+    AppendBE32(out, uint32_t(contents.size() + 4));
+    AppendId(out, type);
+    out.insert(out.end(), contents.begin(), contents.end());
+    return out;
+}
+
+Bytes Concat(const std::vector<Bytes>& parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+Bytes EncodeBitMapHeader(const BitMapHeader& h) {
+    Bytes out;
+    AppendBE16(out, h.w);
+    AppendBE16(out, h.h);
+    AppendBE16(out, uint16_t(h.x));
+    AppendBE16(out, uint16_t(h.y));
+    out.push_back(h.nPlanes);
+    out.push_back(h.masking);
+    out.push_back(h.compression);
+    out.push_back(h.pad1);
+    AppendBE16(out, h.transparentColor);
+    out.push_back(h.xAspect);
+    out.push_back(h.yAspect);
+    AppendBE16(out, uint16_t(h.pageWidth));
+    AppendBE16(out, uint16_t(h.pageHeight));
+    return out;
+}
+
+Bytes EncodeColourMap(const std::vector<Rgb>& colours) {
+    Bytes out;
+    for (const Rgb& c : colours) {
+        out.push_back(c.r);
+        out.push_back(c.g);
+        out.push_back(c.b);
+    }
+    return out;
+}
+
+Bytes EncodeDisplayMode(uint32_t modeId) {
+    Bytes out;
+    AppendBE32(out, modeId);
+    return out;
+}
+
+Bytes EncodeColourRange(int16_t pad1, int16_t rate, int16_t flags, uint8_t low, uint8_t high) {
+    Bytes out;
+    AppendBE16(out, uint16_t(pad1));
+    AppendBE16(out, uint16_t(rate));
+    AppendBE16(out, uint16_t(flags));
+    out.push_back(low);
+    out.push_back(high);
+    return out;
+}
+
+Bytes EncodeCycleTiming(int16_t direction, uint8_t start, uint8_t end, int32_t seconds,
+                        int32_t microseconds) {
+    Bytes out;
+    AppendBE16(out, uint16_t(direction));
+    out.push_back(start);
+    out.push_back(end);
+    AppendBE32(out, uint32_t(seconds));
+    AppendBE32(out, uint32_t(microseconds));
+    AppendBE16(out, 0);
+    return out;
+}
+
+int32_t PlaneRowBytes(int32_t width) { return 2 * ((width + 15) / 16); }
+
+Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,
+                     const std::vector<uint8_t>& mask) {
+    const int32_t rowBytes = PlaneRowBytes(width);
+    const int32_t planeRows = planes + (mask.empty() ? 0 : 1);
+    Bytes out(size_t(rowBytes) * size_t(planeRows) * size_t(height), 0);
+    size_t at = 0;
+    for (int32_t y = 0; y < height; ++y) {
+        const size_t rowStart = size_t(y) * size_t(width);
+        for (int32_t p = 0; p < planeRows; ++p) {
+            uint8_t* row = out.data() + at;
+            for (int32_t x = 0; x < width; ++x) {
+                bool bit;
+                if (p < planes) {
+                    bit = (pixels[rowStart + size_t(x)] >> p) & 1u;
+                } else {
+                    bit = mask[rowStart + size_t(x)] != 0;
+                }
+                if (bit) row[x >> 3] |= uint8_t(0x80u >> (x & 7));
+            }
+            at += size_t(rowBytes);
+        }
+    }
+    return out;
+}
+
+Bytes PackByteRun1(const uint8_t* row, size_t count) {
+    Bytes out;
+    size_t i = 0;
+    while (i < count) {
+        // Length of the run of equal bytes starting here.
+        size_t run = 1;
+        while (i + run < count && run < 128 && row[i + run] == row[i]) ++run;
+        if (run >= 2) {
+            out.push_back(uint8_t(int8_t(1 - int32_t(run))));
+            out.push_back(row[i]);
+            i += run;
+            continue;
+        }
+        // A literal run up to the next pair of equal bytes.
+        size_t start = i;
+        size_t len = 0;
+        while (i < count && len < 128) {
+            if (i + 1 < count && row[i] == row[i + 1]) break;
+            ++i;
+            ++len;
+        }
+        out.push_back(uint8_t(len - 1));
+        out.insert(out.end(), row + start, row + start + len);
+    }
+    return out;
+}
+
+Bytes PackBody(const Bytes& planar, int32_t planeRowBytes) {
+    Bytes out;
+    for (size_t at = 0; at + size_t(planeRowBytes) <= planar.size(); at += size_t(planeRowBytes)) {
+        Bytes packed = PackByteRun1(planar.data() + at, size_t(planeRowBytes));
+        out.insert(out.end(), packed.begin(), packed.end());
+    }
+    return out;
+}
+
+uint32_t DeepPixel(uint32_t r, uint32_t g, uint32_t b, int32_t bits) {
+    const uint32_t m = (1u << bits) - 1;
+    return (r & m) | ((g & m) << bits) | ((b & m) << (2 * bits));
+}
+
+namespace {
+
+struct HamShape {
+    int32_t controlShift;  // code >> controlShift is the control bits
+    int32_t valueBits;     // bits per component
+};
+
+HamShape ShapeOf(int32_t hamPlanes) { return hamPlanes == 8 ? HamShape{6, 6} : HamShape{4, 4}; }
+
+uint32_t Widen(uint32_t value, int32_t bits) {
+    // Repeat the bits to fill 8 (4 -> 0xN N, 6 -> top bits repeated).
+    uint32_t v = value << (8 - bits);
+    return v | (v >> bits);
+}
+
+}  // namespace
+
+std::vector<Rgb> DecodeHamRow(const std::vector<uint32_t>& codes, const std::vector<Rgb>& palette,
+                              int32_t hamPlanes) {
+    const HamShape s = ShapeOf(hamPlanes);
+    const uint32_t valueMask = (1u << s.valueBits) - 1;
+    auto entry = [&](uint32_t i) {
+        Rgb c = i < palette.size() ? palette[i] : Rgb{};
+        return Rgb{uint8_t(Widen(c.r >> (8 - s.valueBits), s.valueBits)),
+                   uint8_t(Widen(c.g >> (8 - s.valueBits), s.valueBits)),
+                   uint8_t(Widen(c.b >> (8 - s.valueBits), s.valueBits))};
+    };
+    std::vector<Rgb> out;
+    Rgb current = entry(0);
+    for (uint32_t code : codes) {
+        const uint32_t control = (code >> s.controlShift) & 3;
+        const uint32_t value = code & valueMask;
+        const uint8_t wide = uint8_t(Widen(value, s.valueBits));
+        switch (control) {
+            case 0: current = entry(value); break;
+            case 1: current.b = wide; break;
+            case 2: current.r = wide; break;
+            default: current.g = wide; break;
+        }
+        out.push_back(current);
+    }
+    return out;
+}
+
+std::vector<uint32_t> EncodeHamRow(const std::vector<Rgb>& targets, const std::vector<Rgb>& palette,
+                                   int32_t hamPlanes) {
+    const HamShape s = ShapeOf(hamPlanes);
+    const int32_t drop = 8 - s.valueBits;
+    const size_t entries = std::min(palette.size(), size_t(1) << s.valueBits);
+    std::vector<uint32_t> out;
+    // Current colour at HAM precision.
+    uint32_t cr = entries ? palette[0].r >> drop : 0;
+    uint32_t cg = entries ? palette[0].g >> drop : 0;
+    uint32_t cb = entries ? palette[0].b >> drop : 0;
+    for (const Rgb& t : targets) {
+        const uint32_t tr = t.r >> drop, tg = t.g >> drop, tb = t.b >> drop;
+        size_t match = entries;
+        for (size_t i = 0; i < entries; ++i) {
+            if (uint32_t(palette[i].r >> drop) == tr && uint32_t(palette[i].g >> drop) == tg &&
+                uint32_t(palette[i].b >> drop) == tb) {
+                match = i;
+                break;
+            }
+        }
+        if (cr == tr && cg == tg && cb == tb && match == entries) {
+            out.push_back((1u << s.controlShift) | cb);  // repeat by modifying blue to itself
+            continue;
+        }
+        if (match < entries) {
+            out.push_back(uint32_t(match));
+            cr = tr;
+            cg = tg;
+            cb = tb;
+            continue;
+        }
+        const uint32_t dr = cr > tr ? cr - tr : tr - cr;
+        const uint32_t dg = cg > tg ? cg - tg : tg - cg;
+        const uint32_t db = cb > tb ? cb - tb : tb - cb;
+        if (dr >= dg && dr >= db) {
+            out.push_back((2u << s.controlShift) | tr);
+            cr = tr;
+        } else if (dg >= db) {
+            out.push_back((3u << s.controlShift) | tg);
+            cg = tg;
+        } else {
+            out.push_back((1u << s.controlShift) | tb);
+            cb = tb;
+        }
+    }
+    return out;
+}
+
+Bytes MakeBodyData(const IlbmPicture& picture) {
+    const BitMapHeader& h = picture.header;
+    const bool masked = h.masking == mskHasMask;
+    std::vector<uint8_t> mask;
+    if (masked) {
+        mask = picture.mask;
+        mask.resize(size_t(h.w) * h.h, 1);
+    }
+    std::vector<uint32_t> pixels = picture.pixels;
+    pixels.resize(size_t(h.w) * h.h, 0);
+    Bytes planar = MakePlanarBody(h.w, h.h, h.nPlanes, pixels, mask);
+    if (h.compression == cmpByteRun1) return PackBody(planar, PlaneRowBytes(h.w));
+    return planar;
+}
+
+Bytes MakeIlbm(const IlbmPicture& picture) {
+    std::vector<Bytes> parts;
+    parts.push_back(MakeChunk("BMHD", EncodeBitMapHeader(picture.header)));
+    if (!picture.colours.empty()) parts.push_back(MakeChunk("CMAP", EncodeColourMap(picture.colours)));
+    if (picture.hasCamg) parts.push_back(MakeChunk("CAMG", EncodeDisplayMode(picture.camg)));
+    for (const Bytes& c : picture.extraChunks) parts.push_back(c);
+    parts.push_back(MakeChunk("BODY", picture.body.empty() ? MakeBodyData(picture) : picture.body));
+    return MakeGroup("FORM", "ILBM", Concat(parts));
+}
+
+BitMapHeader SimpleHeader(int32_t width, int32_t height, int32_t planes, uint8_t compression,
+                          uint8_t masking) {
+    BitMapHeader h;
+    h.w = uint16_t(width);
+    h.h = uint16_t(height);
+    h.nPlanes = uint8_t(planes);
+    h.compression = compression;
+    h.masking = masking;
+    h.xAspect = 1;
+    h.yAspect = 1;
+    h.pageWidth = int16_t(width);
+    h.pageHeight = int16_t(height);
+    return h;
+}
+
+Bytes Truncated(const Bytes& data, size_t length) {
+    return Bytes(data.begin(), data.begin() + std::min(length, data.size()));
+}
+
+void Overwrite(Bytes& data, size_t offset, const Bytes& replacement) {
+    if (data.size() < offset + replacement.size()) data.resize(offset + replacement.size());
+    std::copy(replacement.begin(), replacement.end(), data.begin() + ptrdiff_t(offset));
+}
+
+bool WriteFile(const std::string& path, const Bytes& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    return bool(out);
+}
+
+std::string TempPath(const std::string& stem) {
+    static std::atomic<uint32_t> counter{0};
+    static const uint32_t salt = std::random_device{}();
+    std::filesystem::path dir = std::filesystem::temp_directory_path();
+    return (dir / (stem + "-" + std::to_string(salt) + "-" + std::to_string(counter++))).string();
+}
+
+}  // namespace lanterna::ilbmw

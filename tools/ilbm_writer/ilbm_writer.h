@@ -1,0 +1,119 @@
+// The project's ILBM writer: builds IFF ILBM files in memory for tests, the
+// fuzz corpus, benchmarks and the sample pictures.
+//
+// Two levels:
+//  - building blocks (MakeChunk, MakeGroup, EncodeBitMapHeader, ...) that give
+//    the bytes of one chunk or group, so a caller can put chunks in any order,
+//    repeat them, or wrap them in LIST/CAT/PROP;
+//  - IlbmPicture + MakeIlbm for the common case of one well-formed picture.
+//
+// Pixels are given as one uint32 value per pixel: bit i of the value goes to
+// plane i (plane 0 = least significant bit). For colour-mapped pictures that
+// is the colour index; for deep pictures use DeepPixel (red in the low planes,
+// then green, then blue). The optional mask holds one byte per pixel
+// (non-zero = opaque) and becomes the extra plane row after the colour planes.
+//
+// Helpers that damage a file (Truncated, Overwrite, PutBE16/PutBE32) work on
+// the finished byte vector.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ilbm/ilbm_records.h"
+
+namespace lanterna::ilbmw {
+
+using Bytes = std::vector<uint8_t>;
+
+// ---- big-endian fields -------------------------------------------------------
+void AppendBE16(Bytes& out, uint32_t value);
+void AppendBE32(Bytes& out, uint32_t value);
+void AppendId(Bytes& out, const char* id);  // four characters
+void PutBE16(Bytes& data, size_t offset, uint32_t value);
+void PutBE32(Bytes& data, size_t offset, uint32_t value);
+
+// ---- chunks and groups -------------------------------------------------------
+// id + big-endian size + data + a pad byte when the size is odd.
+Bytes MakeChunk(const char* id, const Bytes& data);
+// Same, but the size field says `claimedSize` whatever data holds (no pad
+// byte is added): for chunks that lie about their size.
+Bytes MakeChunkWithSize(const char* id, uint32_t claimedSize, const Bytes& data);
+// groupId ("FORM", "LIST", "CAT ", "PROP") + size + type + the contents
+// (already made chunks or groups, concatenated).
+Bytes MakeGroup(const char* groupId, const char* type, const Bytes& contents);
+Bytes Concat(const std::vector<Bytes>& parts);
+
+// ---- chunk data ----------------------------------------------------------------
+Bytes EncodeBitMapHeader(const BitMapHeader& header);  // 20 bytes
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+};
+Bytes EncodeColourMap(const std::vector<Rgb>& colours);  // 3 bytes per entry
+Bytes EncodeDisplayMode(uint32_t modeId);               // 4 bytes
+Bytes EncodeColourRange(int16_t pad1, int16_t rate, int16_t flags, uint8_t low, uint8_t high);
+Bytes EncodeCycleTiming(int16_t direction, uint8_t start, uint8_t end, int32_t seconds,
+                        int32_t microseconds);
+
+// ---- BODY ----------------------------------------------------------------------
+// Bytes of one plane row: 2 * ceil(width / 16).
+int32_t PlaneRowBytes(int32_t width);
+// Interleaved plane rows of the whole picture, uncompressed: for each picture
+// row, `planes` plane rows, then the mask row when `mask` is not empty.
+// pixels.size() must be width * height (mask likewise when given).
+Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,
+                     const std::vector<uint8_t>& mask = {});
+// ByteRun1 of one plane row (never a run across its end): repeat runs for
+// two or more equal bytes (up to 128), literal runs of up to 128 bytes.
+Bytes PackByteRun1(const uint8_t* row, size_t count);
+// Packs an uncompressed body plane row by plane row.
+Bytes PackBody(const Bytes& planar, int32_t planeRowBytes);
+// The value of a deep pixel with `bits` bits per component (8 for 24 planes,
+// 4 for 12 planes).
+uint32_t DeepPixel(uint32_t r, uint32_t g, uint32_t b, int32_t bits);
+
+// ---- HAM -----------------------------------------------------------------------
+// Encodes a row of target colours (8 bits per component) as HAM codes, left
+// to right from the border colour palette[0]: a palette entry when one matches
+// the target at the HAM precision exactly, otherwise a modify of the
+// component that is furthest off. hamPlanes is 6 (16-entry palette, 4-bit
+// components) or 8 (64-entry palette, 6-bit components). The palette holds
+// the full 8-bit colours; matching uses their top bits.
+std::vector<uint32_t> EncodeHamRow(const std::vector<Rgb>& targets, const std::vector<Rgb>& palette,
+                                   int32_t hamPlanes);
+// The colours the codes give on a screen (components widened by repeating
+// their bits), for checking an encoding or a decoder.
+std::vector<Rgb> DecodeHamRow(const std::vector<uint32_t>& codes, const std::vector<Rgb>& palette,
+                              int32_t hamPlanes);
+
+// ---- whole pictures ------------------------------------------------------------
+struct IlbmPicture {
+    BitMapHeader header;             // w, h, nPlanes, masking, compression as wanted
+    std::vector<uint32_t> pixels;    // w * h values
+    std::vector<uint8_t> mask;       // w * h, used when header.masking == mskHasMask
+    std::vector<Rgb> colours;        // CMAP entries; no CMAP when empty
+    bool hasCamg = false;
+    uint32_t camg = 0;
+    std::vector<Bytes> extraChunks;  // made chunks placed after CMAP/CAMG, before BODY
+    // The BODY's data as the file will hold it; when empty it is made from
+    // pixels (packed when header.compression == cmpByteRun1).
+    Bytes body;
+};
+
+// The BODY data the picture's pixels give (plain or packed by its header).
+Bytes MakeBodyData(const IlbmPicture& picture);
+// FORM ILBM: BMHD, CMAP, CAMG, extra chunks, BODY.
+Bytes MakeIlbm(const IlbmPicture& picture);
+// A picture with pageWidth/pageHeight set to the size and aspect 1:1.
+BitMapHeader SimpleHeader(int32_t width, int32_t height, int32_t planes, uint8_t compression,
+                          uint8_t masking = mskNone);
+
+// ---- damage and files ------------------------------------------------------------
+Bytes Truncated(const Bytes& data, size_t length);
+void Overwrite(Bytes& data, size_t offset, const Bytes& replacement);  // grows when needed
+bool WriteFile(const std::string& path, const Bytes& data);
+// A fresh file name under the system's temporary directory (not created).
+std::string TempPath(const std::string& stem);
+
+}  // namespace lanterna::ilbmw
