@@ -8,4 +8,9 @@ namespace lanterna {
 
 int32_t ShowPicture(const char* path);
 
+// What the run modes call to show a picture: ShowPicture itself in the
+// program; tests put a double of their own here.
+using ShowPictureFunction = int32_t (*)(const char* path);
+extern ShowPictureFunction gShowPicture;
+
 }  // namespace lanterna

@@ -1,0 +1,156 @@
+// Shell mode: parse the command line, walk every name and pattern on disk and
+// show each matching file, printing a progress line per picture.
+#include <new>
+
+#include "driver/error_text.h"
+#include "driver/result_codes.h"
+#include "driver/run_modes.h"
+#include "driver/show_picture.h"
+#include "driver/view_options.h"
+#include "platform/dos.h"
+#include "platform/exec.h"
+
+namespace lanterna {
+
+namespace {
+
+constexpr const char* PROGRAM_NAME = "Lanterna";
+
+// One slot per template item, in template order.
+enum ArgSlot { ARG_FILES, ARG_CENTER, ARG_WAIT, ARG_QUIET, ARG_ALL, ARG_WAITAFTEROPEN, ARG_CYCLE,
+               ARG_HAM, ARG_EHB, ARG_COUNT };
+
+void PrintFailure(int32_t code) { os::Printf("%s: %s\n", PROGRAM_NAME, ErrorText(code)); }
+
+// A /N value counts only when given and above 0.
+int32_t PositiveNumber(intptr_t slot) {
+    const auto* value = reinterpret_cast<const int32_t*>(slot);
+    return (value != nullptr && *value > 0) ? *value : 0;
+}
+
+struct LoopState {
+    int32_t code = 0;           // what ended the loop; 0 while it runs
+    bool stopReported = false;  // the user's stop was already printed
+};
+
+// Shows one file and acts on its result. False ends the whole loop.
+bool ShowOne(const char* path, LoopState& state) {
+    const bool quiet = gViewOptions.quiet;
+    if (!quiet) {
+        os::Printf("Showing \"%s\"... ", path);
+        os::FFlush(os::Output());  // visible before the picture opens
+    }
+    const int32_t result = gShowPicture(path);
+    if (result == 0) {
+        if (!quiet) os::Printf("Done.\n");
+        return true;
+    }
+    if (quiet) {
+        state.code = result;  // the first picture that fails ends the run
+        return false;
+    }
+    if (result == CODE_STOP) {
+        // The user's stop completes the line like a click would, and ends
+        // the run without a further line.
+        os::Printf("%s\n", ErrorText(CODE_NEXT));
+        state.code = result;
+        state.stopReported = true;
+        return false;
+    }
+    os::Printf("%s\n", ErrorText(result));
+    return true;
+}
+
+// Walks the matches of one argument. 0 when matching ended normally (no
+// more entries), otherwise the code that ends the whole loop.
+int32_t MatchOne(const char* pattern, os::AnchorPath* anchor, LoopState& state) {
+    anchor->ap_Private = nullptr;
+    anchor->ap_FoundBreak = 0;
+    anchor->ap_Flags = 0;
+    anchor->ap_Info = os::FileInfoBlock{};
+    anchor->ap_Strlen = os::MATCH_PATH_SIZE;
+    anchor->ap_BreakBits = os::SIGBREAKF_CTRL_C;
+
+    int32_t error = os::MatchFirst(pattern, anchor);
+    bool first = true;
+    while (error == 0) {
+        const int32_t type = anchor->ap_Info.fib_DirEntryType;
+        // A directory named on the command line has its files shown.
+        if (first && type > 0) {
+            anchor->ap_Flags |= os::APF_DODIR;
+        }
+        first = false;
+        if (type > 0) {
+            if (gViewOptions.all) {
+                // Enter each sub-directory once; its second appearance (after
+                // its contents) only clears the mark.
+                if ((anchor->ap_Flags & os::APF_DIDDIR) != 0) {
+                    anchor->ap_Flags &= ~os::APF_DIDDIR;
+                } else {
+                    anchor->ap_Flags |= os::APF_DODIR;
+                }
+            }
+        } else if (type < 0 && anchor->ap_Info.fib_Size != 0) {
+            if (!ShowOne(anchor->ap_Buf, state)) {
+                break;
+            }
+        }
+        error = os::MatchNext(anchor);
+    }
+    os::MatchEnd(anchor);
+    if (state.code != 0) {
+        return state.code;
+    }
+    return error == os::ERROR_NO_MORE_ENTRIES ? 0 : error;
+}
+
+}  // namespace
+
+int32_t RunShellMode() {
+    intptr_t args[ARG_COUNT] = {};
+    os::RDArgs* parsed = os::ReadArgs(
+        "FILES/M/A,C=CENTER/S,W=WAIT/K/N,Q=QUIET/S,A=ALL/S,WAO=WAITAFTEROPEN/K/N,CYCLE/S,HAM/S,EHB/S",
+        args, nullptr);
+    if (parsed == nullptr) {
+        PrintFailure(os::IoErr());
+        return 10;
+    }
+
+    gViewOptions = ViewOptions{};
+    gViewOptions.center = args[ARG_CENTER] != 0;
+    gViewOptions.waitSeconds = PositiveNumber(args[ARG_WAIT]);
+    gViewOptions.quiet = args[ARG_QUIET] != 0;
+    gViewOptions.all = args[ARG_ALL] != 0;
+    gViewOptions.waitAfterOpenSeconds = PositiveNumber(args[ARG_WAITAFTEROPEN]);
+    gViewOptions.cycle = args[ARG_CYCLE] != 0;
+    gViewOptions.ham = args[ARG_HAM] != 0;
+    gViewOptions.ehb = args[ARG_EHB] != 0;
+
+    // One anchor for the whole run, not one per argument.
+    void* memory = os::AllocVec(sizeof(os::AnchorPath), os::MEMF_CLEAR);
+    if (memory == nullptr) {
+        PrintFailure(os::ERROR_NO_FREE_STORE);
+        os::FreeArgs(parsed);
+        return 0;
+    }
+    auto* anchor = new (memory) os::AnchorPath{};
+
+    LoopState state;
+    int32_t code = 0;
+    const auto* files = reinterpret_cast<const char* const*>(args[ARG_FILES]);
+    for (int32_t i = 0; files != nullptr && files[i] != nullptr; ++i) {
+        code = MatchOne(files[i], anchor, state);
+        if (code != 0) {
+            break;
+        }
+    }
+
+    os::FreeVec(anchor);
+    if (code != 0 && code != os::ERROR_NO_MORE_ENTRIES && !state.stopReported) {
+        PrintFailure(code);
+    }
+    os::FreeArgs(parsed);
+    return 0;
+}
+
+}  // namespace lanterna
