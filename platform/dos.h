@@ -45,6 +45,7 @@ constexpr int32_t ERROR_NO_DISK = 226;
 constexpr int32_t ERROR_NO_MORE_ENTRIES = 232;
 constexpr int32_t ERROR_IS_SOFT_LINK = 233;
 constexpr int32_t ERROR_NOT_IMPLEMENTED = 236;
+constexpr int32_t ERROR_BUFFER_OVERFLOW = 303;  // a path does not fit the caller's buffer
 constexpr int32_t ERROR_BREAK = 304;
 
 // ---- files -----------------------------------------------------------------
