@@ -37,6 +37,7 @@ struct RowBuffers {
     uint8_t levelTable[256] = {};            // component expansion of deep pictures
     uint32_t width = 0;
     uint32_t pixelKind = PIXEL_COLOUR_MAPPED;
+    uint32_t planeCount = 0;  // nPlanes of the header: the planes that make a pixel value
 };
 
 // Null when memory runs out or the plane count / masking is not supported.

@@ -1,0 +1,64 @@
+// Colour maps: the colour-load table in LoadRGB32 form, the darkest pen for
+// clearing the window, and the half-bright colours of Extra-Half-Brite.
+#include "display/palette.h"
+
+#include <algorithm>
+
+namespace lanterna {
+
+uint32_t gColourLoadTable[COLOUR_LOAD_WORDS];
+
+namespace {
+constexpr int32_t MAX_COLOURS = 256;
+}
+
+uint32_t* BuildColourLoadTable(const uint8_t* colours, int32_t count) {
+    if (colours == nullptr || count < 0) {
+        count = 0;
+    }
+    count = std::min(count, MAX_COLOURS);
+    uint32_t* word = gColourLoadTable;
+    *word++ = static_cast<uint32_t>(count) << 16;  // count, first index 0
+    for (int32_t i = 0; i < count * 3; ++i) {
+        // LoadRGB32 takes left-justified 32-bit components: repeat the byte.
+        *word++ = colours[i] * 0x01010101u;
+    }
+    *word = 0;
+    return gColourLoadTable;
+}
+
+uint8_t FindDarkestColour(const uint8_t* colours, int32_t count) {
+    if (colours == nullptr || count <= 1) {
+        return 0;
+    }
+    count = std::min(count, MAX_COLOURS);
+    auto luminance = [colours](int32_t i) {
+        const uint8_t* c = colours + 3 * i;
+        return (30 * c[0] + 59 * c[1] + 11 * c[2]) / 100;
+    };
+    int32_t best = 0;
+    int32_t bestL = luminance(0);
+    for (int32_t i = 1; i < count; ++i) {
+        const int32_t l = luminance(i);
+        if (l < bestL) {  // strictly: the lowest index wins a tie
+            best = i;
+            bestL = l;
+        }
+    }
+    return static_cast<uint8_t>(best);
+}
+
+void ExtendHalfBrite(uint8_t* colours, int32_t& colourCount) {
+    if (colours == nullptr) {
+        return;
+    }
+    // Pixel values 32..63 of a half-brite picture show colours 0..31 at half
+    // brightness; those entries are built whatever the file put there.
+    for (int32_t i = 0; i < 32 * 3; ++i) {
+        colours[32 * 3 + i] = colours[i] >> 1;
+    }
+    // The map holds 256 colours: a doubled count never goes beyond that.
+    colourCount = std::clamp(colourCount, 0, MAX_COLOURS / 2) * 2;
+}
+
+}  // namespace lanterna

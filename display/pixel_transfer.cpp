@@ -1,0 +1,239 @@
+// Turning one row of bit planes into a line of pixels and writing it to the
+// window: colour indices for an 8-bit screen, RGB for HAM and deep pictures.
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstring>
+
+#include "display/display_state.h"
+#include "display/row_buffers.h"
+
+namespace lanterna {
+
+namespace {
+
+// Spreads one plane byte over the eight pixels it covers: byte k (in memory
+// order) of entry b is bit 7 - k of b, since bit 7 is the leftmost pixel.
+// OR-ing the entries of several planes, each shifted by its plane number,
+// gives eight pixel values at once; no byte can carry into the next.
+constexpr std::array<uint64_t, 256> MakeSpreadTable() {
+    std::array<uint64_t, 256> table{};
+    for (uint32_t b = 0; b < 256; ++b) {
+        uint64_t entry = 0;
+        for (uint32_t k = 0; k < 8; ++k) {
+            const uint64_t bit = (b >> (7 - k)) & 1u;
+            const uint32_t shift = std::endian::native == std::endian::little ? 8 * k : 56 - 8 * k;
+            entry |= bit << shift;
+        }
+        table[b] = entry;
+    }
+    return table;
+}
+
+constexpr std::array<uint64_t, 256> kSpread = MakeSpreadTable();
+
+// Eight pixel values of byte column `column` from `count` planes; plane i
+// goes to bit shift + i of each value.
+inline uint64_t GatherColumn(uint8_t* const* planes, uint32_t count, uint32_t shift, size_t column) {
+    uint64_t pixels = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        pixels |= kSpread[planes[i][column]] << (shift + i);
+    }
+    return pixels;
+}
+
+// One value per pixel over the whole padded row.
+void PlanarToChunky(uint8_t* const* planes, uint32_t count, size_t bytesPerRow, uint8_t* out) {
+    for (size_t column = 0; column < bytesPerRow; ++column) {
+        const uint64_t pixels = GatherColumn(planes, count, 0, column);
+        std::memcpy(out + 8 * column, &pixels, 8);
+    }
+}
+
+// An RGB colour as a 32-bit word whose first three bytes in memory are red,
+// green and blue, so one 4-byte store writes a pixel (the fourth byte is
+// overwritten by the next pixel).
+constexpr uint32_t ChannelShift(int channel) {
+    return std::endian::native == std::endian::little ? 8 * channel : 24 - 8 * channel;
+}
+constexpr uint32_t Pack(uint32_t r, uint32_t g, uint32_t b) {
+    return (r << ChannelShift(0)) | (g << ChannelShift(1)) | (b << ChannelShift(2));
+}
+constexpr uint32_t ChannelMask(int channel) { return 0xFFu << ChannelShift(channel); }
+
+// Hold-and-modify: every pixel value either loads a base colour or replaces
+// one component of the previous pixel's colour. As tables: the new colour is
+// (old & keep[v]) | set[v], which needs no branch per pixel.
+struct HamTables {
+    uint32_t keep[256];
+    uint32_t set[256];
+};
+
+void BuildHamTables(HamTables& t, bool ham6, const uint8_t* colours) {
+    const uint32_t dataBits = ham6 ? 4 : 6;
+    const uint32_t values = 1u << (dataBits + 2);
+    const uint32_t dataMask = (1u << dataBits) - 1;
+    for (uint32_t v = 0; v < values; ++v) {
+        const uint32_t d = v & dataMask;
+        // A 4-bit level is repeated in both nibbles, a 6-bit one takes its own
+        // top two bits as the low bits, so the full level reaches 255.
+        const uint32_t level = ham6 ? d * 17 : (d << 2) | (d >> 4);
+        switch (v >> dataBits) {
+            case 0: {
+                t.keep[v] = 0;
+                const uint8_t* c = colours != nullptr ? colours + 3 * d : nullptr;
+                t.set[v] = c != nullptr ? Pack(c[0], c[1], c[2]) : 0;
+                break;
+            }
+            case 1:  // blue
+                t.keep[v] = ~ChannelMask(2);
+                t.set[v] = level << ChannelShift(2);
+                break;
+            case 2:  // red
+                t.keep[v] = ~ChannelMask(0);
+                t.set[v] = level << ChannelShift(0);
+                break;
+            default:  // green
+                t.keep[v] = ~ChannelMask(1);
+                t.set[v] = level << ChannelShift(1);
+                break;
+        }
+    }
+    for (uint32_t v = values; v < 256; ++v) {  // not reachable from 6 planes
+        t.keep[v] = 0;
+        t.set[v] = 0;
+    }
+}
+
+void ConvertHam(RowBuffers* rows, const uint8_t* colours) {
+    const size_t bytesPerRow = rows->planeView.BytesPerRow;
+    const size_t padded = bytesPerRow * 8;
+    // The pixel values go to the far end of the line buffer (6 x padded
+    // bytes); the RGB line is written from the start and never catches up
+    // with the values still to be read.
+    uint8_t* values = rows->lineBuffer + 5 * padded;
+    const uint32_t planeCount = rows->planeCount < 8 ? rows->planeCount : 8;
+    PlanarToChunky(rows->planeView.Planes, planeCount, bytesPerRow, values);
+
+    HamTables tables;
+    BuildHamTables(tables, rows->pixelKind == PIXEL_HAM6, colours);
+    // Every row starts from colour 0, as the display hardware does (black
+    // without a colour map).
+    uint32_t rgb = colours != nullptr ? Pack(colours[0], colours[1], colours[2]) : 0;
+    uint8_t* out = rows->lineBuffer;
+    const uint32_t width = rows->width;
+    for (uint32_t p = 0; p < width; ++p) {
+        const uint8_t v = values[p];
+        rgb = (rgb & tables.keep[v]) | tables.set[v];
+        std::memcpy(out + 3 * static_cast<size_t>(p), &rgb, 4);
+    }
+}
+
+void ConvertDeep(RowBuffers* rows) {
+    const size_t bytesPerRow = rows->planeView.BytesPerRow;
+    const uint32_t bits = rows->planeCount / 3;
+    // Plane i of a b-bit component goes to bit 8 - b + i: the gathered byte
+    // is the level v times 2^(8-b), the index of its entry in levelTable.
+    const uint32_t shift = 8 - bits;
+    const uint8_t* level = rows->levelTable;
+    uint8_t* out = rows->lineBuffer;
+    for (size_t column = 0; column < bytesPerRow; ++column) {
+        const uint64_t r = GatherColumn(rows->redView.Planes, bits, shift, column);
+        const uint64_t g = GatherColumn(rows->greenView.Planes, bits, shift, column);
+        const uint64_t b = GatherColumn(rows->blueView.Planes, bits, shift, column);
+        uint8_t rb[8], gb[8], bb[8];
+        std::memcpy(rb, &r, 8);
+        std::memcpy(gb, &g, 8);
+        std::memcpy(bb, &b, 8);
+        uint8_t* o = out + 24 * column;
+        for (int k = 0; k < 8; ++k) {
+            o[3 * k] = level[rb[k]];
+            o[3 * k + 1] = level[gb[k]];
+            o[3 * k + 2] = level[bb[k]];
+        }
+    }
+}
+
+// Widens the first `width` pixels to twice as many, from the right end so
+// that nothing is overwritten before it is read.
+void DoubleLine(uint8_t* line, uint32_t width, size_t bytesPerPixel) {
+    if (bytesPerPixel == 1) {
+        for (size_t p = width; p-- > 0;) {
+            const uint8_t v = line[p];
+            line[2 * p] = v;
+            line[2 * p + 1] = v;
+        }
+        return;
+    }
+    for (size_t p = width; p-- > 0;) {
+        const uint8_t r = line[3 * p];
+        const uint8_t g = line[3 * p + 1];
+        const uint8_t b = line[3 * p + 2];
+        uint8_t* o = line + 6 * p;
+        o[0] = r;
+        o[1] = g;
+        o[2] = b;
+        o[3] = r;
+        o[4] = g;
+        o[5] = b;
+    }
+}
+
+}  // namespace
+
+void WriteRow(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const uint8_t* colours) {
+    if (rows == nullptr || gDisplay.screen == nullptr || gDisplay.window == nullptr) {
+        return;
+    }
+    // Clip to the screen on every side: a row above or below it is skipped,
+    // pixels left of it are dropped from the start of the line, and the line
+    // is cut at the right edge.
+    const int32_t screenWidth = gDisplay.screen->Width;
+    const int32_t screenHeight = gDisplay.screen->Height;
+    if (y < 0 || y >= screenHeight) {
+        return;
+    }
+    const int64_t total = doubleWidth ? 2 * int64_t{rows->width} : int64_t{rows->width};
+    const int64_t skip = left < 0 ? -int64_t{left} : 0;
+    const int32_t destX = left < 0 ? 0 : left;
+    int64_t n = total - skip;
+    if (n > screenWidth - destX) {
+        n = screenWidth - destX;
+    }
+    if (n < 1) {
+        return;
+    }
+
+    size_t bytesPerPixel = 3;
+    uint8_t format = os::RECTFMT_RGB;
+    switch (rows->pixelKind) {
+        case PIXEL_COLOUR_MAPPED: {
+            bytesPerPixel = 1;
+            format = os::RECTFMT_LUT8;
+            const uint32_t planeCount = rows->planeCount < 8 ? rows->planeCount : 8;
+            PlanarToChunky(rows->planeView.Planes, planeCount, rows->planeView.BytesPerRow,
+                           rows->lineBuffer);
+            break;
+        }
+        case PIXEL_HAM6:
+        case PIXEL_HAM8:
+            ConvertHam(rows, colours);
+            break;
+        case PIXEL_DEEP:
+            ConvertDeep(rows);
+            break;
+        default:
+            return;
+    }
+    if (doubleWidth) {
+        DoubleLine(rows->lineBuffer, rows->width, bytesPerPixel);
+    }
+
+    const size_t count = static_cast<size_t>(n);
+    os::WritePixelArray(rows->lineBuffer + static_cast<size_t>(skip) * bytesPerPixel, 0, 0,
+                        static_cast<uint16_t>(count * bytesPerPixel), gDisplay.window->RPort,
+                        static_cast<uint16_t>(destX), static_cast<uint16_t>(y),
+                        static_cast<uint16_t>(count), 1, format);
+}
+
+}  // namespace lanterna

@@ -1,0 +1,166 @@
+// Opening, reusing and closing the screen, its backdrop window and the
+// invisible pointer.
+#include "display/display.h"
+#include "display/palette.h"
+#include "driver/result_codes.h"
+#include "driver/view_options.h"
+#include "platform/dos.h"
+
+namespace lanterna {
+
+namespace {
+
+// The blank pointer: a 16x1 image of two planes, all zero. Colour 0 of a
+// pointer is transparent, so the pointer made from it cannot be seen.
+uint16_t gPointerImage[2];
+os::BitMap gPointerBitMap;
+
+constexpr int32_t ERR_NO_MEMORY = os::ERROR_NO_FREE_STORE;
+
+uintptr_t TagPointer(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+
+}  // namespace
+
+void CloseDisplay() {
+    if (gDisplay.window != nullptr) {
+        os::CloseWindow(gDisplay.window);
+        gDisplay.window = nullptr;
+    }
+    if (gDisplay.screen != nullptr) {
+        os::CloseScreen(gDisplay.screen);
+        gDisplay.screen = nullptr;
+    }
+    if (gDisplay.pointer != nullptr) {
+        os::DisposeObject(gDisplay.pointer);
+        gDisplay.pointer = nullptr;
+    }
+}
+
+int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
+                    const uint8_t* colours, int32_t colourCount) {
+    const uint32_t mode = os::BestCModeIDTags({
+        {os::CYBRBIDTG_NominalWidth, width},
+        {os::CYBRBIDTG_NominalHeight, height},
+        {os::CYBRBIDTG_Depth, static_cast<uintptr_t>(static_cast<uint32_t>(depth))},
+        {os::TAG_DONE, 0},
+    });
+    if (mode == os::INVALID_ID) {
+        CloseDisplay();
+        return ERR_SCREEN;
+    }
+
+    gPointerImage[0] = 0;
+    gPointerImage[1] = 0;
+    gPointerBitMap = os::BitMap{};
+    os::InitBitMap(&gPointerBitMap, 2, 16, 1);
+    gPointerBitMap.Planes[0] = reinterpret_cast<uint8_t*>(&gPointerImage[0]);
+    gPointerBitMap.Planes[1] = reinterpret_cast<uint8_t*>(&gPointerImage[1]);
+    gDisplay.pointer = os::NewObject(nullptr, "pointerclass", {
+        {os::POINTERA_BitMap, TagPointer(&gPointerBitMap)},
+        {os::POINTERA_WordWidth, 1},
+        {os::TAG_DONE, 0},
+    });
+    if (gDisplay.pointer == nullptr) {
+        CloseDisplay();
+        return ERR_NO_MEMORY;
+    }
+
+    // A colour-mapped screen gets the picture's colours as it opens; a
+    // true-colour one (or a picture without colours) starts with defaults.
+    uint32_t coloursTag = os::TAG_IGNORE;
+    uintptr_t coloursData = 0;
+    if (colours != nullptr && colourCount > 0 && static_cast<uint32_t>(depth) <= 8) {
+        coloursTag = os::SA_Colors32;
+        coloursData = TagPointer(BuildColourLoadTable(colours, colourCount));
+    }
+    gDisplay.screen = os::OpenScreenTags(nullptr, {
+        {os::SA_DisplayID, mode},
+        {os::SA_Depth, static_cast<uintptr_t>(static_cast<uint32_t>(depth))},
+        {os::SA_Quiet, 1},
+        {os::SA_ShowTitle, 0},
+        {os::SA_BackFill, os::LAYERS_NOBACKFILL},
+        {os::SA_Interleaved, 1},
+        {coloursTag, coloursData},
+        {os::TAG_DONE, 0},
+    });
+    if (gDisplay.screen == nullptr) {
+        CloseDisplay();
+        return ERR_SCREEN;
+    }
+    gDisplay.depth = depth;
+
+    os::Screen* screen = gDisplay.screen;
+    gDisplay.window = os::OpenWindowTags(nullptr, {
+        {os::WA_Width, static_cast<uintptr_t>(static_cast<uint16_t>(screen->Width))},
+        {os::WA_Height, static_cast<uintptr_t>(static_cast<uint16_t>(screen->Height))},
+        {os::WA_Left, 0},
+        {os::WA_Top, 0},
+        {os::WA_Backdrop, 1},
+        {os::WA_Borderless, 1},
+        {os::WA_RMBTrap, 1},
+        {os::WA_SimpleRefresh, 1},
+        {os::WA_NoCareRefresh, 1},
+        {os::WA_IDCMP, os::IDCMP_VANILLAKEY | os::IDCMP_MOUSEBUTTONS},
+        {os::WA_Activate, 1},
+        {os::WA_CustomScreen, TagPointer(screen)},
+        {os::WA_BackFill, os::LAYERS_NOBACKFILL},
+        {os::WA_BusyPointer, 1},
+        {os::TAG_DONE, 0},
+    });
+    if (gDisplay.window == nullptr) {
+        CloseDisplay();
+        return ERR_WINDOW;
+    }
+
+    if (depth == 24) {
+        os::SetRGB4(&screen->ViewPort, 0, 0, 0, 0);  // pen 0 clears to black
+    }
+    os::SetRast(gDisplay.window->RPort, pen);
+    if (gViewOptions.waitAfterOpenSeconds > 0) {
+        os::Delay(gViewOptions.waitAfterOpenSeconds * 50);
+    }
+    return 0;
+}
+
+namespace {
+
+// An open screen serves the next picture only when the picture fits it and
+// needs the depth it was opened with.
+bool OpenScreenFits(const PictureInfo& picture) {
+    const os::Screen* screen = gDisplay.screen;
+    if (screen == nullptr || gDisplay.window == nullptr) {
+        return false;
+    }
+    const int32_t width = picture.xScale * int32_t{picture.header.pageWidth};
+    const int32_t height = picture.yScale * int32_t{picture.header.pageHeight};
+    return width <= screen->Width && height <= screen->Height &&
+           picture.displayDepth == gDisplay.depth;
+}
+
+}  // namespace
+
+int32_t PrepareDisplay(const PictureInfo& picture, const ViewOptions& options) {
+    // A screen is open when the centre option kept it, or when the previous
+    // picture ended early. Either way it is only kept if the new picture fits
+    // it; drawing into a screen of the other depth would show garbage.
+    static_cast<void>(options);
+    if (gDisplay.screen != nullptr && !OpenScreenFits(picture)) {
+        CloseDisplay();
+    }
+    if (gDisplay.screen != nullptr) {
+        os::SetRast(gDisplay.window->RPort, picture.backgroundPen);
+        os::SetWindowPointer(gDisplay.window, {{os::WA_BusyPointer, 1}, {os::TAG_DONE, 0}});
+        if (picture.displayDepth <= 8) {
+            os::LoadRGB32(&gDisplay.screen->ViewPort,
+                          BuildColourLoadTable(picture.colours, picture.colourCount));
+        }
+        return 0;
+    }
+    const int32_t width = picture.xScale * int32_t{picture.header.pageWidth};
+    const int32_t height = picture.yScale * int32_t{picture.header.pageHeight};
+    return OpenDisplay(static_cast<uint16_t>(width), static_cast<uint16_t>(height),
+                       picture.displayDepth, picture.backgroundPen, picture.colours,
+                       picture.colourCount);
+}
+
+}  // namespace lanterna

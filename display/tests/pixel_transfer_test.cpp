@@ -1,0 +1,384 @@
+// Row buffers and pixel transfer: planar rows converted to colour indices,
+// HAM and deep RGB, doubled, clipped and written into a headless screen.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "display/display.h"
+#include "display/row_buffers.h"
+#include "platform/graphics_internal.h"
+#include "platform/testing.h"
+
+namespace lanterna {
+namespace {
+
+struct Rgb {
+    uint8_t r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Rgb& c) {
+    return out << "(" << int{c.r} << ", " << int{c.g} << ", " << int{c.b} << ")";
+}
+
+// Puts one pixel value per pixel into the plane rows: bit i into plane i,
+// bit 7 of byte 0 the leftmost pixel.
+void SetRow(RowBuffers* rows, const std::vector<uint32_t>& values, int planes) {
+    const size_t bytes = rows->planeView.BytesPerRow;
+    for (int i = 0; i < planes; ++i) {
+        uint8_t* plane = rows->planeView.Planes[i];
+        std::memset(plane, 0, bytes);
+        for (size_t p = 0; p < values.size(); ++p) {
+            if ((values[p] >> i) & 1u) {
+                plane[p / 8] |= static_cast<uint8_t>(0x80u >> (p % 8));
+            }
+        }
+    }
+}
+
+BitMapHeader Header(uint16_t w, uint8_t planes, uint8_t masking = mskNone) {
+    BitMapHeader h;
+    h.w = w;
+    h.h = 1;
+    h.nPlanes = planes;
+    h.masking = masking;
+    h.pageWidth = static_cast<int16_t>(w);
+    h.pageHeight = 1;
+    return h;
+}
+
+struct RowsDeleter {
+    void operator()(RowBuffers* rows) const { FreeRowBuffers(rows); }
+};
+using RowsPtr = std::unique_ptr<RowBuffers, RowsDeleter>;
+
+class PixelTransfer : public ::testing::Test {
+protected:
+    void OpenScreen(uint16_t width, uint16_t height, int32_t depth, uint8_t pen = 0,
+                    const uint8_t* colours = nullptr, int32_t count = 0) {
+        ASSERT_EQ(OpenDisplay(width, height, depth, pen, colours, count), 0);
+        ASSERT_NE(gDisplay.screen, nullptr);
+        ASSERT_EQ(gDisplay.screen->Width, width);
+        ASSERT_EQ(gDisplay.screen->Height, height);
+    }
+    void TearDown() override { CloseDisplay(); }
+
+    const uint8_t* At(int x, int y) const {
+        const os::ScreenPrivate* s = gDisplay.screen->priv;
+        return s->pixels + static_cast<size_t>(y) * s->stride + static_cast<size_t>(x) * s->bytesPerPixel;
+    }
+    uint8_t Index(int x, int y) const { return *At(x, y); }
+    Rgb Colour(int x, int y) const {
+        const uint8_t* p = At(x, y);
+        return {p[0], p[1], p[2]};
+    }
+};
+
+TEST_F(PixelTransfer, ColourMappedRowsLeaveTheMaskOut) {
+    OpenScreen(128, 4, 8, 255);
+    std::mt19937 random(7);
+    for (uint8_t planes : {1, 4, 5, 8}) {
+        for (uint8_t masking : {mskNone, mskHasMask}) {
+            SCOPED_TRACE(::testing::Message() << int{planes} << " planes, masking " << int{masking});
+            // A width of 100 pads the plane rows to 14 bytes, 112 pixels.
+            RowsPtr rows(AllocRowBuffers(Header(100, planes, masking), 0));
+            ASSERT_NE(rows, nullptr);
+            EXPECT_EQ(rows->pixelKind, PIXEL_COLOUR_MAPPED);
+            EXPECT_EQ(rows->planeView.BytesPerRow, 14);
+            std::vector<uint32_t> values(112);
+            for (auto& v : values) {
+                v = random() & ((1u << planes) - 1);
+            }
+            SetRow(rows.get(), values, planes);
+            if (masking == mskHasMask) {
+                ASSERT_NE(rows->planeView.Planes[planes], rows->blankRow);
+                std::memset(rows->planeView.Planes[planes], 0xFF, 14);  // all opaque
+            } else if (planes < 8) {
+                EXPECT_EQ(rows->planeView.Planes[planes], rows->blankRow);
+            }
+            WriteRow(3, 2, false, rows.get(), nullptr);
+            for (int x = 0; x < 128; ++x) {
+                const uint8_t expected = (x >= 3 && x < 103) ? values[x - 3] : 255;
+                ASSERT_EQ(Index(x, 2), expected) << "x " << x;
+            }
+        }
+    }
+}
+
+// Hold-and-modify as the format describes it, one pixel at a time, from
+// colour 0 of the palette.
+std::vector<Rgb> ReferenceHam(const std::vector<uint32_t>& codes, const uint8_t* palette, int planes) {
+    const int dataBits = planes == 6 ? 4 : 6;
+    Rgb current = palette ? Rgb{palette[0], palette[1], palette[2]} : Rgb{0, 0, 0};
+    std::vector<Rgb> out;
+    for (uint32_t v : codes) {
+        const uint32_t d = v & ((1u << dataBits) - 1);
+        const uint32_t control = (v >> dataBits) & 3;
+        // The level's bits repeated below it fill the 8-bit component.
+        const uint8_t level = static_cast<uint8_t>(dataBits == 4 ? (d << 4) | d : (d << 2) | (d >> 4));
+        if (control == 0) {
+            current = palette ? Rgb{palette[3 * d], palette[3 * d + 1], palette[3 * d + 2]} : Rgb{0, 0, 0};
+        } else if (control == 1) {
+            current.b = level;
+        } else if (control == 2) {
+            current.r = level;
+        } else {
+            current.g = level;
+        }
+        out.push_back(current);
+    }
+    return out;
+}
+
+TEST_F(PixelTransfer, HamRowsStartFromColourZero) {
+    OpenScreen(64, 2, 24);
+    std::vector<uint8_t> palette(768, 0);
+    // Colour 0 is not black: a row that begins by modifying one component
+    // keeps the other two of colour 0.
+    palette[0] = 10;
+    palette[1] = 20;
+    palette[2] = 30;
+    RowsPtr ham6(AllocRowBuffers(Header(3, 6), HAM));
+    ASSERT_NE(ham6, nullptr);
+    EXPECT_EQ(ham6->pixelKind, PIXEL_HAM6);
+    SetRow(ham6.get(), {0x2F, 0x11, 0x00}, 6);  // red 15, blue 1, colour 0
+    WriteRow(0, 0, false, ham6.get(), palette.data());
+    EXPECT_EQ(Colour(0, 0), (Rgb{255, 20, 30}));
+    EXPECT_EQ(Colour(1, 0), (Rgb{255, 20, 17}));
+    EXPECT_EQ(Colour(2, 0), (Rgb{10, 20, 30}));
+
+    // Without a colour map the palette counts as black.
+    WriteRow(0, 1, false, ham6.get(), nullptr);
+    EXPECT_EQ(Colour(0, 1), (Rgb{255, 0, 0}));
+    EXPECT_EQ(Colour(1, 1), (Rgb{255, 0, 17}));
+    EXPECT_EQ(Colour(2, 1), (Rgb{0, 0, 0}));
+
+    RowsPtr ham8(AllocRowBuffers(Header(2, 8), HAM));
+    ASSERT_NE(ham8, nullptr);
+    EXPECT_EQ(ham8->pixelKind, PIXEL_HAM8);
+    SetRow(ham8.get(), {0xFF, 0x60}, 8);  // green 63, blue 32
+    WriteRow(0, 0, false, ham8.get(), palette.data());
+    EXPECT_EQ(Colour(0, 0), (Rgb{10, 255, 30}));
+    EXPECT_EQ(Colour(1, 0), (Rgb{10, 255, 0x82}));
+}
+
+TEST_F(PixelTransfer, HamRowsMatchAReferenceDecoder) {
+    constexpr uint16_t kWidth = 333;
+    OpenScreen(kWidth, 1, 24);
+    std::mt19937 random(11);
+    std::vector<uint8_t> palette(768);
+    for (auto& c : palette) {
+        c = static_cast<uint8_t>(random());
+    }
+    // 5 and 7 HAM planes follow the 8-plane rules, control in bits 6 and 7.
+    for (uint8_t planes : {4, 5, 6, 7, 8}) {
+        for (bool withPalette : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << int{planes} << " planes, palette " << withPalette);
+            RowsPtr rows(AllocRowBuffers(Header(kWidth, planes, mskHasMask), HAM | LACE));
+            ASSERT_NE(rows, nullptr);
+            std::vector<uint32_t> codes(kWidth);
+            for (auto& v : codes) {
+                v = random() & ((1u << planes) - 1);
+            }
+            SetRow(rows.get(), codes, planes);
+            std::memset(rows->planeView.Planes[planes], 0xFF, rows->planeView.BytesPerRow);
+            const uint8_t* colours = withPalette ? palette.data() : nullptr;
+            WriteRow(0, 0, false, rows.get(), colours);
+            const auto expected = ReferenceHam(codes, colours, planes == 6 ? 6 : 8);
+            for (int x = 0; x < kWidth; ++x) {
+                ASSERT_EQ(Colour(x, 0), expected[x]) << "x " << x << " code " << codes[x];
+            }
+        }
+    }
+}
+
+TEST_F(PixelTransfer, DeepRowsScaleTheirLevels) {
+    OpenScreen(40, 1, 24);
+    std::mt19937 random(3);
+    for (uint8_t planes : {24, 12, 15, 18, 21}) {
+        SCOPED_TRACE(::testing::Message() << int{planes} << " planes");
+        const int bits = planes / 3;
+        const uint32_t top = (1u << bits) - 1;
+        RowsPtr rows(AllocRowBuffers(Header(40, planes), 0));
+        ASSERT_NE(rows, nullptr);
+        EXPECT_EQ(rows->pixelKind, PIXEL_DEEP);
+        std::vector<Rgb> levels(40);
+        for (auto& l : levels) {
+            l = {static_cast<uint8_t>(random() & top), static_cast<uint8_t>(random() & top),
+                 static_cast<uint8_t>(random() & top)};
+        }
+        levels[0] = {static_cast<uint8_t>(top), 0, static_cast<uint8_t>(1u << (bits - 1))};
+        std::vector<uint32_t> values;
+        for (const Rgb& l : levels) {
+            values.push_back(l.r | (uint32_t{l.g} << bits) | (uint32_t{l.b} << (2 * bits)));
+        }
+        SetRow(rows.get(), values, planes);
+        WriteRow(0, 0, false, rows.get(), nullptr);
+        for (int x = 0; x < 40; ++x) {
+            const Rgb& l = levels[x];
+            const Rgb expected{static_cast<uint8_t>(l.r * 255 / top), static_cast<uint8_t>(l.g * 255 / top),
+                               static_cast<uint8_t>(l.b * 255 / top)};
+            ASSERT_EQ(Colour(x, 0), expected) << "x " << x;
+        }
+        if (bits == 4) {  // 15 -> 255, 8 -> 136, 0 -> 0
+            EXPECT_EQ(Colour(0, 0), (Rgb{255, 0, 136}));
+        }
+        if (bits == 8) {
+            EXPECT_EQ(Colour(0, 0), (Rgb{255, 0, 128}));
+        }
+    }
+}
+
+TEST(FillLevelTable, SpreadsLevelsOverTheTable) {
+    uint8_t table[256];
+    FillLevelTable(table, 256, 16, 255);
+    for (int i = 0; i < 256; ++i) {
+        ASSERT_EQ(table[i], (i / 16) * 17) << i;
+    }
+    // Uneven split: entries floor(i * 10 / 3) ... get level i.
+    uint8_t small[10];
+    std::memset(small, 0xAA, sizeof small);
+    FillLevelTable(small, 10, 3, 255);
+    const uint8_t expected[10] = {0, 0, 0, 127, 127, 127, 255, 255, 255, 255};
+    EXPECT_EQ(std::memcmp(small, expected, 10), 0);
+    // One level cannot be divided by levels - 1: it is level 0.
+    FillLevelTable(small, 10, 1, 255);
+    for (uint8_t v : small) {
+        EXPECT_EQ(v, 0);
+    }
+}
+
+TEST_F(PixelTransfer, DoubledWidthRepeatsEveryPixel) {
+    OpenScreen(640, 1, 8);
+    RowsPtr rows(AllocRowBuffers(Header(320, 8), 0));
+    ASSERT_NE(rows, nullptr);
+    std::vector<uint32_t> values(320);
+    for (size_t p = 0; p < values.size(); ++p) {
+        values[p] = static_cast<uint32_t>((p * 7) & 0xFF);
+    }
+    SetRow(rows.get(), values, 8);
+    WriteRow(0, 0, true, rows.get(), nullptr);
+    for (int x = 0; x < 640; ++x) {
+        ASSERT_EQ(Index(x, 0), values[x / 2]) << x;
+    }
+    CloseDisplay();
+
+    OpenScreen(100, 1, 24);
+    std::vector<uint8_t> palette(768, 0);
+    RowsPtr deep(AllocRowBuffers(Header(50, 24), 0));
+    ASSERT_NE(deep, nullptr);
+    std::vector<uint32_t> rgb(50);
+    for (size_t p = 0; p < rgb.size(); ++p) {
+        rgb[p] = static_cast<uint32_t>(p | (p + 100) << 8 | (200 - p) << 16);
+    }
+    SetRow(deep.get(), rgb, 24);
+    WriteRow(0, 0, true, deep.get(), palette.data());
+    for (int x = 0; x < 100; ++x) {
+        const uint32_t v = rgb[x / 2];
+        ASSERT_EQ(Colour(x, 0), (Rgb{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)})) << x;
+    }
+}
+
+// Rows placed partly or wholly outside the screen: only what lies inside is
+// drawn, and nothing around it changes.
+TEST_F(PixelTransfer, RowsAreClippedAtAllFourEdges) {
+    constexpr int kW = 64, kH = 16;
+    constexpr uint8_t kPen = 200;
+    OpenScreen(kW, kH, 8, kPen);
+    RowsPtr rows(AllocRowBuffers(Header(40, 7), 0));
+    ASSERT_NE(rows, nullptr);
+    std::vector<uint32_t> values(40);
+    for (size_t p = 0; p < values.size(); ++p) {
+        values[p] = static_cast<uint32_t>(p + 1);
+    }
+    SetRow(rows.get(), values, 7);
+
+    std::vector<uint8_t> expected(kW * kH, kPen);
+    auto draw = [&](int32_t left, int32_t y, bool twice) {
+        WriteRow(left, y, twice, rows.get(), nullptr);
+        if (y < 0 || y >= kH) {
+            return;
+        }
+        const int n = twice ? 80 : 40;
+        for (int i = 0; i < n; ++i) {
+            const int x = left + i;
+            if (x >= 0 && x < kW) {
+                expected[y * kW + x] = static_cast<uint8_t>(values[twice ? i / 2 : i]);
+            }
+        }
+    };
+    draw(-5, 0, false);     // cut on the left
+    draw(50, 1, false);     // cut on the right
+    draw(-30, 2, true);     // doubled, cut on both sides
+    draw(-100, 3, false);   // wholly left of the screen
+    draw(64, 4, false);     // wholly right of it
+    draw(0, -1, false);     // above
+    draw(0, -40000, false);
+    draw(0, kH, false);     // below
+    draw(0, kH + 1000, false);
+    draw(24, kH - 1, false);  // the last row, up to the right edge
+    for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) {
+            ASSERT_EQ(Index(x, y), expected[y * kW + x]) << "(" << x << ", " << y << ")";
+        }
+    }
+}
+
+TEST(AllocRowBuffers, RejectsUnsupportedPlaneCountsWithoutLeaks) {
+    const int64_t before = os::testing::LiveAllocations();
+    struct Case {
+        uint8_t planes;
+        uint8_t masking;
+    } rejected[] = {{9, mskNone}, {10, mskNone}, {11, mskNone}, {13, mskNone}, {25, mskNone},
+                    {27, mskNone}, {24, mskHasMask}, {12, mskHasMask}};
+    for (const Case& c : rejected) {
+        EXPECT_EQ(AllocRowBuffers(Header(320, c.planes, c.masking), 0), nullptr) << int{c.planes};
+    }
+    EXPECT_EQ(os::testing::LiveAllocations(), before);
+}
+
+TEST(AllocRowBuffers, ViewsOfADeepPicture) {
+    RowsPtr rows(AllocRowBuffers(Header(17, 18), 0));
+    ASSERT_NE(rows, nullptr);
+    EXPECT_EQ(rows->planeView.BytesPerRow, 4);
+    EXPECT_EQ(rows->planeView.Depth, 8);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(rows->redView.Planes[i], rows->planeRows[i]);
+        EXPECT_EQ(rows->greenView.Planes[i], rows->planeRows[6 + i]);
+        EXPECT_EQ(rows->blueView.Planes[i], rows->planeRows[12 + i]);
+    }
+    for (int i = 6; i < 8; ++i) {
+        EXPECT_EQ(rows->redView.Planes[i], rows->blankRow);
+        EXPECT_EQ(rows->blueView.Planes[i], rows->blankRow);
+    }
+    for (int i = 18; i < MAX_PLANES; ++i) {
+        EXPECT_EQ(rows->planeView.Planes[i], rows->blankRow);
+    }
+    // Level v of 6 bits sits at v * 4 and is widened to v * 255 / 63.
+    EXPECT_EQ(rows->levelTable[63 * 4], 255);
+    EXPECT_EQ(rows->levelTable[32 * 4], 32 * 255 / 63);
+}
+
+TEST(AllocRowBuffers, EveryFailedAllocationFreesWhatWasTaken) {
+    const int64_t before = os::testing::LiveAllocations();
+    for (uint8_t planes : {4, 24}) {
+        for (uint32_t n = 1;; ++n) {
+            os::testing::FailNthAlloc(n);
+            RowBuffers* rows = AllocRowBuffers(Header(64, planes, mskNone), 0);
+            os::testing::ResetFaults();
+            if (rows != nullptr) {
+                // Past the last allocation: the record, blank row, line and
+                // the plane rows (9 or 24).
+                EXPECT_EQ(n, planes == 4 ? 12u + 1 : 27u + 1);
+                FreeRowBuffers(rows);
+                break;
+            }
+            EXPECT_EQ(os::testing::LiveAllocations(), before) << "failing allocation " << n;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lanterna

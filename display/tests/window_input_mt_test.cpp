@@ -1,0 +1,177 @@
+// The user's input in the window: every queued message consumed, the last
+// one deciding, and Tab driving the colour-cycling task.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "cycle/cycling.h"
+#include "display/display.h"
+#include "driver/result_codes.h"
+#include "platform/exec.h"
+
+namespace lanterna {
+namespace {
+
+struct Input {
+    uint32_t imClass;
+    uint16_t code;
+};
+
+constexpr Input kClick{os::IDCMP_MOUSEBUTTONS, os::SELECTDOWN};
+constexpr Input kClickUp{os::IDCMP_MOUSEBUTTONS, os::SELECTUP};
+constexpr Input kMiddle{os::IDCMP_MOUSEBUTTONS, os::MIDDLEDOWN};
+constexpr Input kRight{os::IDCMP_MOUSEBUTTONS, os::MENUDOWN};
+constexpr Input kRightUp{os::IDCMP_MOUSEBUTTONS, os::MENUUP};
+constexpr Input kEsc{os::IDCMP_VANILLAKEY, 0x1B};
+constexpr Input kCtrlC{os::IDCMP_VANILLAKEY, 0x03};
+constexpr Input kTab{os::IDCMP_VANILLAKEY, 0x09};
+constexpr Input kKeyA{os::IDCMP_VANILLAKEY, 'a'};
+constexpr Input kOther{0x00000040, 0};  // a class the window never asked for
+
+// A window with nothing but its input port, and the port the messages are
+// replied to.
+class WindowInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window_.UserPort = os::CreateMsgPort();
+        replies_ = os::CreateMsgPort();
+        ASSERT_NE(window_.UserPort, nullptr);
+        ASSERT_NE(replies_, nullptr);
+    }
+    void TearDown() override {
+        os::DeleteMsgPort(window_.UserPort);
+        os::DeleteMsgPort(replies_);
+    }
+
+    void Queue(const std::vector<Input>& inputs) {
+        messages_.assign(inputs.size(), os::IntuiMessage{});
+        for (size_t i = 0; i < inputs.size(); ++i) {
+            os::IntuiMessage& m = messages_[i];
+            m.ExecMessage.mn_ReplyPort = replies_;
+            m.Class = inputs[i].imClass;
+            m.Code = inputs[i].code;
+            m.IDCMPWindow = &window_;
+            os::PutMsg(window_.UserPort, &m.ExecMessage);
+        }
+    }
+    size_t TakeReplies() {
+        size_t count = 0;
+        while (os::GetMsg(replies_) != nullptr) {
+            ++count;
+        }
+        return count;
+    }
+
+    os::Window window_;
+    os::MsgPort* replies_ = nullptr;
+    std::vector<os::IntuiMessage> messages_;
+};
+
+TEST_F(WindowInput, LaterMessagesOverrideEarlierOnesAndAllAreReplied) {
+    struct Case {
+        const char* name;
+        std::vector<Input> inputs;
+        int32_t result;
+    } cases[] = {
+        {"nothing queued", {}, 0},
+        {"Esc then a click", {kEsc, kClick}, CODE_NEXT},
+        {"a click then Esc", {kClick, kEsc}, CODE_STOP},
+        {"a release after a click", {kClick, kClickUp}, CODE_NEXT},
+        {"a release after the right button", {kRight, kRightUp}, CODE_STOP},
+        {"releases alone", {kRightUp, kClickUp}, 0},
+        {"middle button", {kMiddle}, CODE_NEXT},
+        {"right then middle", {kRight, kMiddle}, CODE_NEXT},
+        {"an ordinary key", {kKeyA}, CODE_NEXT},
+        {"Ctrl-C key after a key", {kKeyA, kCtrlC}, CODE_STOP},
+        {"Tab without cycling", {kTab}, 0},
+        {"Tab after a click", {kClick, kTab}, CODE_NEXT},
+        {"an unknown class is ignored", {kKeyA, kOther}, CODE_NEXT},
+        {"only unknown classes", {kOther, kOther}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Queue(c.inputs);
+        EXPECT_EQ(PollWindowInput(&window_, nullptr), c.result);
+        EXPECT_EQ(os::GetMsg(window_.UserPort), nullptr);
+        EXPECT_EQ(TakeReplies(), c.inputs.size());
+    }
+    EXPECT_EQ(PollWindowInput(nullptr, nullptr), 0);
+}
+
+// A stand-in for the cycling task: it logs each command, keeps `running` as
+// the real task does, notes whether the Tab message had already been
+// replied when the command arrived, and acknowledges on SIGF_SINGLE.
+struct FakeCycler {
+    CycleHandle handle;
+    std::string log;
+    const os::IntuiMessage* tab = nullptr;
+    bool tabRepliedEarly = false;
+};
+
+void FakeCycleTask() {
+    auto* fake = static_cast<FakeCycler*>(os::FindTask(nullptr)->tc_UserData);
+    for (;;) {
+        const uint32_t got = os::Wait(os::SIGBREAKF_CTRL_C | os::SIGBREAKF_CTRL_D | os::SIGBREAKF_CTRL_E |
+                                      os::SIGBREAKF_CTRL_F);
+        if (got & os::SIGBREAKF_CTRL_C) {
+            os::Signal(fake->handle.owner, os::SIGF_SINGLE);
+            return;
+        }
+        if (fake->tab != nullptr && fake->tab->ExecMessage.mn_Node.ln_Type == os::NT_REPLYMSG) {
+            fake->tabRepliedEarly = true;
+        }
+        if (got & os::SIGBREAKF_CTRL_D) {
+            fake->log += "off ";
+            fake->handle.running = 0;
+        }
+        if (got & os::SIGBREAKF_CTRL_E) {
+            fake->log += "on ";
+            fake->handle.running = 1;
+        }
+        if (got & os::SIGBREAKF_CTRL_F) {
+            fake->log += "restore ";
+        }
+        os::Signal(fake->handle.owner, os::SIGF_SINGLE);
+    }
+}
+
+TEST_F(WindowInput, TabSwitchesCyclingOnAndOffWithRestore) {
+    FakeCycler fake;
+    fake.handle.owner = os::FindTask(nullptr);
+    os::Forbid();
+    os::Task* task = os::CreateTask("fake cycler", 0, FakeCycleTask, 16384);
+    ASSERT_NE(task, nullptr);
+    task->tc_UserData = &fake;
+    fake.handle.task = task;
+    os::Permit();
+
+    Queue({kTab});
+    fake.tab = &messages_[0];
+    EXPECT_EQ(PollWindowInput(&window_, &fake.handle), 0);
+    EXPECT_EQ(fake.log, "on ");
+    EXPECT_EQ(TakeReplies(), 1u);
+
+    Queue({kClick, kTab});
+    fake.tab = &messages_[1];
+    EXPECT_EQ(PollWindowInput(&window_, &fake.handle), CODE_NEXT);
+    EXPECT_EQ(fake.log, "on off restore ");
+    EXPECT_EQ(fake.handle.running.load(), 0);
+    EXPECT_EQ(TakeReplies(), 2u);
+
+    Queue({kTab, kEsc});
+    fake.tab = &messages_[0];
+    EXPECT_EQ(PollWindowInput(&window_, &fake.handle), CODE_STOP);
+    EXPECT_EQ(fake.log, "on off restore on ");
+    EXPECT_EQ(TakeReplies(), 2u);
+    // Each Tab message goes back only after its commands were acknowledged.
+    EXPECT_FALSE(fake.tabRepliedEarly);
+
+    os::SetSignal(0, os::SIGF_SINGLE);
+    os::Signal(task, os::SIGBREAKF_CTRL_C);
+    os::Wait(os::SIGF_SINGLE);
+}
+
+}  // namespace
+}  // namespace lanterna
