@@ -3,6 +3,7 @@
 // takes exactly those bits, giving up Forbid while it sleeps.
 #include "platform/exec.h"
 #include "platform/exec_internal.h"
+#include "platform/wait_hooks.h"
 
 namespace os {
 
@@ -49,6 +50,13 @@ uint32_t Wait(uint32_t signalMask) {
     Task* self = internal::CurrentTask();
     TaskPrivate* p = self->priv;
     const uint32_t nesting = internal::ReleaseForbid(self);
+    bool pending;
+    {
+        std::lock_guard lock(p->mutex);
+        pending = (p->signals & signalMask) != 0;
+    }
+    // The display backends serve their windows while the program waits.
+    if (!pending) internal::RunWaitHook(signalMask);
     uint32_t received;
     {
         std::unique_lock lock(p->mutex);
