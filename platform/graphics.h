@@ -53,8 +53,8 @@ struct RastPort {
 struct Screen {
     int16_t Width = 0;
     int16_t Height = 0;
-    ViewPort ViewPort;
-    RastPort RastPort;
+    ::os::ViewPort ViewPort;  // qualified: the member takes the type's name
+    ::os::RastPort RastPort;
     ScreenPrivate* priv = nullptr;
 };
 
