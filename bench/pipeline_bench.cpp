@@ -1,0 +1,111 @@
+// Benchmark pictures for the whole-pipeline benchmark (bench/run.sh).
+//
+//   pipeline_bench make DIR [SIZE]
+//
+// writes three SIZE x SIZE pictures (4096 by default) made with the ILBM
+// writer into DIR: an 8-plane ByteRun1 picture, a 24-plane ByteRun1 picture
+// and an 8-plane HAM picture. They are smooth images with edges, not noise,
+// so the packed bodies hold a realistic mix of runs and literals.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/ilbm_writer/ilbm_writer.h"
+
+namespace {
+
+using lanterna::ilbmw::Rgb;
+namespace w = lanterna::ilbmw;
+
+// A few rings around two centres, plus a band of stripes: values 0..1.
+double Shade(int32_t x, int32_t y, int32_t size) {
+    const double s = size;
+    const double d1 = std::hypot(x - 0.3 * s, y - 0.4 * s) / s;
+    const double d2 = std::hypot(x - 0.75 * s, y - 0.7 * s) / s;
+    double v = 0.5 + 0.25 * std::sin(d1 * 40.0) + 0.25 * std::cos(d2 * 25.0);
+    if (y > size / 2 && y < size / 2 + size / 16) {
+        v = ((x / 24) & 1) ? 0.9 : 0.1;
+    }
+    return v;
+}
+
+uint8_t Byte(double v) {
+    return static_cast<uint8_t>(std::lround(std::fmin(1.0, std::fmax(0.0, v)) * 255.0));
+}
+
+bool WriteColourMapped(const std::string& path, int32_t size) {
+    w::IlbmPicture picture;
+    picture.header = w::SimpleHeader(size, size, 8, lanterna::cmpByteRun1);
+    for (int i = 0; i < 256; ++i) {
+        const double t = i / 255.0;
+        picture.colours.push_back({Byte(t), Byte(0.5 + 0.5 * std::sin(6.28 * t)), Byte(1.0 - t)});
+    }
+    picture.pixels.resize(static_cast<size_t>(size) * size);
+    for (int32_t y = 0; y < size; ++y) {
+        for (int32_t x = 0; x < size; ++x) {
+            picture.pixels[static_cast<size_t>(y) * size + x] = Byte(Shade(x, y, size));
+        }
+    }
+    return w::WriteFile(path, w::MakeIlbm(picture));
+}
+
+bool WriteDeep(const std::string& path, int32_t size) {
+    w::IlbmPicture picture;
+    picture.header = w::SimpleHeader(size, size, 24, lanterna::cmpByteRun1);
+    picture.pixels.resize(static_cast<size_t>(size) * size);
+    for (int32_t y = 0; y < size; ++y) {
+        for (int32_t x = 0; x < size; ++x) {
+            const uint32_t r = static_cast<uint32_t>(x) * 255 / (size - 1);
+            const uint32_t g = static_cast<uint32_t>(y) * 255 / (size - 1);
+            picture.pixels[static_cast<size_t>(y) * size + x] = w::DeepPixel(r, g, Byte(Shade(x, y, size)), 8);
+        }
+    }
+    return w::WriteFile(path, w::MakeIlbm(picture));
+}
+
+bool WriteHam8(const std::string& path, int32_t size) {
+    w::IlbmPicture picture;
+    picture.header = w::SimpleHeader(size, size, 8, lanterna::cmpByteRun1);
+    picture.hasCamg = true;
+    picture.camg = lanterna::HAM;
+    for (int i = 0; i < 64; ++i) {
+        const uint8_t grey = static_cast<uint8_t>(i * 4);
+        picture.colours.push_back({grey, grey, grey});
+    }
+    picture.pixels.reserve(static_cast<size_t>(size) * size);
+    std::vector<Rgb> targets(size);
+    for (int32_t y = 0; y < size; ++y) {
+        for (int32_t x = 0; x < size; ++x) {
+            const double v = Shade(x, y, size);
+            targets[x] = {Byte(v), Byte(static_cast<double>(y) / size), Byte(1.0 - v)};
+        }
+        const auto codes = w::EncodeHamRow(targets, picture.colours, 8);
+        picture.pixels.insert(picture.pixels.end(), codes.begin(), codes.end());
+    }
+    return w::WriteFile(path, w::MakeIlbm(picture));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3 || std::strcmp(argv[1], "make") != 0) {
+        std::fprintf(stderr, "usage: %s make DIR [SIZE]\n", argv[0]);
+        return 20;
+    }
+    const std::string dir = argv[2];
+    const int32_t size = argc > 3 ? std::atoi(argv[3]) : 4096;
+    if (size < 16 || size > 16384) {
+        std::fprintf(stderr, "size must be 16 to 16384\n");
+        return 20;
+    }
+    const bool ok = WriteColourMapped(dir + "/planes8.iff", size) && WriteDeep(dir + "/deep24.iff", size) &&
+                    WriteHam8(dir + "/ham8.iff", size);
+    if (!ok) {
+        std::fprintf(stderr, "cannot write the pictures in %s\n", dir.c_str());
+        return 20;
+    }
+    return 0;
+}
