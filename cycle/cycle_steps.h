@@ -1,0 +1,27 @@
+// The arithmetic of one cycling tick, apart from the task that runs it: the
+// phase accumulator of a range and the rotation of its colours.
+#pragma once
+
+#include <cstdint>
+
+#include "ilbm/ilbm_records.h"
+
+namespace lanterna {
+
+// Adds the range's rate to its phase (pad1). Returns true when the sum
+// reached CYCLE_STEP_THRESHOLD, that is when the range steps on this tick.
+// The phase keeps the sum modulo the threshold, truncated towards zero, so a
+// negative phase handed in delays the first step and a rate above the
+// threshold still steps only once per tick.
+bool AdvancePhase(CycleRange& range);
+
+// Rotates the triplets low..high (inclusive) of `colours` by one entry:
+// forward moves every colour one index up and wraps the top one to `low`,
+// reverse moves every colour one index down and wraps the bottom one to `high`.
+void RotateColours(uint8_t* colours, uint8_t low, uint8_t high, bool reverse);
+
+// One step of a range as the cycling task applies it: the range itself and,
+// on a half-brite screen, its half-bright copies 32 entries above it.
+void StepRange(uint8_t* colours, const CycleRange& range, bool halfBrite);
+
+}  // namespace lanterna
