@@ -1,0 +1,86 @@
+// The two Workbench modes. The program's own icon gives the defaults; with
+// pictures in the start message each is shown in its own directory after its
+// icon's tool types are applied (project mode); with none a file requester
+// asks for pictures again and again until it is cancelled (requester mode).
+// Nothing is printed in either mode: failures of single pictures pass
+// silently, and only the user's stop ends a run of pictures.
+
+#include <cstdint>
+
+#include "driver/result_codes.h"
+#include "driver/run_modes.h"
+#include "driver/show_picture.h"
+#include "driver/tool_types.h"
+#include "platform/asl.h"
+#include "platform/dos.h"
+#include "platform/exec.h"
+#include "platform/icon.h"
+
+namespace lanterna {
+namespace {
+
+// Applies the tool types of `name`'s icon, if it has one.
+void ApplyIconOf(const char* name) {
+    os::DiskObject* icon = os::GetDiskObject(name);
+    if (icon != nullptr) {
+        ApplyToolTypes(icon);
+        os::FreeDiskObject(icon);
+    }
+}
+
+// One selected picture: its directory becomes the current one while its
+// icon is read and it is shown.
+int32_t ShowSelection(const os::WBArg& arg) {
+    if (arg.wa_Name == nullptr) return 0;
+    os::FileLock* previous = os::CurrentDir(arg.wa_Lock);
+    ApplyIconOf(arg.wa_Name);
+    const int32_t result = gShowPicture(arg.wa_Name);
+    os::CurrentDir(previous);
+    return result;
+}
+
+// Shows the selections in order; the user's stop ends them.
+void ShowSelections(const os::WBArg* args, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        if (ShowSelection(args[i]) == CODE_STOP) return;
+    }
+}
+
+}  // namespace
+
+int32_t RunWorkbenchMode(const os::WBStartup* startup) {
+    if (startup == nullptr || startup->sm_NumArgs < 1 || startup->sm_ArgList == nullptr) return 20;
+
+    // The program's own icon, beside the program, gives the defaults.
+    const os::WBArg& self = startup->sm_ArgList[0];
+    if (self.wa_Name != nullptr) {
+        os::FileLock* previous = self.wa_Lock != nullptr ? os::CurrentDir(self.wa_Lock) : nullptr;
+        ApplyIconOf(self.wa_Name);
+        if (self.wa_Lock != nullptr) os::CurrentDir(previous);
+    }
+
+    if (startup->sm_NumArgs > 1) {
+        ShowSelections(startup->sm_ArgList + 1, startup->sm_NumArgs - 1);
+        return 0;
+    }
+
+    // Requester mode: the same requester every time, so it opens in the
+    // drawer last used.
+    os::FileRequester* requester = os::AllocAslRequestTags(
+        os::ASL_FileRequest, {{os::ASLFR_TitleText, reinterpret_cast<uintptr_t>("Load which file?")},
+                              {os::ASLFR_PositiveText, reinterpret_cast<uintptr_t>("Load")},
+                              {os::ASLFR_Flags1, os::FRF_DOMULTISELECT | os::FRF_DOPATTERNS},
+                              {os::TAG_DONE, 0}});
+    if (requester == nullptr) return 0;
+    while (os::AslRequestTags(requester, {{os::ASLFR_RejectIcons, 1}, {os::TAG_DONE, 0}}) &&
+           requester->fr_NumArgs > 0) {
+        // Each batch starts afresh: a stop ended only the batch before, so
+        // a break that came in meanwhile must not pass over this one.
+        os::SetSignal(0, os::SIGBREAKF_CTRL_C);
+        ShowSelections(requester->fr_ArgList, requester->fr_NumArgs);
+    }
+    os::FreeAslRequest(requester);
+    return 0;
+}
+
+}  // namespace lanterna
