@@ -1,0 +1,279 @@
+// The file requester: the headless script, and the desktop choosers run as
+// child processes (stand-ins for zenity and kdialog that record their
+// arguments and answer what the test tells them).
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/asl.h"
+#include "platform/dos.h"
+
+namespace {
+
+// Sets or unsets an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_.c_str(), old_->c_str(), 1);
+        } else {
+            unsetenv(name_.c_str());
+        }
+    }
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+std::string LockPath(os::FileLock* lock) {
+    char buffer[1024];
+    if (!os::NameFromLock(lock, buffer, sizeof buffer)) return "";
+    return buffer;
+}
+
+os::FileRequester* AllocLoadRequester(const char* pattern = nullptr) {
+    uintptr_t patternTag = pattern != nullptr ? os::ASLFR_InitialPattern : os::TAG_IGNORE;
+    return os::AllocAslRequestTags(
+        os::ASL_FileRequest, {{os::ASLFR_TitleText, reinterpret_cast<uintptr_t>("Load which file?")},
+                              {os::ASLFR_PositiveText, reinterpret_cast<uintptr_t>("Load")},
+                              {os::ASLFR_Flags1, os::FRF_DOMULTISELECT | os::FRF_DOPATTERNS},
+                              {static_cast<uint32_t>(patternTag), reinterpret_cast<uintptr_t>(pattern)},
+                              {os::TAG_DONE, 0}});
+}
+
+bool Ask(os::FileRequester* requester) {
+    return os::AslRequestTags(requester, {{os::ASLFR_RejectIcons, 1}, {os::TAG_DONE, 0}});
+}
+
+class RequesterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char templ[] = "/tmp/asl_requester_XXXXXX";
+        ASSERT_NE(mkdtemp(templ), nullptr);
+        dir_ = templ;
+        ASSERT_EQ(mkdir((dir_ + "/pics").c_str(), 0755), 0);
+        ASSERT_EQ(mkdir((dir_ + "/more").c_str(), 0755), 0);
+        ASSERT_EQ(mkdir((dir_ + "/bin").c_str(), 0755), 0);
+    }
+    void TearDown() override {
+        std::string cmd = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    // A chooser stand-in: records its arguments one per line in calls.txt
+    // (with a "--" line after each call), prints answer.txt, exits with the
+    // number in status.txt.
+    void InstallChooser(const char* name) {
+        std::string path = dir_ + "/bin/" + name;
+        std::ofstream script(path);
+        script << "#!/bin/sh\n"
+               << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" << dir_ << "/calls.txt'\n"
+               << "echo -- >> '" << dir_ << "/calls.txt'\n"
+               << "/bin/cat '" << dir_ << "/answer.txt'\n"
+               << "exit $(/bin/cat '" << dir_ << "/status.txt')\n";
+        script.close();
+        ASSERT_EQ(chmod(path.c_str(), 0755), 0);
+    }
+    void Answer(const std::string& text, int status) {
+        std::ofstream(dir_ + "/answer.txt") << text;
+        std::ofstream(dir_ + "/status.txt") << status;
+    }
+    // The arguments of each call so far.
+    std::vector<std::vector<std::string>> Calls() {
+        std::ifstream in(dir_ + "/calls.txt");
+        std::vector<std::vector<std::string>> calls(1);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line == "--") {
+                calls.emplace_back();
+            } else {
+                calls.back().push_back(line);
+            }
+        }
+        calls.pop_back();
+        return calls;
+    }
+    static bool Has(const std::vector<std::string>& args, const std::string& arg) {
+        for (const std::string& a : args) {
+            if (a == arg) return true;
+        }
+        return false;
+    }
+
+    std::string dir_;
+};
+
+TEST_F(RequesterTest, HeadlessScriptAnswersBatchByBatchThenCancels) {
+    ScopedEnv headless("LANTERNA_DISPLAY", "headless");
+    std::string script = dir_ + "/pics/a.iff|" + dir_ + "/more/b.iff|" + dir_ +
+                         "/pics/a.iff.info;" + dir_ + "/pics/c.iff;";
+    ScopedEnv requests("LANTERNA_REQUESTER", script.c_str());
+    os::FileRequester* requester = AllocLoadRequester();
+    ASSERT_NE(requester, nullptr);
+
+    ASSERT_TRUE(Ask(requester));
+    ASSERT_EQ(requester->fr_NumArgs, 2);  // the icon is not offered
+    EXPECT_STREQ(requester->fr_ArgList[0].wa_Name, "a.iff");
+    EXPECT_EQ(LockPath(requester->fr_ArgList[0].wa_Lock), dir_ + "/pics");
+    EXPECT_STREQ(requester->fr_ArgList[1].wa_Name, "b.iff");
+    EXPECT_EQ(LockPath(requester->fr_ArgList[1].wa_Lock), dir_ + "/more");
+    EXPECT_STREQ(requester->fr_File, "a.iff");
+    EXPECT_EQ(std::string(requester->fr_Drawer), dir_ + "/pics");
+
+    ASSERT_TRUE(Ask(requester));
+    ASSERT_EQ(requester->fr_NumArgs, 1);
+    EXPECT_STREQ(requester->fr_ArgList[0].wa_Name, "c.iff");
+
+    EXPECT_FALSE(Ask(requester));  // the script is used up: Cancel
+    EXPECT_EQ(requester->fr_NumArgs, 0);
+    EXPECT_FALSE(Ask(requester));
+    os::FreeAslRequest(requester);
+}
+
+TEST_F(RequesterTest, HeadlessRelativePathsAndMissingScript) {
+    ScopedEnv headless("LANTERNA_DISPLAY", "headless");
+    {
+        ScopedEnv requests("LANTERNA_REQUESTER", "x.iff|sub/y.iff");
+        os::FileLock* lock = os::Lock(dir_.c_str(), os::SHARED_LOCK);
+        ASSERT_NE(lock, nullptr);
+        os::FileLock* old = os::CurrentDir(lock);
+        ASSERT_EQ(mkdir("sub", 0755), 0);
+        os::FileRequester* requester = AllocLoadRequester();
+        ASSERT_NE(requester, nullptr);
+        bool chosen = Ask(requester);
+        os::CurrentDir(old);
+        ASSERT_TRUE(chosen);
+        ASSERT_EQ(requester->fr_NumArgs, 2);
+        EXPECT_EQ(LockPath(requester->fr_ArgList[0].wa_Lock), dir_);
+        EXPECT_EQ(LockPath(requester->fr_ArgList[1].wa_Lock), dir_ + "/sub");
+        os::FreeAslRequest(requester);
+        os::UnLock(lock);
+    }
+    ScopedEnv none("LANTERNA_REQUESTER", nullptr);
+    os::FileRequester* requester = AllocLoadRequester();
+    ASSERT_NE(requester, nullptr);
+    EXPECT_FALSE(Ask(requester));
+    os::FreeAslRequest(requester);
+    EXPECT_EQ(os::AllocAslRequestTags(7, {{os::TAG_DONE, 0}}), nullptr);  // not a file requester
+}
+
+TEST_F(RequesterTest, NoChooserOrNoDisplayCannotBeAllocated) {
+    ScopedEnv desktop("LANTERNA_DISPLAY", nullptr);
+    ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+    {
+        ScopedEnv display("DISPLAY", ":99");
+        ScopedEnv path("PATH", (dir_ + "/bin").c_str());  // nothing installed there
+        EXPECT_EQ(AllocLoadRequester(), nullptr);
+    }
+    InstallChooser("zenity");
+    ScopedEnv display("DISPLAY", nullptr);
+    ScopedEnv path("PATH", (dir_ + "/bin").c_str());
+    EXPECT_EQ(AllocLoadRequester(), nullptr);
+}
+
+TEST_F(RequesterTest, ZenityIsAskedForTheLoadRequesterAndOpensInTheLastDrawer) {
+    ScopedEnv desktop("LANTERNA_DISPLAY", nullptr);
+    ScopedEnv display("DISPLAY", ":99");
+    ScopedEnv path("PATH", (dir_ + "/bin").c_str());
+    InstallChooser("zenity");
+    InstallChooser("kdialog");  // zenity is preferred
+    os::FileRequester* requester = AllocLoadRequester();
+    ASSERT_NE(requester, nullptr);
+
+    Answer(dir_ + "/more/one.iff\x1f" + dir_ + "/more/one.iff.info\x1f" + dir_ +
+               "/more/two words.iff\n",
+           0);
+    ASSERT_TRUE(Ask(requester));
+    ASSERT_EQ(requester->fr_NumArgs, 2);
+    EXPECT_STREQ(requester->fr_ArgList[0].wa_Name, "one.iff");
+    EXPECT_STREQ(requester->fr_ArgList[1].wa_Name, "two words.iff");
+    EXPECT_EQ(LockPath(requester->fr_ArgList[1].wa_Lock), dir_ + "/more");
+
+    Answer("", 1);  // the user cancels
+    EXPECT_FALSE(Ask(requester));
+    EXPECT_EQ(requester->fr_NumArgs, 0);
+    os::FreeAslRequest(requester);
+
+    std::vector<std::vector<std::string>> calls = Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    const std::vector<std::string>& first = calls[0];
+    EXPECT_EQ(first.at(0), "--file-selection");
+    EXPECT_TRUE(Has(first, "--title=Load which file?"));
+    EXPECT_TRUE(Has(first, "--ok-label=Load"));
+    EXPECT_TRUE(Has(first, "--multiple"));
+    EXPECT_TRUE(Has(first, "--separator=\x1f"));
+    // "#?" with icons rejected: every name but those ending in ".info".
+    EXPECT_TRUE(Has(first, "--file-filter=#? | *[!oO] *[!fF][oO] *[!nN][fF][oO] *[!iI][nN][fF][oO] "
+                           "*[!.][iI][nN][fF][oO] ? ?? ??? ????"));
+    // The second request opens in the drawer of the first answer.
+    EXPECT_TRUE(Has(calls[1], "--filename=" + dir_ + "/more/"));
+}
+
+TEST_F(RequesterTest, PatternsBecomeChooserGlobsWhereTheyCan) {
+    ScopedEnv desktop("LANTERNA_DISPLAY", nullptr);
+    ScopedEnv display("DISPLAY", ":99");
+    ScopedEnv path("PATH", (dir_ + "/bin").c_str());
+    InstallChooser("zenity");
+    Answer("", 1);
+    struct Case {
+        const char* pattern;
+        const char* filter;
+    };
+    const Case cases[] = {
+        {"#?.(iff|ilbm)", "--file-filter=#?.(iff/ilbm) | *.[iI][fF][fF] *.[iI][lL][bB][mM]"},
+        {"pic?[0-9]*", "--file-filter=pic?[0-9]* | [pP][iI][cC]?[0-9]*"},
+        {"~(#?.info)", "--file-filter=~(#?.info) | *[!oO] *[!fF][oO] *[!nN][fF][oO] *[!iI][nN][fF][oO] "
+                       "*[!.][iI][nN][fF][oO] ? ?? ??? ????"},
+    };
+    for (const Case& c : cases) {
+        os::FileRequester* requester = AllocLoadRequester(c.pattern);
+        ASSERT_NE(requester, nullptr);
+        EXPECT_FALSE(Ask(requester));
+        os::FreeAslRequest(requester);
+    }
+    std::vector<std::vector<std::string>> calls = Calls();
+    ASSERT_EQ(calls.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_TRUE(Has(calls[i], cases[i].filter)) << cases[i].pattern;
+    }
+}
+
+TEST_F(RequesterTest, KDialogWhenZenityIsNotInstalled) {
+    ScopedEnv desktop("LANTERNA_DISPLAY", nullptr);
+    ScopedEnv display("DISPLAY", nullptr);
+    ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-0");
+    ScopedEnv path("PATH", (dir_ + "/bin").c_str());
+    InstallChooser("kdialog");
+    os::FileRequester* requester = AllocLoadRequester();
+    ASSERT_NE(requester, nullptr);
+    Answer(dir_ + "/pics/a.iff\n" + dir_ + "/more/b.iff\n", 0);
+    ASSERT_TRUE(Ask(requester));
+    ASSERT_EQ(requester->fr_NumArgs, 2);
+    EXPECT_EQ(LockPath(requester->fr_ArgList[0].wa_Lock), dir_ + "/pics");
+    EXPECT_EQ(LockPath(requester->fr_ArgList[1].wa_Lock), dir_ + "/more");
+    os::FreeAslRequest(requester);
+    std::vector<std::vector<std::string>> calls = Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_TRUE(Has(calls[0], "--getopenfilename"));
+    EXPECT_TRUE(Has(calls[0], "Load which file?"));
+    EXPECT_TRUE(Has(calls[0], "--multiple"));
+    EXPECT_TRUE(Has(calls[0], "--separate-output"));
+}
+
+}  // namespace
