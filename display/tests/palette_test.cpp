@@ -51,7 +51,7 @@ TEST(FindDarkestColour, PicksLowestLuminanceAndLowestIndexOnTies) {
         {"white then black", ColourMap({255, 255, 255, 0, 0, 0}), 2, 1},
         {"blue 10 (L 1) beats red 10 (L 3)", ColourMap({0, 0, 10, 10, 0, 0}), 2, 0},
         {"red 10 then blue 10", ColourMap({10, 0, 0, 0, 0, 10}), 2, 1},
-        {"equal luminance: lower index", ColourMap({50, 50, 50, 90, 20, 20, 50, 50, 50}), 3, 0},
+        {"equal luminance: lower index", ColourMap({50, 50, 50, 100, 34, 0, 50, 50, 50}), 3, 0},
         // (3, 0, 0) has L = 90 / 100 = 0 after truncation, as dark as black.
         {"truncated luminance ties", ColourMap({9, 9, 9, 3, 0, 0, 0, 0, 0}), 3, 1},
         {"darkest last", ColourMap({200, 0, 0, 0, 200, 0, 0, 0, 200, 1, 1, 1}), 4, 3},
