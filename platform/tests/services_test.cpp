@@ -1,0 +1,137 @@
+// Libraries, the service log, memory and the fault-injection switches.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/exec.h"
+#include "platform/libraries.h"
+#include "platform/testing.h"
+#include "platform/timer.h"
+
+namespace {
+
+using namespace os;
+
+class Services : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("LANTERNA_DISPLAY", "headless", 1);
+        os::testing::ResetFaults();
+        os::testing::ClearServiceLog();
+    }
+    void TearDown() override { os::testing::ResetFaults(); }
+};
+
+TEST_F(Services, LibrariesOpenByVersionAndLogTheirLife) {
+    const char* names[] = {"intuition.library", "graphics.library", "cybergraphics.library",
+                           "utility.library",   "iffparse.library", "icon.library",
+                           "asl.library"};
+    for (const char* name : names) {
+        Library* library = OpenLibrary(name, 40);
+        ASSERT_NE(library, nullptr) << name;
+        Interface* main = GetInterface(library, "main", 1, nullptr);
+        ASSERT_NE(main, nullptr) << name;
+        EXPECT_EQ(GetInterface(library, "main", 2, nullptr), nullptr);
+        EXPECT_EQ(GetInterface(library, "private", 1, nullptr), nullptr);
+        DropInterface(main);
+        CloseLibrary(library);
+    }
+    EXPECT_EQ(OpenLibrary("utility.library", 51), nullptr);  // newer than offered
+    EXPECT_EQ(OpenLibrary("mathieeedoubbas.library", 0), nullptr);
+    EXPECT_EQ(OpenLibrary(nullptr, 0), nullptr);
+    DropInterface(nullptr);
+    CloseLibrary(nullptr);
+
+    const std::string log = os::testing::ServiceLog();
+    EXPECT_EQ(log.substr(0, log.find("open graphics.library")),
+              "open intuition.library\ninterface intuition.library\n"
+              "drop intuition.library\nclose intuition.library\n");
+    EXPECT_NE(log.find("close asl.library\n"), std::string::npos);
+    EXPECT_EQ(log.find("utility.library\nopen utility"), std::string::npos);  // failures log nothing
+    os::testing::ClearServiceLog();
+    EXPECT_EQ(os::testing::ServiceLog(), "");
+}
+
+TEST_F(Services, NamedLibraryAndInterfaceFailuresHitOnlyThatName) {
+    os::testing::FailLibrary("cybergraphics.library");
+    os::testing::FailInterface("icon.library");
+    EXPECT_EQ(OpenLibrary("cybergraphics.library", 40), nullptr);
+    Library* icon = OpenLibrary("icon.library", 37);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(GetInterface(icon, "main", 1, nullptr), nullptr);
+    Library* asl = OpenLibrary("asl.library", 37);
+    ASSERT_NE(asl, nullptr);
+    Interface* aslMain = GetInterface(asl, "main", 1, nullptr);
+    EXPECT_NE(aslMain, nullptr);
+    DropInterface(aslMain);
+    CloseLibrary(asl);
+    CloseLibrary(icon);
+    EXPECT_EQ(os::testing::ServiceLog(),
+              "open icon.library\nopen asl.library\ninterface asl.library\ndrop asl.library\n"
+              "close asl.library\nclose icon.library\n");
+    os::testing::ResetFaults();
+    EXPECT_NE(OpenLibrary("cybergraphics.library", 40), nullptr);
+}
+
+TEST_F(Services, AllocationsAreCountedClearedAndInjectedFailuresHitTheNthOnly) {
+    const int64_t live = os::testing::LiveAllocations();
+    auto* cleared = static_cast<unsigned char*>(AllocVec(1000, MEMF_CLEAR));
+    ASSERT_NE(cleared, nullptr);
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(cleared[i], 0) << i;
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(cleared) % alignof(std::max_align_t), 0u);
+    EXPECT_EQ(os::testing::LiveAllocations(), live + 1);
+
+    os::testing::FailNthAlloc(3);
+    void* a = AllocVec(16, MEMF_ANY);
+    void* b = AllocVec(16, MEMF_ANY);
+    void* c = AllocVec(16, MEMF_ANY);
+    void* d = AllocVec(16, MEMF_ANY);
+    EXPECT_NE(a, nullptr);
+    EXPECT_NE(b, nullptr);
+    EXPECT_EQ(c, nullptr);
+    EXPECT_NE(d, nullptr);
+    EXPECT_EQ(AllocVec(SIZE_MAX - 4, MEMF_ANY), nullptr);  // no overflow into a small block
+    CopyMem("overlap", cleared, 8);
+    CopyMem(cleared, cleared + 1, 7);
+    EXPECT_STREQ(reinterpret_cast<char*>(cleared), "ooverlap");
+    FreeVec(a);
+    FreeVec(b);
+    FreeVec(c);
+    FreeVec(d);
+    FreeVec(cleared);
+    EXPECT_EQ(os::testing::LiveAllocations(), live);
+}
+
+TEST_F(Services, TimerSetUpFailuresAndTeardownOrder) {
+    os::testing::FailCreateMsgPort(1);
+    EXPECT_EQ(CreateMsgPort(), nullptr);
+    MsgPort* port = CreateMsgPort();
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(CreateIORequest(nullptr, TIMEREQUEST_SIZE), nullptr);
+    os::testing::FailCreateIORequest(1);
+    EXPECT_EQ(CreateIORequest(port, TIMEREQUEST_SIZE), nullptr);
+    // A 40-byte request, as older callers count it, still holds a full time request.
+    auto* request = reinterpret_cast<TimeRequest*>(CreateIORequest(port, 40));
+    ASSERT_NE(request, nullptr);
+    EXPECT_GE(request->tr_node.io_Message.mn_Length, sizeof(TimeRequest));
+    EXPECT_EQ(request->tr_node.io_Message.mn_ReplyPort, port);
+    os::testing::FailOpenDevice(1);
+    EXPECT_EQ(OpenDevice("timer.device", UNIT_VBLANK, &request->tr_node, 0), IOERR_OPENFAIL);
+    EXPECT_EQ(request->tr_node.io_Device, nullptr);
+    CloseDevice(&request->tr_node);  // never opened: nothing to close
+    ASSERT_EQ(OpenDevice("timer.device", UNIT_VBLANK, &request->tr_node, 0), 0);
+    request->tr_node.io_Command = TR_ADDREQUEST;
+    request->tr_time.tv_micro = 500;
+    EXPECT_EQ(DoIO(&request->tr_node), 0);
+    CloseDevice(&request->tr_node);
+    DeleteIORequest(&request->tr_node);
+    DeleteMsgPort(port);
+    DeleteMsgPort(nullptr);
+    DeleteIORequest(nullptr);
+    EXPECT_EQ(os::testing::ServiceLog(),
+              "create port\ncreate request\nopen timer.device\nclose timer.device\n"
+              "delete request\ndelete port\n");
+}
+
+}  // namespace
