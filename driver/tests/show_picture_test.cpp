@@ -1,0 +1,351 @@
+// ShowPicture on pictures made by the ILBM writer, shown by the headless
+// backend: the result of every way a picture can end, what stays open
+// afterwards, and that nothing leaks on any path.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "display/display.h"
+#include "driver/result_codes.h"
+#include "driver/services.h"
+#include "driver/show_picture.h"
+#include "driver/view_options.h"
+#include "platform/dos.h"
+#include "platform/exec.h"
+#include "platform/headless/headless.h"
+#include "platform/testing.h"
+#include "tools/ilbm_writer/ilbm_writer.h"
+
+namespace lanterna {
+namespace {
+
+using namespace ilbmw;
+
+std::vector<Rgb> Palette(int32_t count) {
+    std::vector<Rgb> colours;
+    for (int32_t i = 0; i < count; ++i) {
+        colours.push_back({uint8_t(40 + i * 7), uint8_t(200 - i * 3), uint8_t(i * 11)});
+    }
+    return colours;
+}
+
+IlbmPicture Picture(int32_t width, int32_t height, int32_t planes, uint8_t compression) {
+    IlbmPicture picture;
+    picture.header = SimpleHeader(width, height, planes, compression);
+    picture.colours = Palette(1 << (planes > 8 ? 0 : planes));
+    for (int32_t i = 0; i < width * height; ++i) {
+        picture.pixels.push_back(uint32_t((i * 7 + i / width) % (1 << planes)));
+    }
+    return picture;
+}
+
+Bytes Chunk(const char* id, const Bytes& data) { return MakeChunk(id, data); }
+
+class ShowPictureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Script("", "");
+        os::testing::ResetFaults();
+        os::SetSignal(0, os::SIGBREAKF_CTRL_C | os::SIGBREAKF_CTRL_F);
+        gViewOptions = ViewOptions{};
+        ASSERT_EQ(OpenServices(), 0);
+        baseline_ = os::testing::LiveAllocations();
+    }
+    void TearDown() override {
+        CloseServices();
+        os::testing::ResetFaults();
+        gViewOptions = ViewOptions{};
+        for (const std::string& path : files_) std::remove(path.c_str());
+        unsetenv("LANTERNA_INPUT");
+        unsetenv("LANTERNA_DRAW_INPUT");
+        os::headless::ReloadHeadlessSettings();
+    }
+
+    // The input the headless window gives while viewing and while drawing.
+    static void Script(const std::string& viewing, const std::string& drawing) {
+        setenv("LANTERNA_DISPLAY", "headless", 1);
+        unsetenv("LANTERNA_SNAPSHOTS");
+        setenv("LANTERNA_INPUT", viewing.c_str(), 1);
+        setenv("LANTERNA_DRAW_INPUT", drawing.c_str(), 1);
+        os::headless::ReloadHeadlessSettings();
+    }
+
+    std::string Write(const Bytes& data) {
+        const std::string path = TempPath("show");
+        EXPECT_TRUE(WriteFile(path, data));
+        files_.push_back(path);
+        return path;
+    }
+
+    // Runs one picture and checks that only the display may outlive it.
+    int32_t Show(const Bytes& data) {
+        const int32_t result = ShowPicture(Write(data).c_str());
+        EXPECT_FALSE(gServices.timerPending);
+        const bool displayOpen = gDisplay.screen != nullptr;
+        const int64_t live = os::testing::LiveAllocations();
+        CloseDisplay();
+        EXPECT_EQ(os::testing::LiveAllocations(), baseline_) << "display open: " << displayOpen
+                                                            << ", live before closing: " << live;
+        lastDisplayOpen_ = displayOpen;
+        return result;
+    }
+
+    int64_t baseline_ = 0;
+    bool lastDisplayOpen_ = false;
+    std::vector<std::string> files_;
+};
+
+TEST_F(ShowPictureTest, FilesThatAreNotPicturesAreReportedWithoutADisplay) {
+    EXPECT_EQ(ShowPicture("/nonexistent/lanterna/picture.iff"), os::ERROR_OBJECT_NOT_FOUND);
+    EXPECT_EQ(gDisplay.screen, nullptr);
+
+    EXPECT_EQ(Show({'G', 'I', 'F', '8', '9', 'a', 1, 2, 3, 4, 5, 6, 7, 8}), ERR_NOT_IFF);
+    EXPECT_FALSE(lastDisplayOpen_);
+    EXPECT_NE(Show({}), 0);  // an empty file holds no picture
+
+    // Another FORM type, even with chunks named like an ILBM's.
+    const IlbmPicture good = Picture(16, 4, 2, cmpNone);
+    EXPECT_EQ(Show(MakeGroup("FORM", "8SVX",
+                             Concat({Chunk("BMHD", EncodeBitMapHeader(good.header)),
+                                     Chunk("BODY", MakeBodyData(good))}))),
+              ERR_NOT_ILBM);
+    EXPECT_FALSE(lastDisplayOpen_);
+
+    // A BODY before any BMHD is passed over; without a later one, no picture.
+    EXPECT_EQ(Show(MakeGroup("FORM", "ILBM",
+                             Concat({Chunk("BODY", MakeBodyData(good)),
+                                     Chunk("BMHD", EncodeBitMapHeader(good.header)),
+                                     Chunk("CMAP", EncodeColourMap(good.colours))}))),
+              ERR_NOT_ILBM);
+    EXPECT_FALSE(lastDisplayOpen_);
+
+    // No BODY at all.
+    EXPECT_EQ(Show(MakeGroup("FORM", "ILBM", Concat({Chunk("BMHD", EncodeBitMapHeader(good.header))}))),
+              ERR_NOT_ILBM);
+
+    // A BMHD too short for its record.
+    EXPECT_EQ(Show(MakeGroup("FORM", "ILBM", Chunk("BMHD", Bytes(12, 0)))), ERR_CORRUPT);
+}
+
+TEST_F(ShowPictureTest, BodyAfterAnEarlyBodyIsShown) {
+    const IlbmPicture good = Picture(16, 4, 2, cmpNone);
+    EXPECT_EQ(Show(MakeGroup("FORM", "ILBM",
+                             Concat({Chunk("BODY", Bytes(3, 0xFF)),
+                                     Chunk("BMHD", EncodeBitMapHeader(good.header)),
+                                     Chunk("CMAP", EncodeColourMap(good.colours)),
+                                     Chunk("BODY", MakeBodyData(good))}))),
+              0);
+}
+
+TEST_F(ShowPictureTest, GoodPicturesOfEveryKindEndWithZeroAndCloseTheirDisplay) {
+    std::vector<IlbmPicture> pictures = {
+        Picture(1, 1, 1, cmpNone),      Picture(321, 7, 8, cmpByteRun1),
+        Picture(33, 5, 5, cmpNone),     Picture(40, 3, 24, cmpByteRun1),
+        Picture(17, 9, 12, cmpNone),    Picture(50, 4, 6, cmpByteRun1),  // HAM6 without CAMG
+    };
+    IlbmPicture masked = Picture(30, 6, 4, cmpByteRun1);
+    masked.header.masking = mskHasMask;
+    masked.mask.assign(30 * 6, 1);
+    pictures.push_back(masked);
+    IlbmPicture ehb = Picture(24, 4, 6, cmpNone);
+    ehb.colours = Palette(32);
+    ehb.hasCamg = true;
+    ehb.camg = EXTRA_HALFBRITE;
+    pictures.push_back(ehb);
+    IlbmPicture hires = Picture(700, 3, 3, cmpByteRun1);  // rows drawn twice
+    pictures.push_back(hires);
+    IlbmPicture offset = Picture(20, 20, 3, cmpNone);  // placed partly off the screen
+    offset.header.x = -7;
+    offset.header.y = 12;
+    pictures.push_back(offset);
+
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(Show(MakeIlbm(pictures[i])), 0);
+        EXPECT_FALSE(lastDisplayOpen_);
+    }
+}
+
+TEST_F(ShowPictureTest, BodiesThatEndEarly) {
+    IlbmPicture plain = Picture(40, 6, 3, cmpNone);
+    const Bytes full = MakeBodyData(plain);
+    const size_t rowBytes = size_t(PlaneRowBytes(40)) * 3;
+
+    // Data ending at a row boundary: later rows repeat the last one read.
+    plain.body.assign(full.begin(), full.begin() + long(rowBytes * 2));
+    EXPECT_EQ(Show(MakeIlbm(plain)), 0);
+    // ... also at a plane-row boundary inside a picture row.
+    plain.body.assign(full.begin(), full.begin() + long(rowBytes * 2 + PlaneRowBytes(40)));
+    EXPECT_EQ(Show(MakeIlbm(plain)), 0);
+    // Data ending inside a plane row is corrupt.
+    plain.body.assign(full.begin(), full.begin() + long(rowBytes * 2 + 3));
+    EXPECT_EQ(Show(MakeIlbm(plain)), ERR_CORRUPT);
+    EXPECT_TRUE(lastDisplayOpen_);  // a picture that ends early keeps its display
+    // An empty BODY.
+    plain.body.clear();
+    plain.body.push_back(0);
+    EXPECT_EQ(Show(MakeIlbm(plain)), ERR_CORRUPT);
+
+    // A packed BODY that runs out is viewed as far as it got.
+    IlbmPicture packed = Picture(40, 6, 3, cmpByteRun1);
+    const Bytes packedFull = MakeBodyData(packed);
+    packed.body.assign(packedFull.begin(), packedFull.begin() + long(packedFull.size() / 2));
+    EXPECT_EQ(Show(MakeIlbm(packed)), 0);
+    EXPECT_FALSE(lastDisplayOpen_);
+    // A run that would pass the end of a plane row ends the decoding the same way.
+    packed.body = {0x81, 0x00, 0x81, 0x00};  // two runs of 128 bytes in a 6-byte row
+    EXPECT_EQ(Show(MakeIlbm(packed)), 0);
+
+    // Files cut short anywhere never crash or leak; the picture either shows
+    // what it could or fails with a code.
+    const Bytes file = MakeIlbm(Picture(24, 5, 4, cmpByteRun1));
+    for (size_t length = 0; length < file.size(); length += 7) {
+        SCOPED_TRACE(length);
+        const int32_t result = Show(Truncated(file, length));
+        EXPECT_TRUE(result == 0 || (result >= 30016 && result <= 30028)) << result;
+    }
+}
+
+TEST_F(ShowPictureTest, UnknownCompressionAfterTheDisplayIsPrepared) {
+    IlbmPicture picture = Picture(16, 4, 2, cmpNone);
+    picture.header.compression = 2;
+    picture.body = Bytes(64, 0x55);
+    EXPECT_EQ(Show(MakeIlbm(picture)), ERR_COMPRESSION);
+    EXPECT_TRUE(lastDisplayOpen_);
+}
+
+TEST_F(ShowPictureTest, UnsupportedDepthsGiveNoMemoryBeforeAnyDisplay) {
+    for (int32_t planes : {9, 13, 25}) {
+        SCOPED_TRACE(planes);
+        IlbmPicture picture = Picture(8, 2, 1, cmpNone);
+        picture.header.nPlanes = uint8_t(planes);
+        picture.body = Bytes(size_t(2 * 2 * planes), 0);
+        EXPECT_EQ(Show(MakeIlbm(picture)), os::ERROR_NO_FREE_STORE);
+        EXPECT_FALSE(lastDisplayOpen_);
+    }
+}
+
+TEST_F(ShowPictureTest, HeightZeroAndNineRangesAreViewedNormally) {
+    IlbmPicture empty = Picture(16, 1, 2, cmpNone);
+    empty.header.h = 0;
+    empty.pixels.clear();
+    empty.body.clear();
+    EXPECT_EQ(Show(MakeIlbm(empty)), 0);
+
+    IlbmPicture ranged = Picture(32, 4, 4, cmpByteRun1);
+    for (int i = 0; i < 9; ++i) {
+        ranged.extraChunks.push_back(Chunk("CRNG", EncodeColourRange(0, 8192, RNG_ACTIVE, 1, 5)));
+    }
+    ranged.extraChunks.push_back(Chunk("CCRT", EncodeCycleTiming(1, 2, 6, 0, 50000)));
+    gViewOptions.cycle = true;
+    EXPECT_EQ(Show(MakeIlbm(ranged)), 0);
+    Script("tab,tab,click", "");
+    EXPECT_EQ(Show(MakeIlbm(ranged)), 0);
+}
+
+TEST_F(ShowPictureTest, TheUserEndsOrStopsAPicture) {
+    const Bytes picture = MakeIlbm(Picture(24, 12, 3, cmpByteRun1));
+    struct Case {
+        const char* viewing;
+        const char* drawing;
+        int32_t result;
+        bool displayKept;
+    };
+    const Case cases[] = {
+        {"click", "", 0, false},          {"middle", "", 0, false},
+        {"key:x", "", 0, false},          {"esc", "", CODE_STOP, false},
+        {"ctrl-c", "", CODE_STOP, false}, {"right", "", CODE_STOP, false},
+        {"", "3:click", CODE_NEXT, true}, {"", "1:key:q", CODE_NEXT, true},
+        {"", "5:esc", CODE_STOP, true},   {"", "2:right", CODE_STOP, true},
+        {"", "11:ctrl-c", CODE_STOP, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.viewing) + "/" + c.drawing);
+        Script(c.viewing, c.drawing);
+        EXPECT_EQ(Show(picture), c.result);
+        EXPECT_EQ(lastDisplayOpen_, c.displayKept);
+    }
+}
+
+using Clock = std::chrono::steady_clock;
+
+TEST_F(ShowPictureTest, WaitTimeOutAndBreakSignals) {
+    const Bytes picture = MakeIlbm(Picture(24, 12, 3, cmpNone));
+
+    // Nobody clicks: the picture ends by its time-out, counted after drawing.
+    Script("none", "");
+    gViewOptions.waitSeconds = 1;
+    auto start = Clock::now();
+    EXPECT_EQ(Show(picture), 0);
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    EXPECT_GE(elapsed, 950);
+    EXPECT_LT(elapsed, 3000);
+
+    // Ctrl-F brings the screen to the front and viewing goes on; Ctrl-C stops.
+    Script("none,none,none", "");
+    gViewOptions.waitSeconds = 0;
+    os::Task* self = os::FindTask(nullptr);
+    std::thread sender([self] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        os::Signal(self, os::SIGBREAKF_CTRL_F);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        os::Signal(self, os::SIGBREAKF_CTRL_C);
+    });
+    start = Clock::now();
+    EXPECT_EQ(Show(picture), CODE_STOP);
+    elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    sender.join();
+    EXPECT_GE(elapsed, 250);
+    EXPECT_FALSE(lastDisplayOpen_);
+
+    // A break pending before drawing stops at the first row.
+    Script("", "");
+    os::Signal(self, os::SIGBREAKF_CTRL_C);
+    EXPECT_EQ(Show(picture), CODE_STOP);
+    EXPECT_EQ(os::SetSignal(0, 0) & os::SIGBREAKF_CTRL_C, 0u);
+}
+
+TEST_F(ShowPictureTest, CenterKeepsTheScreenForTheNextPictureThatFits) {
+    gViewOptions.center = true;
+    const std::string big = Write(MakeIlbm(Picture(64, 32, 4, cmpNone)));
+    const std::string small = Write(MakeIlbm(Picture(20, 10, 4, cmpByteRun1)));
+    const std::string deep = Write(MakeIlbm(Picture(20, 10, 24, cmpByteRun1)));
+
+    EXPECT_EQ(ShowPicture(big.c_str()), 0);
+    os::Screen* screen = gDisplay.screen;
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(ShowPicture(small.c_str()), 0);
+    EXPECT_EQ(gDisplay.screen, screen);
+    EXPECT_EQ(gDisplay.depth, 8);
+    // Another depth needs a screen of its own.
+    EXPECT_EQ(ShowPicture(deep.c_str()), 0);
+    ASSERT_NE(gDisplay.screen, nullptr);
+    EXPECT_EQ(gDisplay.depth, 24);
+    CloseDisplay();
+    EXPECT_EQ(os::testing::LiveAllocations(), baseline_);
+}
+
+TEST_F(ShowPictureTest, AllocationFailuresAtEveryStepNeverLeak) {
+    IlbmPicture picture = Picture(40, 6, 5, cmpByteRun1);
+    picture.extraChunks.push_back(Chunk("CRNG", EncodeColourRange(0, 8192, RNG_ACTIVE, 1, 9)));
+    const Bytes data = MakeIlbm(picture);
+    gViewOptions.cycle = true;
+    bool sawSuccess = false;
+    for (uint32_t n = 1; n <= 60; ++n) {
+        SCOPED_TRACE(n);
+        os::testing::ResetFaults();
+        os::testing::FailNthAlloc(n);
+        const int32_t result = Show(data);
+        os::testing::ResetFaults();
+        EXPECT_NE(result, CODE_STOP);
+        if (result == 0) sawSuccess = true;
+    }
+    EXPECT_TRUE(sawSuccess);
+}
+
+}  // namespace
+}  // namespace lanterna
