@@ -41,7 +41,7 @@ inline int StartXvfb() {
         if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
         fs::path pidFile = fs::temp_directory_path() / ("lanterna-xvfb-" + std::to_string(n) + ".pid");
         std::string command = "Xvfb :" + std::to_string(n) +
-                              " -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & echo $! > " +
+                              " -screen 0 1280x1024x24 -br -nolisten tcp >/dev/null 2>&1 & echo $! > " +
                               pidFile.string();
         if (std::system(command.c_str()) != 0) continue;
         long pid = 0;
@@ -89,18 +89,33 @@ inline Image Screenshot() {
     fs::path file = fs::temp_directory_path() / ("lanterna-shot-" + std::to_string(TheServer().display) + ".ppm");
     std::string command = "xwd -root -silent -display :" + std::to_string(TheServer().display) +
                           " | xwdtopnm > " + file.string() + " 2>/dev/null";
-    if (std::system(command.c_str()) != 0) return image;
+    int status = std::system(command.c_str());
+    if (status != 0) {
+        std::fprintf(stderr, "screenshot failed (%d): %s\n", status, command.c_str());
+        return image;
+    }
     std::ifstream in(file, std::ios::binary);
     std::string magic;
     int maxval = 0;
     in >> magic >> image.width >> image.height >> maxval;
     in.get();
-    if (magic != "P6" || maxval != 255 || image.width <= 0 || image.height <= 0) {
+    // xwdtopnm gives 16-bit samples for some visuals: v * 257 for 8-bit v.
+    if (magic != "P6" || (maxval != 255 && maxval != 65535) || image.width <= 0 || image.height <= 0) {
         image = Image();
     } else {
-        image.rgb.resize(static_cast<size_t>(image.width) * image.height * 3);
-        in.read(reinterpret_cast<char*>(image.rgb.data()), static_cast<std::streamsize>(image.rgb.size()));
-        if (!in) image = Image();
+        size_t samples = static_cast<size_t>(image.width) * image.height * 3;
+        size_t size = maxval == 255 ? 1 : 2;
+        std::vector<uint8_t> raw(samples * size);
+        in.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(raw.size()));
+        if (!in) {
+            image = Image();
+        } else if (size == 1) {
+            image.rgb = std::move(raw);
+        } else {
+            image.rgb.resize(samples);
+            for (size_t i = 0; i < samples; ++i)
+                image.rgb[i] = static_cast<uint8_t>(((raw[2 * i] << 8 | raw[2 * i + 1]) * 255 + 32767) / 65535);
+        }
     }
     fs::remove(file);
     return image;

@@ -1,0 +1,199 @@
+// The real window, on a virtual X server: what the X screen shows (read back
+// with xwd and netpbm) and what the X input (sent with xdotool) does.
+//
+// First through the platform calls themselves: the picture's colours at a
+// whole-number scale, colours loaded by another task, buttons and keys. Then
+// build/lanterna itself: a picture shown, a click ends it, Esc stops the run.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/exec.h"
+#include "platform/graphics.h"
+#include "platform/tests/xvfb_support.h"
+#include "tools/ilbm_writer/ilbm_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using xvfb_test::Image;
+
+// The real backend, whatever the test runner asked for.
+const bool kSdl = (unsetenv("LANTERNA_DISPLAY"), true);
+
+struct Box {
+    int left = 0, top = 0, right = -1, bottom = -1;  // inclusive
+    int Width() const { return right - left + 1; }
+    int Height() const { return bottom - top + 1; }
+};
+
+// The bounding box of everything that is not black.
+Box Lit(const Image& image) {
+    Box b{image.width, image.height, -1, -1};
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            if (image.Is(x, y, 0, 0, 0)) continue;
+            if (x < b.left) b.left = x;
+            if (x > b.right) b.right = x;
+            if (y < b.top) b.top = y;
+            if (y > b.bottom) b.bottom = y;
+        }
+    return b;
+}
+
+struct Event {
+    uint32_t imClass;
+    uint16_t code;
+    bool operator==(const Event&) const = default;
+};
+
+class RealWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!xvfb_test::HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+        ASSERT_GE(xvfb_test::StartXvfb(), 0);
+        ASSERT_TRUE(xvfb_test::HaveProgram("xdotool") && xvfb_test::HaveProgram("xwd") &&
+                    xvfb_test::HaveProgram("xwdtopnm"))
+            << "xdotool, xwd and xwdtopnm are needed (scripts/deps.sh)";
+    }
+};
+
+// Serves the window the way the program does, waiting for its signal or a
+// ticker's Ctrl-F, for `ms` or until `until` holds for what arrived.
+template <typename Until>
+std::vector<Event> Serve(os::Window* window, int ms, Until until) {
+    std::vector<Event> got;
+    os::Task* me = os::FindTask(nullptr);
+    std::atomic<bool> stop{false};
+    std::thread ticker([&] {
+        while (!stop) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            os::Signal(me, os::SIGBREAKF_CTRL_F);
+        }
+    });
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    const uint32_t mask = (1u << window->UserPort->mp_SigBit) | os::SIGBREAKF_CTRL_F;
+    while (std::chrono::steady_clock::now() < end && !until(got)) {
+        os::Wait(mask);
+        while (auto* m = reinterpret_cast<os::IntuiMessage*>(os::GetMsg(window->UserPort))) {
+            got.push_back({m->Class, m->Code});
+            os::ReplyMsg(&m->ExecMessage);
+        }
+    }
+    stop = true;
+    ticker.join();
+    os::SetSignal(0, os::SIGBREAKF_CTRL_F);
+    return got;
+}
+
+std::vector<Event> Serve(os::Window* window, int ms) {
+    return Serve(window, ms, [](const std::vector<Event>&) { return false; });
+}
+
+// xdotool runs while the window is served, as a person's input would.
+std::vector<Event> InputWhileServing(os::Window* window, const std::string& xdo, size_t expected) {
+    std::atomic<bool> done{false};
+    std::thread input([&] {
+        xvfb_test::XdoTool(xdo);
+        done = true;
+    });
+    auto got = Serve(window, 5000, [&](const std::vector<Event>& g) { return done && g.size() >= expected; });
+    // Anything more that arrives shortly after is part of the answer too.
+    auto more = Serve(window, 150);
+    got.insert(got.end(), more.begin(), more.end());
+    input.join();
+    return got;
+}
+
+constexpr uint32_t kKey = os::IDCMP_VANILLAKEY;
+constexpr uint32_t kButton = os::IDCMP_MOUSEBUTTONS;
+
+TEST_F(RealWindow, ColoursAtAWholeNumberScaleCyclingAndInput) {
+    ASSERT_TRUE(os::DisplayAvailable());
+    constexpr int W = 100, H = 80;
+    const std::vector<uint32_t> colours = {
+        3u << 16,
+        0x10101010, 0x20202020, 0x30303030,   // 0
+        0xFFFFFFFF, 0, 0,                     // 1 red
+        0, 0, 0xFFFFFFFF,                     // 2 blue
+        0};
+    uint32_t mode = os::BestCModeIDTags(
+        {{os::CYBRBIDTG_NominalWidth, W}, {os::CYBRBIDTG_NominalHeight, H}, {os::CYBRBIDTG_Depth, 8}});
+    os::Screen* screen = os::OpenScreenTags(nullptr, {{os::SA_DisplayID, mode},
+                                                      {os::SA_Depth, 8},
+                                                      {os::SA_Colors32, reinterpret_cast<uintptr_t>(colours.data())}});
+    ASSERT_NE(screen, nullptr);
+    os::Window* window = os::OpenWindowTags(nullptr, {{os::WA_CustomScreen, reinterpret_cast<uintptr_t>(screen)},
+                                                      {os::WA_IDCMP, kKey | kButton},
+                                                      {os::WA_BusyPointer, 1}});
+    ASSERT_NE(window, nullptr);
+    // Left half red, right half blue, a green column at x = 10 and a yellow
+    // row at y = 5 (colours 3 and 4 set after opening).
+    os::SetRGB4(&screen->ViewPort, 3, 0, 15, 0);
+    os::SetRGB4(&screen->ViewPort, 4, 15, 15, 0);
+    auto expectedIndex = [](int x, int y) -> uint8_t {
+        if (y == 5) return 4;
+        if (x == 10) return 3;
+        return x < W / 2 ? 1 : 2;
+    };
+    std::vector<uint8_t> row(W);
+    for (int y = 0; y < H; ++y) {
+        for (int x = 0; x < W; ++x) row[x] = expectedIndex(x, y);
+        os::WritePixelArray(row.data(), 0, 0, W, window->RPort, 0, static_cast<uint16_t>(y), W, 1, os::RECTFMT_LUT8);
+    }
+    Serve(window, 500);
+
+    struct Colour { uint8_t r, g, b; };
+    const Colour shown[5] = {{16, 32, 48}, {255, 0, 0}, {0, 0, 255}, {0, 255, 0}, {255, 255, 0}};
+    Image first = xvfb_test::Screenshot();
+    ASSERT_GT(first.width, 0) << "no screenshot";
+    Box box = Lit(first);
+    // 1280x1024 holds 100x80 twelve times over in both directions.
+    ASSERT_EQ(box.Width(), W * 12);
+    ASSERT_EQ(box.Height(), H * 12);
+    int wrong = 0;
+    for (int y = box.top; y <= box.bottom; ++y)
+        for (int x = box.left; x <= box.right; ++x) {
+            const Colour& c = shown[expectedIndex((x - box.left) / 12, (y - box.top) / 12)];
+            wrong += !first.Is(x, y, c.r, c.g, c.b);
+        }
+    EXPECT_EQ(wrong, 0);
+
+    // Colour 1 loaded by another task shows while the program waits.
+    std::thread cycler([&] {
+        const uint32_t cyan[] = {1u << 16 | 1, 0, 0xFFFFFFFF, 0xFFFFFFFF, 0};
+        os::LoadRGB32(&screen->ViewPort, cyan);
+    });
+    cycler.join();
+    Serve(window, 200);
+    Image second = xvfb_test::Screenshot();
+    ASSERT_EQ(second.width, first.width);
+    EXPECT_TRUE(second.Is(box.left + 30 * 12, box.top + 40 * 12, 0, 255, 255));
+    EXPECT_TRUE(second.Is(box.left + 70 * 12, box.top + 40 * 12, 0, 0, 255));
+    EXPECT_TRUE(second.Is(box.left + 10 * 12 + 11, box.top + 40 * 12, 0, 255, 0));
+
+    // Buttons and keys of the X server arrive as IDCMP messages.
+    const std::string over = "mousemove " + std::to_string(box.left + 300) + " " + std::to_string(box.top + 300);
+    EXPECT_EQ(InputWhileServing(window, over + " click 1", 2),
+              (std::vector<Event>{{kButton, os::SELECTDOWN}, {kButton, os::SELECTUP}}));
+    EXPECT_EQ(InputWhileServing(window, over + " click 3", 2),
+              (std::vector<Event>{{kButton, os::MENUDOWN}, {kButton, os::MENUUP}}));
+    EXPECT_EQ(InputWhileServing(window, over + " click 2", 2),
+              (std::vector<Event>{{kButton, os::MIDDLEDOWN}, {kButton, os::MIDDLEUP}}));
+    EXPECT_EQ(InputWhileServing(window, over + " key Escape", 1), (std::vector<Event>{{kKey, 0x1B}}));
+    EXPECT_EQ(InputWhileServing(window, over + " key x", 1), (std::vector<Event>{{kKey, 'x'}}));
+    EXPECT_EQ(InputWhileServing(window, over + " key Tab", 1), (std::vector<Event>{{kKey, 0x09}}));
+    EXPECT_EQ(InputWhileServing(window, over + " key ctrl+c", 1), (std::vector<Event>{{kKey, 0x03}}));
+    EXPECT_TRUE(InputWhileServing(window, over + " key Up F3 shift", 0).empty());
+
+    os::CloseWindow(window);
+    os::CloseScreen(screen);
+}
+
+}  // namespace
