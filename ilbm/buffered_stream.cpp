@@ -1,10 +1,17 @@
 #include "ilbm/buffered_stream.h"
 
+#include <atomic>
 #include <new>
 
 namespace lanterna {
 
 namespace {
+
+// The handler thread looks at the reply port's flags when it replies, so
+// they are switched with an atomic store.
+void SetPortFlags(os::MsgPort& port, uint8_t flags) {
+    std::atomic_ref<uint8_t>(port.mp_Flags).store(flags, std::memory_order_relaxed);
+}
 
 void SendReadPacket(BufferedStream* s, uint8_t* buffer) {
     if (!s->handlerPort) return;
@@ -23,10 +30,10 @@ int32_t WaitForPacket(BufferedStream* s) {
         return pkt.dp_Res1;
     }
     for (;;) {
-        s->replyPort.mp_Flags = os::PA_SIGNAL;
+        SetPortFlags(s->replyPort, os::PA_SIGNAL);
         os::WaitPort(&s->replyPort);
         os::Remove(&s->packet.sp_Msg.mn_Node);
-        s->replyPort.mp_Flags = os::PA_IGNORE;
+        SetPortFlags(s->replyPort, os::PA_IGNORE);
         s->packetPending = 0;
         if (pkt.dp_Res1 >= 0) return pkt.dp_Res1;
         os::SetIoErr(pkt.dp_Res2);
@@ -139,10 +146,20 @@ int32_t StreamRead(BufferedStream* s, void* destination, int32_t count) {
         }
         // Read on into the other buffer before copying anything out of this one.
         SendReadPacket(s, s->buffers[1 - s->fillIndex]);
-        const uint32_t skip = s->skipBytes < uint32_t(n) ? s->skipBytes : uint32_t(n);
-        s->cursor = s->buffers[s->fillIndex] + skip;
-        s->bytesLeft = n - int32_t(skip);
-        s->skipBytes = 0;
+        // Skip the head of a block that a far seek asked for. Only a transfer
+        // that ends at the end of the file can be shorter than the skip: then
+        // the rest of the skip stays, so the position past the end is kept,
+        // and none of the buffer counts as held (it all lies before the
+        // position, which the cursor cannot express).
+        if (s->skipBytes <= uint32_t(n)) {
+            s->cursor = s->buffers[s->fillIndex] + s->skipBytes;
+            s->bytesLeft = n - int32_t(s->skipBytes);
+            s->skipBytes = 0;
+        } else {
+            s->cursor = s->buffers[s->fillIndex];
+            s->bytesLeft = 0;
+            s->skipBytes -= uint32_t(n);
+        }
         s->fillIndex = 1 - s->fillIndex;
     }
 }
