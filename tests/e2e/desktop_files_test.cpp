@@ -1,0 +1,125 @@
+// The desktop integration as the desktop's own tools see it: the desktop
+// entry validated by desktop-file-validate, the MIME package compiled by
+// update-mime-database and asked by gio, the man page formatted by groff,
+// and `cmake --install` into a staging directory.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kData = LANTERNA_SOURCE_DIR "/data";
+
+bool HaveProgram(const char* name) {
+    std::string cmd = std::string("command -v ") + name + " > /dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+// Runs a shell command; its exit status and what it wrote (both streams).
+int Capture(const std::string& cmd, std::string* output) {
+    std::string file = fs::temp_directory_path() / ("desktop_files_" + std::to_string(getpid()));
+    int raw = std::system((cmd + " > '" + file + "' 2>&1").c_str());
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    *output = text.str();
+    fs::remove(file);
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class TempDir {
+public:
+    TempDir() {
+        char templ[] = "/tmp/desktop_files_XXXXXX";
+        path = mkdtemp(templ) != nullptr ? templ : "";
+    }
+    ~TempDir() {
+        if (!path.empty()) fs::remove_all(path);
+    }
+    std::string path;
+};
+
+TEST(DesktopFiles, DesktopEntryIsValidAndStartsTheWorkbenchModeOnIlbmFiles) {
+    std::string entry = ReadText(kData + "/lanterna.desktop");
+    EXPECT_NE(entry.find("\nExec=lanterna --workbench %F\n"), std::string::npos);
+    EXPECT_NE(entry.find("\nMimeType=image/x-ilbm;\n"), std::string::npos);
+    if (!HaveProgram("desktop-file-validate")) GTEST_SKIP() << "desktop-file-validate not installed";
+    std::string output;
+    EXPECT_EQ(Capture("desktop-file-validate '" + kData + "/lanterna.desktop'", &output), 0) << output;
+    EXPECT_EQ(output, "");  // no warnings either
+}
+
+TEST(DesktopFiles, MimePackageRecognisesIlbmByContentAndByName) {
+    if (!HaveProgram("update-mime-database")) GTEST_SKIP() << "shared-mime-info not installed";
+    TempDir tmp;
+    ASSERT_FALSE(tmp.path.empty());
+    fs::create_directories(tmp.path + "/mime/packages");
+    fs::copy_file(kData + "/lanterna-ilbm.xml", tmp.path + "/mime/packages/lanterna-ilbm.xml");
+    std::string output;
+    ASSERT_EQ(Capture("update-mime-database '" + tmp.path + "/mime'", &output), 0) << output;
+    std::string globs = ReadText(tmp.path + "/mime/globs");
+    for (const char* glob : {"image/x-ilbm:*.iff\n", "image/x-ilbm:*.ilbm\n", "image/x-ilbm:*.lbm\n"}) {
+        EXPECT_NE(globs.find(glob), std::string::npos) << glob;
+    }
+    if (!HaveProgram("gio")) GTEST_SKIP() << "gio not installed";
+    // Names that say nothing: only the content can tell.
+    std::ofstream(tmp.path + "/picture.dat") << std::string("FORM\0\0\0\x20ILBMBMHD", 16);
+    std::ofstream(tmp.path + "/sound.dat") << std::string("FORM\0\0\0\x20" "8SVXVHDR", 16);
+    std::string env = "XDG_DATA_DIRS='" + tmp.path + "' XDG_DATA_HOME='" + tmp.path + "/none' ";
+    ASSERT_EQ(Capture(env + "gio info -a standard::content-type '" + tmp.path + "/picture.dat'", &output), 0);
+    EXPECT_NE(output.find("standard::content-type: image/x-ilbm"), std::string::npos) << output;
+    ASSERT_EQ(Capture(env + "gio info -a standard::content-type '" + tmp.path + "/sound.dat'", &output), 0);
+    EXPECT_EQ(output.find("image/x-ilbm"), std::string::npos) << output;
+}
+
+TEST(DesktopFiles, ManPageFormatsCleanlyAndNamesEveryEnvironmentVariable) {
+    std::string page = ReadText(kData + "/lanterna.1");
+    for (const char* name : {"LANTERNA_DISPLAY", "LANTERNA_SNAPSHOTS", "LANTERNA_INPUT", "LANTERNA_REQUESTER",
+                             "WAITAFTEROPEN", "EXIT STATUS", "TOOL TYPES", "KEYS AND MOUSE"}) {
+        EXPECT_NE(page.find(name), std::string::npos) << name;
+    }
+    if (!HaveProgram("groff")) GTEST_SKIP() << "groff not installed";
+    std::string output;
+    EXPECT_EQ(Capture("groff -t -man -ww -z '" + kData + "/lanterna.1'", &output), 0);
+    EXPECT_EQ(output, "");
+}
+
+TEST(DesktopFiles, InstallPutsProgramEntryTypeAndPageUnderDestdirAndPrefix) {
+    TempDir stage;
+    ASSERT_FALSE(stage.path.empty());
+    std::string output;
+    ASSERT_EQ(Capture("DESTDIR='" + stage.path + "' cmake --install '" LANTERNA_BINARY_DIR "' --prefix /opt/lt",
+                      &output),
+              0)
+        << output;
+    const std::string root = stage.path + "/opt/lt";
+    struct stat info {};
+    ASSERT_EQ(stat((root + "/bin/lanterna").c_str(), &info), 0);
+    EXPECT_TRUE(info.st_mode & S_IXUSR);
+    EXPECT_EQ(ReadText(root + "/share/applications/lanterna.desktop"), ReadText(kData + "/lanterna.desktop"));
+    EXPECT_EQ(ReadText(root + "/share/mime/packages/lanterna-ilbm.xml"), ReadText(kData + "/lanterna-ilbm.xml"));
+    EXPECT_EQ(ReadText(root + "/share/man/man1/lanterna.1"), ReadText(kData + "/lanterna.1"));
+    // A staged install leaves the databases to the package's own scripts.
+    EXPECT_FALSE(fs::exists(root + "/share/mime/mime.cache"));
+    // The installed program runs.
+    ASSERT_EQ(Capture("'" + root + "/bin/lanterna' --version", &output), 0);
+    EXPECT_EQ(output, "Lanterna 1.12 (29.11.2005)\n");
+}
+
+}  // namespace
