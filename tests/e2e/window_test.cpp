@@ -6,11 +6,13 @@
 // build/lanterna itself: a picture shown, a click ends it, Esc stops the run.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -194,6 +196,98 @@ TEST_F(RealWindow, ColoursAtAWholeNumberScaleCyclingAndInput) {
 
     os::CloseWindow(window);
     os::CloseScreen(screen);
+}
+
+// build/lanterna started in the background on the test's X server.
+struct ProgramRun {
+    fs::path dir;
+    bool Finished() const { return fs::exists(dir / "rc"); }
+    int Rc() const {
+        std::ifstream in(dir / "rc");
+        int rc = -1;
+        in >> rc;
+        return rc;
+    }
+    std::string Output() const {
+        std::ifstream in(dir / "out");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+};
+
+ProgramRun StartLanterna(const std::string& name, const std::vector<std::string>& files) {
+    ProgramRun run{fs::temp_directory_path() / ("lanterna-window-" + name + "-" + std::to_string(getpid()))};
+    fs::remove_all(run.dir);
+    fs::create_directories(run.dir);
+    std::string command = "(env -u LANTERNA_DISPLAY DISPLAY=:" + std::to_string(xvfb_test::TheServer().display) +
+                          " '" LANTERNA_BINARY_DIR "/lanterna'";
+    for (const std::string& f : files) command += " '" + f + "'";
+    command += " > '" + (run.dir / "out").string() + "' 2>&1; echo $? > '" + (run.dir / "rc.tmp").string() +
+               "'; mv '" + (run.dir / "rc.tmp").string() + "' '" + (run.dir / "rc").string() + "') &";
+    std::system(command.c_str());
+    return run;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return done();
+}
+
+TEST_F(RealWindow, LanternaShowsAPictureAClickEndsItAndEscStopsTheRun) {
+    namespace w = lanterna::ilbmw;
+    if (!fs::exists(LANTERNA_BINARY_DIR "/lanterna")) GTEST_SKIP() << "build/lanterna is not built";
+    // 40x30, 2 planes: four bands of red, green, blue and white.
+    w::IlbmPicture picture;
+    picture.header = w::SimpleHeader(40, 30, 2, lanterna::cmpByteRun1);
+    picture.colours = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) picture.pixels.push_back(static_cast<uint32_t>(x / 10));
+    std::string first = w::TempPath("window-first") + ".iff";
+    std::string second = w::TempPath("window-second") + ".iff";
+    ASSERT_TRUE(w::WriteFile(first, w::MakeIlbm(picture)));
+    ASSERT_TRUE(w::WriteFile(second, w::MakeIlbm(picture)));
+
+    // 1280x1024 holds 40x30 thirty-two times (1024 / 30 is 34).
+    ProgramRun run = StartLanterna("click", {first});
+    Image shot;
+    Box box;
+    ASSERT_TRUE(WaitUntil([&] {
+        shot = xvfb_test::Screenshot();
+        box = Lit(shot);
+        return box.Width() == 40 * 32 && box.Height() == 30 * 32;
+    }, 15000)) << "lit area " << box.Width() << "x" << box.Height() << "; output: " << run.Output();
+    const uint8_t bands[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    int wrong = 0;
+    for (int y = box.top; y <= box.bottom; y += 7)
+        for (int x = box.left; x <= box.right; ++x) {
+            const uint8_t* c = bands[(x - box.left) / 32 / 10];
+            wrong += !shot.Is(x, y, c[0], c[1], c[2]);
+        }
+    EXPECT_EQ(wrong, 0);
+    const std::string over = "mousemove " + std::to_string(box.left + 100) + " " + std::to_string(box.top + 100);
+    xvfb_test::XdoTool(over + " click 1");
+    ASSERT_TRUE(WaitUntil([&] { return run.Finished(); }, 10000)) << "a click did not end the picture";
+    EXPECT_EQ(run.Rc(), 0);
+    EXPECT_EQ(run.Output(), "Showing \"" + first + "\"... Done.\n");
+
+    // Esc on the first of two pictures: the second is never shown.
+    ProgramRun stopped = StartLanterna("esc", {first, second});
+    ASSERT_TRUE(WaitUntil([&] { return Lit(xvfb_test::Screenshot()).Width() == 40 * 32; }, 15000));
+    xvfb_test::XdoTool(over + " key Escape");
+    ASSERT_TRUE(WaitUntil([&] { return stopped.Finished(); }, 10000)) << "Esc did not stop the run";
+    EXPECT_EQ(stopped.Output().find(second), std::string::npos) << stopped.Output();
+    EXPECT_NE(stopped.Output().find(first), std::string::npos) << stopped.Output();
+    EXPECT_TRUE(WaitUntil([&] { return Lit(xvfb_test::Screenshot()).right < 0; }, 5000)) << "the window stayed";
+
+    fs::remove_all(run.dir);
+    fs::remove_all(stopped.dir);
+    fs::remove(first);
+    fs::remove(second);
 }
 
 }  // namespace
