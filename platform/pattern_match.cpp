@@ -15,8 +15,9 @@
 //
 // Matching works on sets of end positions: for a node and a start position
 // the matcher computes every position where a match of the node can end,
-// remembering the sets of repetitions and negations. That is polynomial for
-// every pattern (no exponential backtracking), and negation is exact.
+// and remembers the set. Each (node, position) pair is worked out once, so
+// the time is polynomial for every pattern (no exponential backtracking) and
+// negation is exact.
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -122,7 +123,11 @@ private:
     char32_t Peek() const { return p_[pos_]; }
 
     int Add(PatternNode node) {
-        if (node.kind == Kind::Star || node.kind == Kind::Not) node.memoSlot = out_.memoCount++;
+        // Every composite node remembers its sets, so that no node is worked out
+        // twice from the same position however the groups nest.
+        if (node.kind == Kind::Seq || node.kind == Kind::Alt || node.kind == Kind::Star || node.kind == Kind::Not) {
+            node.memoSlot = out_.memoCount++;
+        }
         out_.nodes.push_back(std::move(node));
         return static_cast<int>(out_.nodes.size()) - 1;
     }
@@ -318,22 +323,8 @@ private:
         case Kind::Empty:
             out.Add(i);
             return;
-        case Kind::Seq: {
-            PositionSet cur(n_);
-            cur.Add(i);
-            for (int kid : n.kids) {
-                PositionSet next(n_);
-                for (size_t k = i; k <= n_; ++k)
-                    if (cur.Has(k)) AddEnds(kid, k, next);
-                cur = std::move(next);
-                if (cur.Empty()) return;
-            }
-            out.Merge(cur);
-            return;
-        }
+        case Kind::Seq:
         case Kind::Alt:
-            for (int kid : n.kids) AddEnds(kid, i, out);
-            return;
         case Kind::Star:
         case Kind::Not:
             out.Merge(Remembered(n, i));
@@ -347,7 +338,18 @@ private:
         auto& entry = slot[i];
         if (entry.computed) return entry.ends;
         PositionSet ends(n_);
-        if (n.kind == Kind::Star) {
+        if (n.kind == Kind::Seq) {
+            ends.Add(i);
+            for (int kid : n.kids) {
+                PositionSet next(n_);
+                for (size_t k = i; k <= n_; ++k)
+                    if (ends.Has(k)) AddEnds(kid, k, next);
+                ends = std::move(next);
+                if (ends.Empty()) break;
+            }
+        } else if (n.kind == Kind::Alt) {
+            for (int kid : n.kids) AddEnds(kid, i, ends);
+        } else if (n.kind == Kind::Star) {
             // Fixed point: every position reachable by repeating the item.
             ends.Add(i);
             std::vector<size_t> work{i};

@@ -112,6 +112,18 @@ TEST(PatternMatch, WildcardDetection) {
     }
 }
 
+TEST(PatternMatch, NestedGroupsTakePolynomialTime) {
+    // Each level may match "a" or nothing: tried path by path this is 2^70
+    // ways; the answer must come at once.
+    std::string pattern;
+    for (int i = 0; i < 70; ++i) pattern += "((a|%)";
+    pattern += "b";
+    for (int i = 0; i < 70; ++i) pattern += ")";
+    EXPECT_TRUE(os::MatchPatternNoCase(pattern.c_str(), (std::string(60, 'a') + "b").c_str()));
+    EXPECT_FALSE(os::MatchPatternNoCase(pattern.c_str(), (std::string(60, 'a') + "c").c_str()));
+    EXPECT_FALSE(os::MatchPatternNoCase(pattern.c_str(), (std::string(75, 'a') + "b").c_str()));
+}
+
 TEST(PatternMatch, OversizedInputNeverMatchesAndNullIsSafe) {
     std::string longName(2000, 'a');
     EXPECT_FALSE(os::MatchPatternNoCase("#?", longName.c_str()));
