@@ -207,12 +207,12 @@ int32_t Advance(AnchorPath* anchor, MatchState& state) {
             continue;
         }
         const std::string name = top.names[top.next++];
-        const std::string path = top.prefix + name;
-        if (path.size() >= MAX_PATH_LENGTH) return ERROR_BUFFER_OVERFLOW;
         if (top.component >= 0) {
             const std::string& comp = state.components[static_cast<size_t>(top.component)];
             if (!MatchPatternNoCase(comp.c_str(), name.c_str())) continue;
         }
+        const std::string path = top.prefix + name;
+        if (path.size() >= MAX_PATH_LENGTH) return ERROR_BUFFER_OVERFLOW;
         struct stat st {};
         if (stat(path.c_str(), &st) != 0) continue;  // vanished, or a link to nowhere
         if (top.component < 0 || static_cast<size_t>(top.component) + 1 == state.components.size()) {
@@ -272,9 +272,8 @@ int32_t Start(const char* pattern, AnchorPath* anchor, MatchState& state) {
     return Advance(anchor, state);
 }
 
-int32_t Finish(AnchorPath* anchor, int32_t code) {
+int32_t Finish(int32_t code) {
     if (code != 0) SetIoErr(code);
-    (void)anchor;
     return code;
 }
 
@@ -286,9 +285,9 @@ int32_t MatchFirst(const char* pattern, AnchorPath* anchor) {
     anchor->ap_FoundBreak = 0;
     anchor->ap_Flags &= ~(APF_DODIR | APF_DIDDIR);
     if (anchor->ap_Strlen > 0) anchor->ap_Buf[0] = '\0';
-    if (pattern == nullptr) return Finish(anchor, ERROR_OBJECT_NOT_FOUND);
+    if (pattern == nullptr) return Finish(ERROR_OBJECT_NOT_FOUND);
     int32_t err = TestBreak(anchor);
-    if (err != 0) return Finish(anchor, err);
+    if (err != 0) return Finish(err);
     try {
         auto* state = new MatchState;
         anchor->ap_Private = state;
@@ -296,19 +295,19 @@ int32_t MatchFirst(const char* pattern, AnchorPath* anchor) {
     } catch (const std::bad_alloc&) {
         err = ERROR_NO_FREE_STORE;
     }
-    return Finish(anchor, err);
+    return Finish(err);
 }
 
 int32_t MatchNext(AnchorPath* anchor) {
     if (anchor == nullptr) return ERROR_REQUIRED_ARG_MISSING;
     MatchState* state = StateOf(anchor);
-    if (state == nullptr) return Finish(anchor, ERROR_NO_MORE_ENTRIES);
+    if (state == nullptr) return Finish(ERROR_NO_MORE_ENTRIES);
     // APF_DIDDIR belongs to the entry returned last; it is cleared here too in
     // case the caller did not.
     const bool enter = (anchor->ap_Flags & APF_DODIR) != 0;
     anchor->ap_Flags &= ~(APF_DODIR | APF_DIDDIR);
     int32_t err = TestBreak(anchor);
-    if (err != 0) return Finish(anchor, err);
+    if (err != 0) return Finish(err);
     try {
         if (enter && state->haveLast && !state->lastDidDir && S_ISDIR(state->lastStat.st_mode)) {
             state->haveLast = false;
@@ -316,7 +315,7 @@ int32_t MatchNext(AnchorPath* anchor) {
             for (const Frame& f : state->stack)
                 if (f.entered && SameFile(f.selfStat, state->lastStat)) loop = true;
             if (loop) {
-                return Finish(anchor, Report(anchor, *state, state->lastPath, state->lastName,
+                return Finish(Report(anchor, *state, state->lastPath, state->lastName,
                                              state->lastStat, true));
             }
             Frame frame;
@@ -326,7 +325,7 @@ int32_t MatchNext(AnchorPath* anchor) {
             frame.selfName = state->lastName;
             frame.selfStat = state->lastStat;
             err = ReadDirectory(anchor, *state, state->lastPath, frame.names);
-            if (err != 0) return Finish(anchor, err);
+            if (err != 0) return Finish(err);
             state->stack.push_back(std::move(frame));
         }
         state->haveLast = false;
@@ -334,7 +333,7 @@ int32_t MatchNext(AnchorPath* anchor) {
     } catch (const std::bad_alloc&) {
         err = ERROR_NO_FREE_STORE;
     }
-    return Finish(anchor, err);
+    return Finish(err);
 }
 
 void MatchEnd(AnchorPath* anchor) {
