@@ -117,12 +117,16 @@ protected:
     fs::path Path(const std::string& name) const { return dir_ / name; }
 
     // Runs the program in the scratch directory, headless, with snapshots
-    // in snapshots/ and the given extra environment ("NAME=value" each).
+    // in snapshots/ (emptied first) and the given extra environment ("NAME=value" each).
     // `around` wraps the call for tests that signal the process: it gets the
     // command line and returns the shell text to run instead ("$LANTERNA"
     // marks where the program goes).
     RunResult Lanterna(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
                  const std::string& input = "", const std::string& around = "") {
+        // Each run numbers its snapshots from 001 again.
+        std::error_code ignored;
+        fs::remove_all(dir_ / "snapshots", ignored);
+        fs::create_directories(dir_ / "snapshots");
         std::string command = "cd " + Quote(dir_.string()) + " && env LANTERNA_DISPLAY=headless " +
                               "LANTERNA_SNAPSHOTS=" + Quote((dir_ / "snapshots").string()) + " ";
         for (const std::string& setting : environment) command += Quote(setting) + " ";

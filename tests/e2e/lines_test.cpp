@@ -190,4 +190,30 @@ TEST_F(LinesTest, CommandLineAndSetUp) {
     EXPECT_EQ(run.output, "Lanterna: Error opening intuition.library v39\n");
 }
 
+// Started the way the desktop starts it: pictures are shown silently.
+TEST_F(LinesTest, WorkbenchStartsPrintNothing) {
+    e2e::RunResult run = Lanterna({"--workbench", "a.iff", "sound.iff", "b.iff"});
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(SnapshotCount(), 2);
+
+    // A stop ends the projects.
+    run = Lanterna({"--workbench", "c.iff", "a.iff"}, {"LANTERNA_INPUT=esc"});
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(SnapshotCount(), 1);
+
+    // Without files: the requester, batch after batch, until it is cancelled.
+    run = Lanterna({"--workbench"}, {"LANTERNA_REQUESTER=" + Path("b.iff").string() + "|" +
+                                     Path("c.iff").string() + ";" + Path("a.iff").string()});
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(SnapshotCount(), 3);
+
+    run = Lanterna({"--workbench", "a.iff"}, {}, "",
+                   "env -u DISPLAY -u WAYLAND_DISPLAY -u LANTERNA_DISPLAY $LANTERNA");
+    EXPECT_EQ(run.result, 20);
+    EXPECT_EQ(run.output, "Lanterna: Error opening intuition.library v39\n");
+}
+
 }  // namespace
