@@ -1,0 +1,95 @@
+// Writes the seed corpus of fuzz_picture into the directory given: small
+// pictures of every kind the reader knows, made with the project's writer.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/ilbm_writer/ilbm_writer.h"
+
+using namespace lanterna;
+using namespace lanterna::ilbmw;
+
+namespace {
+
+IlbmPicture Picture(int32_t w, int32_t h, int32_t planes, uint8_t compression, uint8_t masking = mskNone) {
+    IlbmPicture p;
+    p.header = SimpleHeader(w, h, planes, compression, masking);
+    const uint32_t mask = planes >= 32 ? 0xFFFFFFFFu : (1u << planes) - 1;
+    for (int32_t i = 0; i < w * h; ++i) {
+        p.pixels.push_back(uint32_t((i / 3) * 2654435761u >> 7) & mask);
+        p.mask.push_back(uint8_t(i % 5 != 0));
+    }
+    const int32_t colours = planes <= 8 ? (1 << planes) : 0;
+    for (int32_t i = 0; i < colours; ++i) p.colours.push_back(Rgb{uint8_t(i * 3), uint8_t(i * 5), uint8_t(i * 7)});
+    return p;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIRECTORY\n", argv[0]);
+        return 2;
+    }
+    const std::string dir = argv[1];
+    std::vector<std::pair<std::string, Bytes>> seeds;
+
+    seeds.emplace_back("plain-4", MakeIlbm(Picture(17, 5, 4, cmpNone)));
+    seeds.emplace_back("packed-8", MakeIlbm(Picture(33, 6, 8, cmpByteRun1)));
+    seeds.emplace_back("packed-masked", MakeIlbm(Picture(21, 4, 3, cmpByteRun1, mskHasMask)));
+    seeds.emplace_back("deep-24", MakeIlbm(Picture(9, 3, 24, cmpByteRun1)));
+    seeds.emplace_back("deep-12", MakeIlbm(Picture(5, 3, 12, cmpNone)));
+    seeds.emplace_back("one-pixel", MakeIlbm(Picture(1, 1, 1, cmpByteRun1)));
+    {
+        IlbmPicture p = Picture(40, 4, 6, cmpByteRun1);
+        p.colours.resize(16);
+        p.hasCamg = true;
+        p.camg = HAM;
+        std::vector<Rgb> targets;
+        for (int i = 0; i < 40; ++i) targets.push_back(Rgb{uint8_t(i * 6), uint8_t(255 - i * 6), uint8_t(i * 3)});
+        const auto codes = EncodeHamRow(targets, p.colours, 6);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 40; ++x) p.pixels[size_t(y * 40 + x)] = codes[size_t(x)];
+        seeds.emplace_back("ham6", MakeIlbm(p));
+    }
+    {
+        IlbmPicture p = Picture(16, 2, 6, cmpNone);
+        p.colours.resize(32);
+        p.hasCamg = true;
+        p.camg = EXTRA_HALFBRITE;
+        seeds.emplace_back("ehb", MakeIlbm(p));
+    }
+    {
+        IlbmPicture p = Picture(24, 3, 5, cmpByteRun1);
+        p.extraChunks.push_back(MakeChunk("CRNG", EncodeColourRange(0, 4000, 1, 2, 9)));
+        p.extraChunks.push_back(MakeChunk("CCRT", EncodeCycleTiming(1, 3, 7, 0, 50000)));
+        p.extraChunks.push_back(MakeChunk("ANNO", Bytes{'s', 'e', 'e', 'd'}));
+        p.colours.resize(31);
+        seeds.emplace_back("ranges", MakeIlbm(p));
+    }
+    {
+        // BODY before BMHD, then a proper one.
+        IlbmPicture p = Picture(8, 2, 2, cmpNone);
+        Bytes body = MakeChunk("BODY", MakeBodyData(p));
+        seeds.emplace_back("body-first",
+                           MakeGroup("FORM", "ILBM", Concat({body, MakeChunk("BMHD", EncodeBitMapHeader(p.header)), body})));
+    }
+    {
+        IlbmPicture p = Picture(12, 3, 3, cmpByteRun1);
+        Bytes prop = MakeGroup("PROP", "ILBM", Concat({MakeChunk("BMHD", EncodeBitMapHeader(p.header)),
+                                                       MakeChunk("CMAP", EncodeColourMap(p.colours))}));
+        Bytes form = MakeGroup("FORM", "ILBM", MakeChunk("BODY", MakeBodyData(p)));
+        seeds.emplace_back("list-prop", MakeGroup("LIST", "ILBM", Concat({prop, form})));
+        seeds.emplace_back("cat", MakeGroup("CAT ", "ILBM", Concat({MakeGroup("FORM", "8SVX", MakeChunk("VHDR", Bytes(20))), MakeIlbm(p)})));
+    }
+    {
+        Bytes cut = MakeIlbm(Picture(30, 8, 4, cmpByteRun1));
+        seeds.emplace_back("truncated", Truncated(cut, cut.size() - 17));
+    }
+
+    int failures = 0;
+    for (const auto& [name, data] : seeds) {
+        if (!WriteFile(dir + "/" + name + ".iff", data)) ++failures;
+    }
+    return failures == 0 ? 0 : 1;
+}
