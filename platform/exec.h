@@ -83,6 +83,8 @@ Task* FindTask(const char* name);  // only null (the own task) is supported
 // Forbid lock once before its entry runs, so a creator that holds Forbid can
 // fill tc_UserData before the task sees it. Null on failure. The thread is
 // joined (and the task freed) when the entry has returned, by the platform.
+// The thread gets the platform's default stack, which is larger than any
+// stackSize the program asks for.
 Task* CreateTask(const char* name, int32_t priority, TaskEntry entry, uint32_t stackSize);
 
 void Forbid();
@@ -91,7 +93,7 @@ void Permit();
 int8_t AllocSignal(int8_t signalNumber);  // -1: any free bit; returns -1 on failure
 void FreeSignal(int8_t signalNumber);
 void Signal(Task* task, uint32_t signals);
-uint32_t Wait(uint32_t signalMask);  // returns and clears the received bits
+uint32_t Wait(uint32_t signalMask);  // returns and clears the received bits; 0 for mask 0
 uint32_t SetSignal(uint32_t newSignals, uint32_t signalMask);  // returns the old word
 
 // ---- message ports -------------------------------------------------------
@@ -148,7 +150,9 @@ constexpr int8_t IOERR_OPENFAIL = -1;
 constexpr int8_t IOERR_ABORTED = -2;
 constexpr int8_t IOERR_NOCMD = -3;
 
-// Allocates `size` bytes (at least sizeof(IORequest)) with the reply port set.
+// Allocates `size` bytes with the reply port set; never less than the largest
+// request a device here takes (a TimeRequest), so an under-counted size is safe.
+// Deleting a request that is still out aborts and waits for it first.
 IORequest* CreateIORequest(MsgPort* replyPort, size_t size);
 void DeleteIORequest(IORequest* request);  // null is ignored
 
@@ -159,7 +163,9 @@ void CloseDevice(IORequest* request);
 void SendIO(IORequest* request);            // asynchronous
 IORequest* CheckIO(IORequest* request);     // null while outstanding
 int32_t AbortIO(IORequest* request);        // completes a pending request at once
-int8_t WaitIO(IORequest* request);          // waits, removes the reply, returns io_Error
+// Waits, takes the reply off its port (if GetMsg has not already), returns
+// io_Error. A request that was never sent counts as done.
+int8_t WaitIO(IORequest* request);
 int8_t DoIO(IORequest* request);            // SendIO + WaitIO
 
 }  // namespace os
