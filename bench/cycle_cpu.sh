@@ -1,0 +1,55 @@
+#!/bin/sh
+# The CPU cost of colour cycling: the whole program's CPU time (user + system,
+# from /usr/bin/time) while the 640x480 sample with four active ranges stays
+# up for SECONDS with CYCLE, as a share of one core over the run's wall-clock
+# time. Measured with the headless backend and in the SDL window under Xvfb
+# (the X server's own time is not counted), each also without CYCLE for the
+# cost of the program standing still. Targets: under 3% headless, under 10%
+# in the window.
+#
+#   sh bench/cycle_cpu.sh BUILD_DIR [SECONDS]
+set -eu
+
+BUILD=${1:-build}
+WAIT=${2:-10}
+LANTERNA="$BUILD/lanterna"
+PICTURE="$BUILD/samples/14-colour-cycling.iff"
+
+if [ ! -x "$LANTERNA" ] || [ ! -f "$PICTURE" ]; then
+    echo "cycle_cpu: $LANTERNA and $PICTURE are needed (make build first)" >&2
+    exit 1
+fi
+if [ ! -x /usr/bin/time ]; then
+    echo "cycle_cpu: needs /usr/bin/time (the time package)" >&2
+    exit 1
+fi
+
+TMP=$(mktemp -d "${TMPDIR:-/tmp}/lanterna-cycle-cpu.XXXXXX")
+trap 'rm -rf "$TMP"' EXIT INT TERM
+
+# measure LABEL COMMAND...: runs the command under /usr/bin/time and prints
+# its CPU time as a share of one core.
+measure() {
+    label=$1
+    shift
+    "$@" >"$TMP/out" 2>&1 || { echo "cycle_cpu: $label failed:"; cat "$TMP/out"; return 1; }
+    awk -v label="$label" '{ cpu = $1 + $2; printf "%-32s %6.2f s CPU in %6.2f s = %5.2f%% of one core\n", label, cpu, $3, 100 * cpu / $3 }' "$TMP/time"
+}
+
+# The headless backend answers a wait with a click unless told otherwise:
+# "none" lets the picture stay up until its time-out.
+measure "headless, cycling" env LANTERNA_DISPLAY=headless LANTERNA_INPUT=none \
+    /usr/bin/time -f "%U %S %e" -o "$TMP/time" "$LANTERNA" "$PICTURE" WAIT="$WAIT" CYCLE
+measure "headless, still" env LANTERNA_DISPLAY=headless LANTERNA_INPUT=none \
+    /usr/bin/time -f "%U %S %e" -o "$TMP/time" "$LANTERNA" "$PICTURE" WAIT="$WAIT"
+
+if command -v xvfb-run >/dev/null 2>&1; then
+    measure "SDL window (Xvfb), cycling" xvfb-run -a -s "-screen 0 1280x1024x24" \
+        env -u LANTERNA_DISPLAY /usr/bin/time -f "%U %S %e" -o "$TMP/time" \
+        "$LANTERNA" "$PICTURE" WAIT="$WAIT" CYCLE
+    measure "SDL window (Xvfb), still" xvfb-run -a -s "-screen 0 1280x1024x24" \
+        env -u LANTERNA_DISPLAY /usr/bin/time -f "%U %S %e" -o "$TMP/time" \
+        "$LANTERNA" "$PICTURE" WAIT="$WAIT"
+else
+    echo "cycle_cpu: xvfb-run is missing; the window was not measured (scripts/deps.sh)"
+fi
