@@ -6,7 +6,10 @@
 //          [--filename=DRAWER/] [--file-filter="PATTERN | GLOB..."]
 // and kdialog as
 //   kdialog --title T --getopenfilename DRAWER "GLOB...|PATTERN" [--multiple --separate-output]
-// always with an argument vector, never through a shell. The chosen paths
+// always with an argument vector, never through a shell. Not every zenity
+// takes a button label for its file chooser: one that refuses it (exit
+// status 255, its error status) is asked again without, and from then on.
+// The chosen paths
 // come back on standard output; exit status 0 means chosen, anything else
 // cancel. A chooser's filter is a list of globs, so the requester's AmigaDOS
 // pattern is turned into globs where it can be (alternatives, "#?", "?",
@@ -21,6 +24,7 @@
 #include <cstring>
 #include <memory>
 #include <strings.h>
+#include <unistd.h>
 #include <new>
 #include <string>
 #include <vector>
@@ -37,12 +41,14 @@ enum class Chooser { Script, Zenity, KDialog };
 constexpr char SEPARATOR = '\x1f';  // between zenity's paths: no file name has it
 constexpr size_t MAX_CHOOSER_OUTPUT = 1 << 20;
 constexpr size_t MAX_GLOBS = 64;
+constexpr int ZENITY_ERROR = 255;  // an option it does not take, among others
 
 }  // namespace
 
 struct FileRequesterPrivate {
     Chooser chooser = Chooser::Script;
     std::string program;  // the chooser's full path
+    bool labelRefused = false;  // this zenity takes no --ok-label here
     std::string title = "Select a file";
     std::string positive = "OK";
     std::string negative;
@@ -272,13 +278,19 @@ std::string Join(const std::vector<std::string>& parts, const char* separator) {
 bool RunChooser(FileRequesterPrivate* p, std::vector<std::string>* paths) {
     bool multi = (p->flags1 & FRF_DOMULTISELECT) != 0;
     std::vector<std::string> globs = FilterGlobs(p);
+    // Until something was chosen the chooser opens in the current directory,
+    // as the requester's empty drawer means.
     std::string start = p->drawer;
+    if (start.empty()) {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd) != nullptr) start = cwd;
+    }
     if (!start.empty() && start.back() != '/') start += '/';
     std::vector<std::string> argv{p->program};
     if (p->chooser == Chooser::Zenity) {
         argv.push_back("--file-selection");
         argv.push_back("--title=" + p->title);
-        argv.push_back("--ok-label=" + p->positive);
+        if (!p->labelRefused) argv.push_back("--ok-label=" + p->positive);
         if (!p->negative.empty()) argv.push_back("--cancel-label=" + p->negative);
         if (multi) {
             argv.push_back("--multiple");
@@ -303,7 +315,12 @@ bool RunChooser(FileRequesterPrivate* p, std::vector<std::string>* paths) {
         }
     }
     std::string output;
-    if (desktop::RunChild(argv, &output, MAX_CHOOSER_OUTPUT) != 0) return false;
+    int status = desktop::RunChild(argv, &output, MAX_CHOOSER_OUTPUT);
+    if (status == ZENITY_ERROR && p->chooser == Chooser::Zenity && !p->labelRefused) {
+        p->labelRefused = true;
+        return RunChooser(p, paths);
+    }
+    if (status != 0) return false;
     while (!output.empty() && output.back() == '\n') output.pop_back();
     char separator = p->chooser == Chooser::Zenity && multi ? SEPARATOR : '\n';
     for (std::string& path : Split(output, separator)) {

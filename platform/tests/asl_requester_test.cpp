@@ -79,12 +79,18 @@ protected:
     // A chooser stand-in: records its arguments one per line in calls.txt
     // (with a "--" line after each call), prints answer.txt, exits with the
     // number in status.txt.
-    void InstallChooser(const char* name) {
+    // With refuseLabel it fails as a zenity does that takes no button label
+    // for its file chooser.
+    void InstallChooser(const char* name, bool refuseLabel = false) {
         std::string path = dir_ + "/bin/" + name;
         std::ofstream script(path);
         script << "#!/bin/sh\n"
                << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" << dir_ << "/calls.txt'\n"
-               << "echo -- >> '" << dir_ << "/calls.txt'\n"
+               << "echo -- >> '" << dir_ << "/calls.txt'\n";
+        if (refuseLabel) {
+            script << "for a in \"$@\"; do case \"$a\" in --ok-label=*) exit 255;; esac; done\n";
+        }
+        script
                << "/bin/cat '" << dir_ << "/answer.txt'\n"
                << "exit $(/bin/cat '" << dir_ << "/status.txt')\n";
         script.close();
@@ -221,8 +227,33 @@ TEST_F(RequesterTest, ZenityIsAskedForTheLoadRequesterAndOpensInTheLastDrawer) {
     // "#?" with icons rejected: every name but those ending in ".info".
     EXPECT_TRUE(Has(first, "--file-filter=#? | *[!oO] *[!fF][oO] *[!nN][fF][oO] *[!iI][nN][fF][oO] "
                            "*[!.][iI][nN][fF][oO] ? ?? ??? ????"));
-    // The second request opens in the drawer of the first answer.
+    // The first request opens in the current directory, the second in the
+    // drawer of the first answer.
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_TRUE(Has(first, "--filename=" + std::string(cwd) + "/"));
     EXPECT_TRUE(Has(calls[1], "--filename=" + dir_ + "/more/"));
+}
+
+TEST_F(RequesterTest, ZenityThatRefusesTheButtonLabelIsAskedWithoutIt) {
+    ScopedEnv desktop("LANTERNA_DISPLAY", nullptr);
+    ScopedEnv display("DISPLAY", ":99");
+    ScopedEnv path("PATH", (dir_ + "/bin").c_str());
+    InstallChooser("zenity", true);
+    os::FileRequester* requester = AllocLoadRequester();
+    ASSERT_NE(requester, nullptr);
+    Answer(dir_ + "/pics/a.iff\n", 0);
+    ASSERT_TRUE(Ask(requester));
+    EXPECT_EQ(requester->fr_NumArgs, 1);
+    Answer("", 1);
+    EXPECT_FALSE(Ask(requester));
+    os::FreeAslRequest(requester);
+    std::vector<std::vector<std::string>> calls = Calls();
+    ASSERT_EQ(calls.size(), 3u);  // refused once, then never offered again
+    EXPECT_TRUE(Has(calls[0], "--ok-label=Load"));
+    EXPECT_FALSE(Has(calls[1], "--ok-label=Load"));
+    EXPECT_TRUE(Has(calls[1], "--title=Load which file?"));
+    EXPECT_FALSE(Has(calls[2], "--ok-label=Load"));
 }
 
 TEST_F(RequesterTest, PatternsBecomeChooserGlobsWhereTheyCan) {
