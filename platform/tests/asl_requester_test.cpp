@@ -15,6 +15,7 @@
 
 #include "platform/asl.h"
 #include "platform/dos.h"
+#include "platform/workbench.h"
 
 namespace {
 
@@ -305,6 +306,37 @@ TEST_F(RequesterTest, KDialogWhenZenityIsNotInstalled) {
     EXPECT_TRUE(Has(calls[0], "Load which file?"));
     EXPECT_TRUE(Has(calls[0], "--multiple"));
     EXPECT_TRUE(Has(calls[0], "--separate-output"));
+}
+
+// The desktop message box for failures when no shell is there: the text goes
+// to the box as it is (no markup), and nothing happens headless or without
+// a display.
+TEST_F(RequesterTest, DesktopMessageGoesToZenityOrKDialogAndNowhereHeadless) {
+    ScopedEnv path("PATH", (dir_ + "/bin").c_str());
+    ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+    InstallChooser("kdialog");
+    Answer("", 0);
+    {
+        ScopedEnv headless("LANTERNA_DISPLAY", "headless");
+        ScopedEnv display("DISPLAY", ":99");
+        os::ShowDesktopMessage("Lanterna", "headless");
+    }
+    {
+        ScopedEnv desktop("LANTERNA_DISPLAY", nullptr);
+        ScopedEnv display("DISPLAY", nullptr);
+        os::ShowDesktopMessage("Lanterna", "no display");
+    }
+    ScopedEnv desktop("LANTERNA_DISPLAY", nullptr);
+    ScopedEnv display("DISPLAY", ":99");
+    os::ShowDesktopMessage("Lanterna", "Unable to open <screen> & window");
+    InstallChooser("zenity");
+    os::ShowDesktopMessage("Lanterna", "Unable to open <screen> & window");
+    std::vector<std::vector<std::string>> calls = Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0], (std::vector<std::string>{"--title", "Lanterna", "--error",
+                                                  "Unable to open <screen> & window"}));
+    EXPECT_EQ(calls[1], (std::vector<std::string>{"--error", "--no-markup", "--title=Lanterna",
+                                                  "--text=Unable to open <screen> & window"}));
 }
 
 }  // namespace
