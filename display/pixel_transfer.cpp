@@ -129,9 +129,11 @@ void ConvertHam(RowBuffers* rows, const uint8_t* colours) {
     }
 }
 
-void ConvertDeep(RowBuffers* rows) {
+// With 8 bits per component the levels are the components themselves and the
+// table is skipped.
+template <bool kScaled>
+void InterleaveDeep(RowBuffers* rows, uint32_t bits) {
     const size_t bytesPerRow = rows->planeView.BytesPerRow;
-    const uint32_t bits = rows->planeCount / 3;
     // Plane i of a b-bit component goes to bit 8 - b + i: the gathered byte
     // is the level v times 2^(8-b), the index of its entry in levelTable.
     const uint32_t shift = 8 - bits;
@@ -147,10 +149,19 @@ void ConvertDeep(RowBuffers* rows) {
         std::memcpy(bb, &b, 8);
         uint8_t* o = out + 24 * column;
         for (int k = 0; k < 8; ++k) {
-            o[3 * k] = level[rb[k]];
-            o[3 * k + 1] = level[gb[k]];
-            o[3 * k + 2] = level[bb[k]];
+            o[3 * k] = kScaled ? level[rb[k]] : rb[k];
+            o[3 * k + 1] = kScaled ? level[gb[k]] : gb[k];
+            o[3 * k + 2] = kScaled ? level[bb[k]] : bb[k];
         }
+    }
+}
+
+void ConvertDeep(RowBuffers* rows) {
+    const uint32_t bits = rows->planeCount / 3;
+    if (bits == 8) {
+        InterleaveDeep<false>(rows, bits);
+    } else {
+        InterleaveDeep<true>(rows, bits);
     }
 }
 
