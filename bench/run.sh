@@ -75,6 +75,9 @@ for entry in "planes8.iff:8-plane ByteRun1:1" "deep24.iff:24-plane ByteRun1:3" "
     }' || status=1
 done
 
+echo "Pixel transfer alone (rows converted and written, no file):"
+LANTERNA_DISPLAY=headless "$MAKER" rows "$SIZE"
+
 if [ -x "$BUILD/bench/decode_bench" ]; then
     echo "BODY decoding:"
     "$BUILD/bench/decode_bench"
