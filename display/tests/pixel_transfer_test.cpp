@@ -339,28 +339,6 @@ TEST(AllocRowBuffers, RejectsUnsupportedPlaneCountsWithoutLeaks) {
     EXPECT_EQ(os::testing::LiveAllocations(), before);
 }
 
-TEST(AllocRowBuffers, ViewsOfADeepPicture) {
-    RowsPtr rows(AllocRowBuffers(Header(17, 18), 0));
-    ASSERT_NE(rows, nullptr);
-    EXPECT_EQ(rows->planeView.BytesPerRow, 4);
-    EXPECT_EQ(rows->planeView.Depth, 8);
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(rows->redView.Planes[i], rows->planeRows[i]);
-        EXPECT_EQ(rows->greenView.Planes[i], rows->planeRows[6 + i]);
-        EXPECT_EQ(rows->blueView.Planes[i], rows->planeRows[12 + i]);
-    }
-    for (int i = 6; i < 8; ++i) {
-        EXPECT_EQ(rows->redView.Planes[i], rows->blankRow);
-        EXPECT_EQ(rows->blueView.Planes[i], rows->blankRow);
-    }
-    for (int i = 18; i < MAX_PLANES; ++i) {
-        EXPECT_EQ(rows->planeView.Planes[i], rows->blankRow);
-    }
-    // Level v of 6 bits sits at v * 4 and is widened to v * 255 / 63.
-    EXPECT_EQ(rows->levelTable[63 * 4], 255);
-    EXPECT_EQ(rows->levelTable[32 * 4], 32 * 255 / 63);
-}
-
 TEST(AllocRowBuffers, EveryFailedAllocationFreesWhatWasTaken) {
     const int64_t before = os::testing::LiveAllocations();
     for (uint8_t planes : {4, 24}) {
@@ -368,10 +346,7 @@ TEST(AllocRowBuffers, EveryFailedAllocationFreesWhatWasTaken) {
             os::testing::FailNthAlloc(n);
             RowBuffers* rows = AllocRowBuffers(Header(64, planes, mskNone), 0);
             os::testing::ResetFaults();
-            if (rows != nullptr) {
-                // Past the last allocation: the record, blank row, line and
-                // the plane rows (9 or 24).
-                EXPECT_EQ(n, planes == 4 ? 12u + 1 : 27u + 1);
+            if (rows != nullptr) {  // past the last allocation
                 FreeRowBuffers(rows);
                 break;
             }
