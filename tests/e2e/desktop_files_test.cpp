@@ -7,11 +7,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+
+#include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace {
 
@@ -120,6 +124,37 @@ TEST(DesktopFiles, InstallPutsProgramEntryTypeAndPageUnderDestdirAndPrefix) {
     // The installed program runs.
     ASSERT_EQ(Capture("'" + root + "/bin/lanterna' --version", &output), 0);
     EXPECT_EQ(output, "Lanterna 1.12 (29.11.2005)\n");
+}
+
+// Opening a picture through the desktop entry, as a file manager does on a
+// double click, starts the program on it.
+TEST(DesktopFiles, LaunchingTheEntryOnAPictureShowsIt) {
+    if (!HaveProgram("gio")) GTEST_SKIP() << "gio not installed";
+    TempDir tmp;
+    ASSERT_FALSE(tmp.path.empty());
+    fs::create_directories(tmp.path + "/bin");
+    fs::create_directories(tmp.path + "/snaps");
+    fs::copy_file(LANTERNA_BINARY_DIR "/lanterna", tmp.path + "/bin/lanterna");
+    lanterna::ilbmw::IlbmPicture picture;
+    picture.header = lanterna::ilbmw::SimpleHeader(8, 4, 1, lanterna::cmpNone);
+    picture.colours = {{0, 0, 0}, {255, 255, 255}};
+    picture.pixels.assign(8 * 4, 1);
+    ASSERT_TRUE(lanterna::ilbmw::WriteFile(tmp.path + "/picture.iff", lanterna::ilbmw::MakeIlbm(picture)));
+    std::string output;
+    ASSERT_EQ(Capture("PATH='" + tmp.path + "/bin':\"$PATH\" LANTERNA_DISPLAY=headless LANTERNA_SNAPSHOTS='" +
+                          tmp.path + "/snaps' gio launch '" + kData + "/lanterna.desktop' '" + tmp.path +
+                          "/picture.iff'",
+                      &output),
+              0)
+        << output;
+    // The program runs on its own; its one picture leaves one snapshot.
+    bool shown = false;
+    for (int i = 0; i < 100 && !shown; ++i) {
+        shown = fs::exists(tmp.path + "/snaps/001.png");
+        if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(shown);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let it end before the files go
 }
 
 }  // namespace
