@@ -294,5 +294,7 @@ TEST(BodyDecoding, WriterPackerNeverRunsAcrossPlaneRows) {
     EXPECT_EQ(packed, (Bytes{0xD9, 0xAB, 0xD9, 0xAB, 0xD9, 0xAB}));
     EXPECT_EQ(PackByteRun1(Bytes(300, 7).data(), 300), (Bytes{0x81, 7, 0x81, 7, 0xD5, 7}));
     Bytes lit{1, 2, 3, 3, 4};
-    EXPECT_EQ(PackByteRun1(lit.data(), lit.size()), (Bytes{0x01, 1, 2, 0xFF, 3, 0x00, 4}));
+    EXPECT_EQ(PackByteRun1(lit.data(), lit.size()), (Bytes{0x04, 1, 2, 3, 3, 4}));
+    Bytes mixed{1, 2, 2, 2, 5};
+    EXPECT_EQ(PackByteRun1(mixed.data(), mixed.size()), (Bytes{0x00, 1, 0xFE, 2, 0x00, 5}));
 }

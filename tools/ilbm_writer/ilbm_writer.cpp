@@ -158,23 +158,27 @@ Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::v
 }
 
 Bytes PackByteRun1(const uint8_t* row, size_t count) {
+    // Length of the run of equal bytes at i, at most 128.
+    auto runAt = [&](size_t i) {
+        size_t run = 1;
+        while (i + run < count && run < 128 && row[i + run] == row[i]) ++run;
+        return run;
+    };
     Bytes out;
     size_t i = 0;
     while (i < count) {
-        // Length of the run of equal bytes starting here.
-        size_t run = 1;
-        while (i + run < count && run < 128 && row[i + run] == row[i]) ++run;
+        const size_t run = runAt(i);
         if (run >= 2) {
             out.push_back(uint8_t(int8_t(1 - int32_t(run))));
             out.push_back(row[i]);
             i += run;
             continue;
         }
-        // A literal run up to the next pair of equal bytes.
-        size_t start = i;
+        // A literal up to the next run of three or more (a pair inside a
+        // literal costs less as literal bytes than as a run of its own).
+        const size_t start = i;
         size_t len = 0;
-        while (i < count && len < 128) {
-            if (i + 1 < count && row[i] == row[i + 1]) break;
+        while (i < count && len < 128 && runAt(i) < 3) {
             ++i;
             ++len;
         }

@@ -64,8 +64,9 @@ int32_t PlaneRowBytes(int32_t width);
 // pixels.size() must be width * height (mask likewise when given).
 Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,
                      const std::vector<uint8_t>& mask = {});
-// ByteRun1 of one plane row (never a run across its end): repeat runs for
-// two or more equal bytes (up to 128), literal runs of up to 128 bytes.
+// ByteRun1 of one plane row (never a run across its end): repeat runs of up
+// to 128 equal bytes, literal runs of up to 128 bytes that end where three or
+// more equal bytes begin.
 Bytes PackByteRun1(const uint8_t* row, size_t count);
 // Packs an uncompressed body plane row by plane row.
 Bytes PackBody(const Bytes& planar, int32_t planeRowBytes);
