@@ -175,6 +175,35 @@ TEST(Forbid, PermitWithoutForbidDoesNothingHarmful) {
     EXPECT_TRUE(done);
 }
 
+TEST(Forbid, WaitPortGivesTheLockUpAndTakesItBack) {
+    MsgPort* port = CreateMsgPort();
+    ASSERT_NE(port, nullptr);
+    Message message;
+    std::atomic<bool> entered{false};
+    Forbid();
+    // The sender needs Forbid to send: it can only do so while we wait.
+    std::thread sender([&] {
+        Forbid();
+        PutMsg(port, &message);
+        Permit();
+    });
+    EXPECT_EQ(WaitPort(port), &message);
+    EXPECT_EQ(GetMsg(port), &message);
+    sender.join();
+    // Back inside Forbid: another task's Forbid must wait for our Permit.
+    std::thread other([&] {
+        Forbid();
+        entered = true;
+        Permit();
+    });
+    for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+    EXPECT_FALSE(entered.load());
+    Permit();
+    other.join();
+    EXPECT_TRUE(entered.load());
+    DeleteMsgPort(port);
+}
+
 // ---- message ports ---------------------------------------------------------
 
 struct TestMessage {
