@@ -7,13 +7,11 @@
 #include <new>
 #include <string>
 
+#include "platform/graphics.h"
 #include "platform/libraries.h"
 #include "platform/testing_internal.h"
 
 namespace os {
-
-// From the display backend (declared with the screens in graphics.h).
-bool DisplayAvailable();
 
 struct Library {
     const char* name;
