@@ -69,7 +69,11 @@ struct AdoptedTask {
     Task* task = nullptr;
     bool owned = false;
     ~AdoptedTask() {
-        if (owned) DeleteTaskRecord(task);
+        if (!owned) return;
+        // A thread that ends inside Forbid must not leave the lock held by a
+        // task that no longer exists.
+        internal::ReleaseForbid(task);
+        DeleteTaskRecord(task);
     }
 };
 

@@ -160,7 +160,7 @@ TEST(Forbid, IsOneLockAcrossTasksAndNests) {
     Permit();
 }
 
-TEST(Forbid, PermitWithoutForbidDoesNothingHarmful) {
+TEST(Forbid, UnbalancedPermitAndAThreadEndingInsideForbidLeaveTheLockFree) {
     Permit();
     Forbid();
     Permit();
@@ -170,9 +170,12 @@ TEST(Forbid, PermitWithoutForbidDoesNothingHarmful) {
         Forbid();
         Permit();
         done = true;
+        Forbid();  // ends inside Forbid: the lock goes with the thread
     });
     t.join();
     EXPECT_TRUE(done);
+    Forbid();
+    Permit();
 }
 
 TEST(Forbid, WaitPortGivesTheLockUpAndTakesItBack) {
