@@ -29,6 +29,13 @@ struct CycleHandle {
     int16_t halfBrite = 0;
 };
 
+// Starts the "Cycle Task" for the picture on `screen`, with cycling switched
+// off. A range is used only when it is active, its rate is above
+// CYCLE_MIN_RATE, low < high, and every entry it rotates lies in the palette
+// (high < colourCount and, on a half-brite screen, high + 32 < colourCount).
+// A palette longer than the 256 colours of the colour-load table is cut to
+// its first 256. Null when no range is usable or the task cannot start (and
+// without a screen, ranges or colours).
 CycleHandle* StartCycling(os::Screen* screen, int16_t halfBrite, const CycleRange* ranges,
                           const uint8_t* colours, int32_t colourCount);
 void CycleOn(CycleHandle* handle);
