@@ -2,7 +2,7 @@
 // output, error codes and their texts, break signals and delays.
 //
 // Every failing call leaves a DOS error number in the calling task's IoErr;
-// errno values are mapped to DOS numbers (ENOENT 205, EACCES 225, ...).
+// errno values are mapped to DOS numbers (ENOENT 205, EACCES 224, ...).
 #pragma once
 
 #include <cstdint>
