@@ -50,6 +50,11 @@ if command -v xvfb-run >/dev/null 2>&1; then
     measure "SDL window (Xvfb), still" xvfb-run -a -s "-screen 0 1280x1024x24" \
         env -u LANTERNA_DISPLAY /usr/bin/time -f "%U %S %e" -o "$TMP/time" \
         "$LANTERNA" "$PICTURE" WAIT="$WAIT"
+    # The same with SDL's own software renderer instead of a software OpenGL
+    # (Xvfb has no GPU): what the window costs without the GL emulation.
+    measure "SDL window (Xvfb), SW, cycling" xvfb-run -a -s "-screen 0 1280x1024x24" \
+        env -u LANTERNA_DISPLAY SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0 \
+        /usr/bin/time -f "%U %S %e" -o "$TMP/time" "$LANTERNA" "$PICTURE" WAIT="$WAIT" CYCLE
 else
     echo "cycle_cpu: xvfb-run is missing; the window was not measured (scripts/deps.sh)"
 fi
