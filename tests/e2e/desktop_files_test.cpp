@@ -124,6 +124,22 @@ TEST(DesktopFiles, InstallPutsProgramEntryTypeAndPageUnderDestdirAndPrefix) {
     // The installed program runs.
     ASSERT_EQ(Capture("'" + root + "/bin/lanterna' --version", &output), 0);
     EXPECT_EQ(output, "Lanterna 1.12 (29.11.2005)\n");
+
+    // Installed for real (no staging), the desktop's databases are brought
+    // up to date, so the new type and its program are known at once.
+    TempDir prefix;
+    ASSERT_FALSE(prefix.path.empty());
+    ASSERT_EQ(Capture("env -u DESTDIR cmake --install '" LANTERNA_BINARY_DIR "' --prefix '" + prefix.path + "'",
+                      &output),
+              0)
+        << output;
+    if (HaveProgram("update-mime-database")) {
+        EXPECT_NE(ReadText(prefix.path + "/share/mime/globs").find("image/x-ilbm:*.lbm"), std::string::npos);
+    }
+    if (HaveProgram("update-desktop-database")) {
+        EXPECT_NE(ReadText(prefix.path + "/share/applications/mimeinfo.cache").find("image/x-ilbm=lanterna.desktop"),
+                  std::string::npos);
+    }
 }
 
 // Opening a picture through the desktop entry, as a file manager does on a
