@@ -163,6 +163,9 @@ TEST_F(Display, AnOpenScreenIsReusedOnlyWhenThePictureFitsAndHasItsDepth) {
         // neither picture loads.
         os::SetRGB4(&screen->ViewPort, 200, 1, 2, 3);
         const os::Rgb mark = PaletteEntry(200);
+        // The first picture is on view: its pointer is the invisible one.
+        os::SetWindowPointer(gDisplay.window, {{os::WA_Pointer, reinterpret_cast<uintptr_t>(gDisplay.pointer)},
+                                               {os::TAG_DONE, 0}});
 
         PictureInfo second;
         second.header.pageWidth = c.second.pageWidth;
@@ -178,6 +181,8 @@ TEST_F(Display, AnOpenScreenIsReusedOnlyWhenThePictureFitsAndHasItsDepth) {
         const os::Rgb after = PaletteEntry(200);
         const bool kept = gDisplay.screen == screen && SameRgb(after, mark.r, mark.g, mark.b);
         EXPECT_EQ(kept, c.reused);
+        // Busy again until the next picture is drawn, reused or not.
+        EXPECT_EQ(static_cast<os::WindowPrivate*>(gDisplay.window->priv)->pointerKind, os::PointerKind::Busy);
         EXPECT_EQ(gDisplay.depth, c.second.depth);
         if (!c.reused) {
             EXPECT_EQ(gDisplay.screen->Width, c.second.pageWidth * c.second.xScale);
