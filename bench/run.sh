@@ -60,9 +60,11 @@ for entry in "planes8.iff:8-plane ByteRun1:1" "deep24.iff:24-plane ByteRun1:3" "
     label=${rest%:*}
     bytes_per_pixel=${rest##*:}
     set -- $(best_of env -u LANTERNA_INPUT -u LANTERNA_SNAPSHOTS LANTERNA_DISPLAY=headless "$LANTERNA" "$file")
+    [ $# -eq 2 ] || exit 1
     l_ns=$1
     l_kib=$2
     set -- $(best_of ilbmtoppm "$file")
+    [ $# -eq 2 ] || exit 1
     n_ns=$1
     screen_kib=$((SIZE * SIZE * bytes_per_pixel / 1024))
     limit_kib=$((screen_kib + 16384))
