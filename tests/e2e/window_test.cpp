@@ -8,8 +8,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -116,7 +118,7 @@ std::vector<Event> InputWhileServing(os::Window* window, const std::string& xdo,
 constexpr uint32_t kKey = os::IDCMP_VANILLAKEY;
 constexpr uint32_t kButton = os::IDCMP_MOUSEBUTTONS;
 
-TEST_F(RealWindow, ColoursAtAWholeNumberScaleCyclingAndInput) {
+TEST_F(RealWindow, ColoursAtAWholeNumberScaleColoursOfAnotherTaskAndInput) {
     ASSERT_TRUE(os::DisplayAvailable());
     constexpr int W = 100, H = 80;
     const std::vector<uint32_t> colours = {
@@ -288,6 +290,58 @@ TEST_F(RealWindow, LanternaShowsAPictureAClickEndsItAndEscStopsTheRun) {
     fs::remove_all(stopped.dir);
     fs::remove(first);
     fs::remove(second);
+}
+
+TEST_F(RealWindow, CyclingMovesTheColoursInTheWindowWithoutTearing) {
+    namespace w = lanterna::ilbmw;
+    if (!fs::exists(LANTERNA_BINARY_DIR "/lanterna")) GTEST_SKIP() << "build/lanterna is not built";
+    // Four bands of colours 1 to 4, one range over them stepping 4 times a
+    // second (rate 1092 of 16384 per 1/60 s), started at once with CYCLE.
+    w::IlbmPicture picture;
+    picture.header = w::SimpleHeader(40, 30, 3, lanterna::cmpByteRun1);
+    picture.colours = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}, {9, 9, 9}, {9, 9, 9}, {9, 9, 9}};
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) picture.pixels.push_back(static_cast<uint32_t>(1 + x / 10));
+    picture.extraChunks.push_back(w::MakeChunk("CRNG", w::EncodeColourRange(0, 1092, lanterna::RNG_ACTIVE, 1, 4)));
+    std::string file = w::TempPath("window-cycle") + ".iff";
+    ASSERT_TRUE(w::WriteFile(file, w::MakeIlbm(picture)));
+
+    ProgramRun run = StartLanterna("cycle", {"CYCLE", file});
+    Box box;
+    ASSERT_TRUE(WaitUntil([&] { box = Lit(xvfb_test::Screenshot()); return box.Width() == 40 * 32; }, 15000))
+        << run.Output();
+    const uint8_t colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    std::vector<std::vector<int>> seen;  // band colours (indices into colours) per shot
+    for (int shot = 0; shot < 6; ++shot) {
+        Image image = xvfb_test::Screenshot();
+        std::vector<int> bands;
+        for (int band = 0; band < 4; ++band) {
+            const uint8_t* c = image.At(box.left + band * 320 + 5, box.top + 5);
+            int which = -1;
+            for (int k = 0; k < 4; ++k)
+                if (c[0] == colours[k][0] && c[1] == colours[k][1] && c[2] == colours[k][2]) which = k;
+            bands.push_back(which);
+            // Every pixel of a band in one shot has the band's colour.
+            int torn = 0;
+            for (int y = box.top; y <= box.bottom; y += 3)
+                for (int x = box.left + band * 320; x < box.left + (band + 1) * 320; x += 5)
+                    torn += std::memcmp(image.At(x, y), c, 3) != 0;
+            EXPECT_EQ(torn, 0) << "shot " << shot << " band " << band;
+        }
+        // The four bands always show the range's colours, rotated.
+        ASSERT_GE(bands[0], 0);
+        for (int band = 1; band < 4; ++band) EXPECT_EQ(bands[band], (bands[0] + band) % 4) << shot;
+        seen.push_back(bands);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_GE(std::unique(seen.begin(), seen.end()) - seen.begin(), 2) << "the colours did not move";
+    xvfb_test::XdoTool("mousemove " + std::to_string(box.left + 100) + " " + std::to_string(box.top + 100) +
+                       " click 1");
+    ASSERT_TRUE(WaitUntil([&] { return run.Finished(); }, 10000));
+    EXPECT_EQ(run.Rc(), 0) << run.Output();
+    fs::remove_all(run.dir);
+    fs::remove(file);
 }
 
 }  // namespace
