@@ -15,18 +15,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    std::vector<std::pair<std::string, IconSpec>> seeds;
+    std::vector<std::pair<std::string, IconDescription>> seeds;
 
-    IconSpec tool = ToolIcon({"WAIT=5", "CENTER=YES|NO", "(CYCLE)", "EHB"});
+    IconDescription tool = ToolIcon({"WAIT=5", "CENTER=YES|NO", "(CYCLE)", "EHB"});
     tool.selectImage = IconImage{0, 0, 20, 9, 2, 3, 0, 0xA5};
     tool.toolWindow = "CON:0/0/400/100/Output";
     seeds.emplace_back("tool", tool);
 
-    IconSpec project = ProjectIcon({"WAITAFTEROPEN=2"});
+    IconDescription project = ProjectIcon({"WAITAFTEROPEN=2"});
     project.image = IconImage{0, 0, 7, 3, 1, 1, 0, 0xFF};
     seeds.emplace_back("project", project);
 
-    IconSpec drawer;
+    IconDescription drawer;
     drawer.type = TYPE_DRAWER;
     drawer.drawerData = true;
     drawer.image = IconImage{0, 0, 16, 2, 2, 3, 0, 0x0F};
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     drawer.revision2 = false;
     seeds.emplace_back("drawer-1x", drawer);
 
-    IconSpec disk;
+    IconDescription disk;
     disk.type = TYPE_DISK;
     disk.drawerData = true;
     disk.defaultTool = "SYS:System/DiskCopy";
@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
     disk.trailing = {'F', 'O', 'R', 'M', 0, 0, 0, 4, 'I', 'C', 'O', 'N'};
     seeds.emplace_back("disk-newer-data", disk);
 
-    for (const auto& [name, spec] : seeds) {
-        if (!SaveBytes(dir + "/" + name + ".info", EncodeIcon(spec))) {
+    for (const auto& [name, desc] : seeds) {
+        if (!SaveBytes(dir + "/" + name + ".info", EncodeIcon(desc))) {
             std::fprintf(stderr, "cannot write %s/%s.info\n", dir.c_str(), name.c_str());
             return 1;
         }

@@ -41,13 +41,13 @@ protected:
 };
 
 TEST_F(IconReaderTest, ToolIconWithSelectImageAndToolTypes) {
-    IconSpec spec = ToolIcon({"WAIT=5", "CENTER", "(DONOTWAIT)"});
-    spec.selectImage = IconImage{0, 0, 33, 10, 3, 7, 0, 0xAA};
-    spec.stackSize = 20000;
-    spec.currentX = -3;
-    spec.currentY = 77;
-    spec.toolWindow = "CON:0/0/200/100/Tool";
-    os::DiskObject* icon = Roundtrip("tool", EncodeIcon(spec));
+    IconDescription desc = ToolIcon({"WAIT=5", "CENTER", "(DONOTWAIT)"});
+    desc.selectImage = IconImage{0, 0, 33, 10, 3, 7, 0, 0xAA};
+    desc.stackSize = 20000;
+    desc.currentX = -3;
+    desc.currentY = 77;
+    desc.toolWindow = "CON:0/0/200/100/Tool";
+    os::DiskObject* icon = Roundtrip("tool", EncodeIcon(desc));
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(icon->do_Magic, os::WB_DISKMAGIC);
     EXPECT_EQ(icon->do_Type, os::WBTOOL);
@@ -75,10 +75,10 @@ TEST_F(IconReaderTest, ToolIconWithSelectImageAndToolTypes) {
 }
 
 TEST_F(IconReaderTest, ProjectIconWithDefaultToolAndNoToolTypes) {
-    IconSpec spec;
-    spec.type = TYPE_PROJECT;
-    spec.defaultTool = "Work:Tools/Viewer";
-    os::DiskObject* icon = Roundtrip("project", EncodeIcon(spec));
+    IconDescription desc;
+    desc.type = TYPE_PROJECT;
+    desc.defaultTool = "Work:Tools/Viewer";
+    os::DiskObject* icon = Roundtrip("project", EncodeIcon(desc));
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(icon->do_Type, os::WBPROJECT);
     ASSERT_NE(icon->do_DefaultTool, nullptr);
@@ -88,8 +88,8 @@ TEST_F(IconReaderTest, ProjectIconWithDefaultToolAndNoToolTypes) {
     os::FreeDiskObject(icon);
 
     // An empty tool-type list is a list with only its terminator.
-    spec.toolTypes = std::vector<std::string>{};
-    icon = Roundtrip("project", EncodeIcon(spec));
+    desc.toolTypes = std::vector<std::string>{};
+    icon = Roundtrip("project", EncodeIcon(desc));
     ASSERT_NE(icon, nullptr);
     ASSERT_NE(icon->do_ToolTypes, nullptr);
     EXPECT_EQ(icon->do_ToolTypes[0], nullptr);
@@ -101,14 +101,14 @@ TEST_F(IconReaderTest, DrawerIconsOfBothRevisionsAndNewerDataAfterThem) {
     // so its tool types must still be found right after the image.
     for (bool revision2 : {true, false}) {
         SCOPED_TRACE(revision2 ? "2.x" : "1.x");
-        IconSpec spec;
-        spec.type = TYPE_DRAWER;
-        spec.drawerData = true;
-        spec.revision2 = revision2;
-        spec.selectImage = IconImage{};
-        spec.toolTypes = std::vector<std::string>{"A=1"};
-        spec.trailing = Bytes{'F', 'O', 'R', 'M', 0, 0, 0, 4, 'I', 'C', 'O', 'N', 0xFF};
-        os::DiskObject* icon = Roundtrip("drawer", EncodeIcon(spec));
+        IconDescription desc;
+        desc.type = TYPE_DRAWER;
+        desc.drawerData = true;
+        desc.revision2 = revision2;
+        desc.selectImage = IconImage{};
+        desc.toolTypes = std::vector<std::string>{"A=1"};
+        desc.trailing = Bytes{'F', 'O', 'R', 'M', 0, 0, 0, 4, 'I', 'C', 'O', 'N', 0xFF};
+        os::DiskObject* icon = Roundtrip("drawer", EncodeIcon(desc));
         ASSERT_NE(icon, nullptr);
         EXPECT_EQ(icon->do_Type, os::WBDRAWER);
         ASSERT_NE(icon->do_DrawerData, nullptr);
@@ -130,17 +130,17 @@ TEST_F(IconReaderTest, MissingIconIsNullWithObjectNotFound) {
 }
 
 TEST_F(IconReaderTest, TruncationAtEveryOffsetGivesNull) {
-    IconSpec tool = ToolIcon({"WAIT=3", "CYCLE=YES"});
+    IconDescription tool = ToolIcon({"WAIT=3", "CYCLE=YES"});
     tool.selectImage = IconImage{0, 0, 4, 2, 1, 1, 0, 0};
     tool.image = IconImage{0, 0, 4, 2, 1, 1, 0, 0};
     tool.toolWindow = "W";
-    IconSpec drawer;
+    IconDescription drawer;
     drawer.type = TYPE_DISK;
     drawer.drawerData = true;
     drawer.image = IconImage{0, 0, 16, 1, 1, 1, 0, 0};
     drawer.defaultTool = "T";
-    for (const IconSpec& spec : {tool, drawer}) {
-        Bytes whole = EncodeIcon(spec);
+    for (const IconDescription& desc : {tool, drawer}) {
+        Bytes whole = EncodeIcon(desc);
         os::DiskObject* icon = Roundtrip("cut", whole);
         ASSERT_NE(icon, nullptr);
         os::FreeDiskObject(icon);
@@ -157,8 +157,8 @@ TEST_F(IconReaderTest, TruncationAtEveryOffsetGivesNull) {
 
 TEST_F(IconReaderTest, MalformedHeadersAndFieldsGiveNull) {
     IconLayout at;
-    IconSpec spec = ProjectIcon({"WAIT=1", "CENTER=YES"});
-    const Bytes good = EncodeIcon(spec, &at);
+    IconDescription desc = ProjectIcon({"WAIT=1", "CENTER=YES"});
+    const Bytes good = EncodeIcon(desc, &at);
     struct Damage {
         const char* what;
         size_t offset;
@@ -235,12 +235,12 @@ TEST_F(IconReaderTest, RelativeNamesAreReadFromTheCurrentDirectory) {
 // so the writer's idea of the format is not just the reader's echo.
 TEST_F(IconReaderTest, WriterIconsAreReadByNetpbm) {
     if (access("/usr/bin/infotopam", X_OK) != 0) GTEST_SKIP() << "infotopam not installed";
-    IconSpec spec = ToolIcon({"WAIT=5"});
-    spec.type = TYPE_DRAWER;
-    spec.drawerData = true;
-    spec.image = IconImage{0, 0, 21, 7, 2, 3, 0, 0x0F};
-    spec.selectImage = IconImage{0, 0, 21, 7, 2, 3, 0, 0xF0};
-    ASSERT_TRUE(SaveIcon(Name("oracle"), spec));
+    IconDescription desc = ToolIcon({"WAIT=5"});
+    desc.type = TYPE_DRAWER;
+    desc.drawerData = true;
+    desc.image = IconImage{0, 0, 21, 7, 2, 3, 0, 0x0F};
+    desc.selectImage = IconImage{0, 0, 21, 7, 2, 3, 0, 0xF0};
+    ASSERT_TRUE(SaveIcon(Name("oracle"), desc));
     for (const char* which : {"", "-selected"}) {
         std::string cmd = "infotopam " + std::string(which) + " '" + Name("oracle") +
                           ".info' 2>/dev/null | head -c 200";

@@ -1,7 +1,7 @@
 // The project's icon writer: builds classic Workbench icon files (".info")
 // for tests and the fuzz corpus. Header only.
 //
-// IconSpec describes one icon; EncodeIcon gives its bytes in file order
+// IconDescription describes one icon; EncodeIcon gives its bytes in file order
 // (DiskObject, DrawerData, images, default tool, tool types, tool window,
 // DrawerData2, then any trailing bytes standing for newer icon data), and
 // SaveIcon writes them to "name.info". The offsets of the parts are reported
@@ -31,7 +31,7 @@ struct IconImage {
     uint8_t fill = 0x55;  // the byte every plane is filled with
 };
 
-struct IconSpec {
+struct IconDescription {
     uint8_t type = TYPE_PROJECT;
     bool revision2 = true;        // 2.x icon: gadget UserData low byte 1
     IconImage image;              // always written
@@ -89,7 +89,7 @@ inline void AppendImage(Bytes& out, const IconImage& image) {
     out.insert(out.end(), planes, image.fill);
 }
 
-inline Bytes EncodeIcon(const IconSpec& spec, IconLayout* layout = nullptr) {
+inline Bytes EncodeIcon(const IconDescription& desc, IconLayout* layout = nullptr) {
     IconLayout at;
     Bytes out;
     AppendBE16(out, 0xE310);
@@ -98,29 +98,29 @@ inline Bytes EncodeIcon(const IconSpec& spec, IconLayout* layout = nullptr) {
     AppendBE32(out, 0);  // NextGadget
     AppendBE16(out, 0);
     AppendBE16(out, 0);
-    AppendBE16(out, static_cast<uint16_t>(spec.image.width));
-    AppendBE16(out, static_cast<uint16_t>(spec.image.height + 1));
-    AppendBE16(out, spec.selectImage ? 0x0006 : 0x0005);  // GFLG_GADGIMAGE | highlight
+    AppendBE16(out, static_cast<uint16_t>(desc.image.width));
+    AppendBE16(out, static_cast<uint16_t>(desc.image.height + 1));
+    AppendBE16(out, desc.selectImage ? 0x0006 : 0x0005);  // GFLG_GADGIMAGE | highlight
     AppendBE16(out, 0x0003);                              // RELVERIFY | GADGIMMEDIATE
     AppendBE16(out, 0x0001);                              // BOOLGADGET
     AppendBE32(out, 0x00100000);                          // GadgetRender
-    AppendBE32(out, spec.selectImage ? 0x00200000 : 0);   // SelectRender
+    AppendBE32(out, desc.selectImage ? 0x00200000 : 0);   // SelectRender
     AppendBE32(out, 0);                                   // GadgetText
     AppendBE32(out, 0);                                   // MutualExclude
     AppendBE32(out, 0);                                   // SpecialInfo
     AppendBE16(out, 0);                                   // GadgetID
-    AppendBE32(out, spec.revision2 ? 1 : 0);              // UserData: revision
-    out.push_back(spec.type);
+    AppendBE32(out, desc.revision2 ? 1 : 0);              // UserData: revision
+    out.push_back(desc.type);
     out.push_back(0);
-    AppendBE32(out, spec.defaultTool ? 0x00300000 : 0);
-    AppendBE32(out, spec.toolTypes ? 0x00400000 : 0);
-    AppendBE32(out, static_cast<uint32_t>(spec.currentX));
-    AppendBE32(out, static_cast<uint32_t>(spec.currentY));
-    AppendBE32(out, spec.drawerData ? 0x00500000 : 0);
-    AppendBE32(out, spec.toolWindow ? 0x00600000 : 0);
-    AppendBE32(out, static_cast<uint32_t>(spec.stackSize));
+    AppendBE32(out, desc.defaultTool ? 0x00300000 : 0);
+    AppendBE32(out, desc.toolTypes ? 0x00400000 : 0);
+    AppendBE32(out, static_cast<uint32_t>(desc.currentX));
+    AppendBE32(out, static_cast<uint32_t>(desc.currentY));
+    AppendBE32(out, desc.drawerData ? 0x00500000 : 0);
+    AppendBE32(out, desc.toolWindow ? 0x00600000 : 0);
+    AppendBE32(out, static_cast<uint32_t>(desc.stackSize));
 
-    if (spec.drawerData) {
+    if (desc.drawerData) {
         at.drawerData = out.size();
         AppendBE16(out, 50);   // window left
         AppendBE16(out, 40);   // top
@@ -131,31 +131,31 @@ inline Bytes EncodeIcon(const IconSpec& spec, IconLayout* layout = nullptr) {
         AppendBE32(out, 0);  // dd_CurrentY
     }
     at.image = out.size();
-    AppendImage(out, spec.image);
-    if (spec.selectImage) {
+    AppendImage(out, desc.image);
+    if (desc.selectImage) {
         at.selectImage = out.size();
-        AppendImage(out, *spec.selectImage);
+        AppendImage(out, *desc.selectImage);
     }
-    if (spec.defaultTool) {
+    if (desc.defaultTool) {
         at.defaultTool = out.size();
-        AppendIconString(out, *spec.defaultTool);
+        AppendIconString(out, *desc.defaultTool);
     }
-    if (spec.toolTypes) {
+    if (desc.toolTypes) {
         at.toolTypes = out.size();
-        AppendBE32(out, static_cast<uint32_t>((spec.toolTypes->size() + 1) * 4));
-        for (const std::string& entry : *spec.toolTypes) AppendIconString(out, entry);
+        AppendBE32(out, static_cast<uint32_t>((desc.toolTypes->size() + 1) * 4));
+        for (const std::string& entry : *desc.toolTypes) AppendIconString(out, entry);
     }
-    if (spec.toolWindow) {
+    if (desc.toolWindow) {
         at.toolWindow = out.size();
-        AppendIconString(out, *spec.toolWindow);
+        AppendIconString(out, *desc.toolWindow);
     }
-    if (spec.drawerData && spec.revision2) {
+    if (desc.drawerData && desc.revision2) {
         at.drawerData2 = out.size();
         AppendBE32(out, 2);  // dd_Flags: show all files
         AppendBE16(out, 1);  // dd_ViewModes: by icon
     }
     at.trailing = out.size();
-    out.insert(out.end(), spec.trailing.begin(), spec.trailing.end());
+    out.insert(out.end(), desc.trailing.begin(), desc.trailing.end());
     at.end = out.size();
     if (layout != nullptr) *layout = at;
     return out;
@@ -170,25 +170,25 @@ inline bool SaveBytes(const std::string& path, const Bytes& bytes) {
 }
 
 // Writes the icon of the object `name` as "name.info".
-inline bool SaveIcon(const std::string& name, const IconSpec& spec) {
-    return SaveBytes(name + ".info", EncodeIcon(spec));
+inline bool SaveIcon(const std::string& name, const IconDescription& desc) {
+    return SaveBytes(name + ".info", EncodeIcon(desc));
 }
 
 // A project icon carrying the given tool types.
-inline IconSpec ProjectIcon(std::vector<std::string> toolTypes) {
-    IconSpec spec;
-    spec.type = TYPE_PROJECT;
-    spec.defaultTool = "SYS:Utilities/Lanterna";
-    spec.toolTypes = std::move(toolTypes);
-    return spec;
+inline IconDescription ProjectIcon(std::vector<std::string> toolTypes) {
+    IconDescription desc;
+    desc.type = TYPE_PROJECT;
+    desc.defaultTool = "SYS:Utilities/Lanterna";
+    desc.toolTypes = std::move(toolTypes);
+    return desc;
 }
 
 // A tool icon (the program's own) carrying the given tool types.
-inline IconSpec ToolIcon(std::vector<std::string> toolTypes) {
-    IconSpec spec;
-    spec.type = TYPE_TOOL;
-    spec.toolTypes = std::move(toolTypes);
-    return spec;
+inline IconDescription ToolIcon(std::vector<std::string> toolTypes) {
+    IconDescription desc;
+    desc.type = TYPE_TOOL;
+    desc.toolTypes = std::move(toolTypes);
+    return desc;
 }
 
 }  // namespace lanterna::iconw
