@@ -3,19 +3,19 @@
 //
 // zenity is run as
 //   zenity --file-selection --title=T --ok-label=L [--multiple --separator=US]
-//          [--filename=DRAWER/] [--file-filter="PATTERN | GLOB..."]
+//          --filename=DRAWER/ [--file-filter="PATTERN | GLOB..."]
 // and kdialog as
 //   kdialog --title T --getopenfilename DRAWER "GLOB...|PATTERN" [--multiple --separate-output]
-// always with an argument vector, never through a shell. Not every zenity
-// takes a button label for its file chooser: one that refuses it (exit
-// status 255, its error status) is asked again without, and from then on.
-// The chosen paths
-// come back on standard output; exit status 0 means chosen, anything else
-// cancel. A chooser's filter is a list of globs, so the requester's AmigaDOS
-// pattern is turned into globs where it can be (alternatives, "#?", "?",
-// "[...]"; any letter in either case) and means all files otherwise. Icons
-// are left out of the globs when they are to be rejected, and a chosen icon
-// is dropped all the same.
+// always with an argument vector, never through a shell. DRAWER is the
+// drawer last used, the current directory until something was chosen. Not
+// every zenity takes a button label for its file chooser: one that refuses
+// it (exit status 255, its error status) is asked again without, and from
+// then on. The chosen paths come back on standard output; exit status 0
+// means chosen, anything else cancel. A chooser's filter is a list of globs,
+// so the requester's AmigaDOS pattern is turned into globs where it can be
+// (alternatives, "#?", "?", "[...]"; any letter in either case) and means
+// all files otherwise. Icons are left out of the globs when they are to be
+// rejected, and a chosen icon is dropped all the same.
 
 #include "platform/asl.h"
 
@@ -23,11 +23,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <strings.h>
-#include <unistd.h>
 #include <new>
 #include <string>
 #include <vector>
+
+#include <strings.h>
+#include <unistd.h>
 
 #include "platform/desktop_tools.h"
 #include "platform/dos.h"
