@@ -30,12 +30,18 @@ struct StartupBlock : WBStartup {
 void SplitPath(std::string path, std::string* directory, std::string* name) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     size_t slash = path.find_last_of('/');
+    // assign() with counts rather than from literals: GCC 12 at -O2 reports a
+    // false -Wrestrict overlap for the literal form.
     if (slash == std::string::npos) {
-        *directory = ".";
-        *name = path;
+        directory->assign(1, '.');
+        name->assign(path);
     } else {
-        *directory = slash == 0 ? "/" : path.substr(0, slash);
-        *name = path.substr(slash + 1);
+        if (slash == 0) {
+            directory->assign(1, '/');
+        } else {
+            directory->assign(path, 0, slash);
+        }
+        name->assign(path, slash + 1, std::string::npos);
     }
 }
 
