@@ -5,10 +5,12 @@
 // (LoadRGB32 under the palette lock, which bumps paletteSerial); the owner
 // sees the new serial and shows the colours on its next frame.
 //
-// Frames: the framebuffer rows that changed are uploaded into a streaming
-// texture and the window presented at most once per kFrameMs, from the
-// drawing calls (so rows appear while they are decoded) and from the wait
-// hook. While the program waits for window input the hook stays in a loop
+// Frames: the framebuffer rows that changed are scaled (nearest pixel) and
+// converted straight into the window's own surface, and the changed part of
+// the window updated, at most once per kFrameMs, from the drawing calls (so
+// rows appear while they are decoded) and from the wait hook. The window
+// surface is the only copy of the picture besides the framebuffer; a palette
+// change costs one table lookup per source pixel and copies for the rest. While the program waits for window input the hook stays in a loop
 // of its own: events (input, expose, resize, close), frames for palette
 // changes, and a short sleep, until one of the awaited signals arrives.
 #include <SDL.h>
@@ -35,21 +37,16 @@ constexpr uint32_t kWaitSliceMs = 4;
 struct SdlScreen {
     Screen* screen = nullptr;
     SDL_Window* window = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
-    uint32_t texWidth = 0;
-    uint32_t texHeight = 0;
-    uint32_t factor = 1;         // framebuffer pixels per texture pixel (huge screens)
-    uint32_t dirtyTop = 0;       // framebuffer rows [dirtyTop, dirtyBottom) to upload
+    uint32_t dirtyTop = 0;       // framebuffer rows [dirtyTop, dirtyBottom) to show
     uint32_t dirtyBottom = 0;
-    uint32_t paletteShown = 0;   // paletteSerial of the colours in the texture
-    bool needPresent = true;
+    uint32_t paletteShown = 0;   // paletteSerial of the colours in the window
+    bool needPresent = true;     // the whole window: exposed, resized, new
     bool fullScreen = false;
+    SDL_Rect placed{0, 0, 0, 0}; // where the picture lies in the window surface
+    std::vector<uint32_t> xMap;  // source x of every surface x of the picture
 };
 
 void Destroy(SdlScreen* s) {
-    if (s->texture != nullptr) SDL_DestroyTexture(s->texture);
-    if (s->renderer != nullptr) SDL_DestroyRenderer(s->renderer);
     if (s->window != nullptr) SDL_DestroyWindow(s->window);
     delete s;
 }
@@ -107,31 +104,6 @@ public:
         s->window = SDL_CreateWindow("Lanterna", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.w, size.h,
                                      SDL_WINDOW_RESIZABLE);
         if (s->window == nullptr) {
-            Destroy(s);
-            return false;
-        }
-        s->renderer = SDL_CreateRenderer(s->window, -1, 0);
-        if (s->renderer == nullptr) s->renderer = SDL_CreateRenderer(s->window, -1, SDL_RENDERER_SOFTWARE);
-        if (s->renderer == nullptr) {
-            Destroy(s);
-            return false;
-        }
-        SDL_RendererInfo info;
-        uint32_t maxW = 16384, maxH = 16384;
-        if (SDL_GetRendererInfo(s->renderer, &info) == 0) {
-            if (info.max_texture_width > 0) maxW = static_cast<uint32_t>(info.max_texture_width);
-            if (info.max_texture_height > 0) maxH = static_cast<uint32_t>(info.max_texture_height);
-        }
-        // A screen wider than the largest texture is shown from every
-        // factor-th pixel; it is shrunk on the desktop anyway.
-        while ((sp->width + s->factor - 1) / s->factor > maxW || (sp->height + s->factor - 1) / s->factor > maxH)
-            ++s->factor;
-        s->texWidth = (sp->width + s->factor - 1) / s->factor;
-        s->texHeight = (sp->height + s->factor - 1) / s->factor;
-        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, s->factor > 1 ? "linear" : "nearest");
-        s->texture = SDL_CreateTexture(s->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                       static_cast<int>(s->texWidth), static_cast<int>(s->texHeight));
-        if (s->texture == nullptr) {
             Destroy(s);
             return false;
         }
@@ -221,6 +193,9 @@ private:
         // Ctrl-C and termination are the platform's break signals, not SDL's.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        // The window surface goes to the display server's own shared-memory
+        // images, not through a 3-D renderer that may be emulated in software.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         // The desktop-bus library that SDL starts for input methods keeps a
         // block of its own to the end of the process; the leak checker of
         // the sanitizer builds need not report it.
@@ -366,58 +341,99 @@ private:
         lastFrame_ = SDL_GetTicks64();
     }
 
-    void Upload(SdlScreen* s) {
+    // Writes the picture's rows [top, bottom) of the surface, each from its
+    // source row, repeating a row already made when the source is the same.
+    static void DrawRows(SdlScreen* s, SDL_Surface* surface, const uint32_t* lut, uint32_t top, uint32_t bottom) {
         ScreenPrivate* sp = s->screen->priv;
-        uint32_t top = s->dirtyTop / s->factor;
-        uint32_t bottom = (s->dirtyBottom + s->factor - 1) / s->factor;
-        if (bottom > s->texHeight) bottom = s->texHeight;
-        s->dirtyTop = s->dirtyBottom = 0;
-        if (top >= bottom) return;
+        const SDL_Rect& r = s->placed;
+        const int bpp = surface->format->BytesPerPixel;
+        const bool packed = bpp == 4 && surface->format->Rmask == 0x00FF0000 && surface->format->Gmask == 0x0000FF00 &&
+                            surface->format->Bmask == 0x000000FF;
+        const uint32_t* xMap = s->xMap.data();
+        uint8_t* previous = nullptr;
+        uint32_t previousSource = UINT32_MAX;
+        for (uint32_t dy = top; dy < bottom; ++dy) {
+            uint32_t sy = static_cast<uint32_t>(static_cast<uint64_t>(dy) * sp->height / static_cast<uint32_t>(r.h));
+            uint8_t* out = static_cast<uint8_t*>(surface->pixels) + static_cast<size_t>(r.y + static_cast<int>(dy)) * surface->pitch +
+                           static_cast<size_t>(r.x) * bpp;
+            if (sy == previousSource) {
+                std::memcpy(out, previous, static_cast<size_t>(r.w) * bpp);
+                continue;
+            }
+            const uint8_t* src = sp->pixels + static_cast<size_t>(sy) * sp->stride;
+            if (packed) {
+                auto* o = reinterpret_cast<uint32_t*>(out);
+                if (sp->depth == 8) {
+                    for (int x = 0; x < r.w; ++x) o[x] = lut[src[xMap[x]]];
+                } else {
+                    for (int x = 0; x < r.w; ++x) {
+                        const uint8_t* p = src + static_cast<size_t>(xMap[x]) * 3;
+                        o[x] = 0xFF000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+                    }
+                }
+            } else {
+                for (int x = 0; x < r.w; ++x) {
+                    uint32_t v;
+                    if (sp->depth == 8) {
+                        v = lut[src[xMap[x]]];
+                    } else {
+                        const uint8_t* p = src + static_cast<size_t>(xMap[x]) * 3;
+                        v = SDL_MapRGB(surface->format, p[0], p[1], p[2]);
+                    }
+                    std::memcpy(out + static_cast<size_t>(x) * bpp, &v, static_cast<size_t>(bpp));  // little-endian
+                }
+            }
+            previous = out;
+            previousSource = sy;
+        }
+    }
+
+    void Present(SdlScreen* s) {
+        ScreenPrivate* sp = s->screen->priv;
+        SDL_Surface* surface = SDL_GetWindowSurface(s->window);
+        if (surface == nullptr || surface->w <= 0 || surface->h <= 0) return;
+        SDL_Rect placed = FitRect(sp->width, sp->height, surface->w, surface->h);
+        if (placed.x != s->placed.x || placed.y != s->placed.y || placed.w != s->placed.w || placed.h != s->placed.h)
+            s->needPresent = true;  // resized: black around the new place
+        bool whole = s->needPresent;
+        if (whole) {
+            s->placed = placed;
+            s->xMap.resize(static_cast<size_t>(placed.w));
+            for (int x = 0; x < placed.w; ++x)
+                s->xMap[x] = static_cast<uint32_t>(static_cast<uint64_t>(x) * sp->width / static_cast<uint32_t>(placed.w));
+        }
         uint32_t lut[256];
+        uint32_t serial = sp->paletteSerial.load(std::memory_order_acquire);
         if (sp->depth == 8) {
             Rgb palette[256];
-            uint32_t serial;
             {
                 std::lock_guard<std::mutex> guard(sp->paletteLock);
                 std::memcpy(palette, sp->palette, sizeof palette);
                 serial = sp->paletteSerial.load(std::memory_order_acquire);
             }
-            for (int i = 0; i < 256; ++i)
-                lut[i] = 0xFF000000u | (uint32_t{palette[i].r} << 16) | (uint32_t{palette[i].g} << 8) | palette[i].b;
-            s->paletteShown = serial;
+            for (int i = 0; i < 256; ++i) lut[i] = SDL_MapRGB(surface->format, palette[i].r, palette[i].g, palette[i].b);
+            if (serial != s->paletteShown) whole = true;
         }
-        SDL_Rect rect{0, static_cast<int>(top), static_cast<int>(s->texWidth), static_cast<int>(bottom - top)};
-        void* pixels = nullptr;
-        int pitch = 0;
-        if (SDL_LockTexture(s->texture, &rect, &pixels, &pitch) != 0) return;
-        for (uint32_t ty = top; ty < bottom; ++ty) {
-            auto* out = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + static_cast<size_t>(ty - top) * pitch);
-            const uint8_t* src = sp->pixels + static_cast<size_t>(ty) * s->factor * sp->stride;
-            if (sp->depth == 8) {
-                if (s->factor == 1) {
-                    for (uint32_t x = 0; x < s->texWidth; ++x) out[x] = lut[src[x]];
-                } else {
-                    for (uint32_t x = 0; x < s->texWidth; ++x) out[x] = lut[src[x * s->factor]];
-                }
-            } else {
-                for (uint32_t x = 0; x < s->texWidth; ++x) {
-                    const uint8_t* p = src + static_cast<size_t>(x) * s->factor * 3;
-                    out[x] = 0xFF000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-                }
-            }
+        s->paletteShown = serial;
+        // Surface rows of the changed source rows.
+        uint32_t top = 0, bottom = static_cast<uint32_t>(placed.h);
+        if (!whole) {
+            if (s->dirtyTop >= s->dirtyBottom) return;
+            top = static_cast<uint32_t>((static_cast<uint64_t>(s->dirtyTop) * placed.h + sp->height - 1) / sp->height);
+            bottom = static_cast<uint32_t>((static_cast<uint64_t>(s->dirtyBottom) * placed.h + sp->height - 1) / sp->height);
+            if (bottom > static_cast<uint32_t>(placed.h)) bottom = static_cast<uint32_t>(placed.h);
         }
-        SDL_UnlockTexture(s->texture);
-    }
-
-    void Present(SdlScreen* s) {
-        Upload(s);
-        int outW = 0, outH = 0;
-        if (SDL_GetRendererOutputSize(s->renderer, &outW, &outH) != 0) return;
-        SDL_Rect dst = FitRect(s->screen->priv->width, s->screen->priv->height, outW, outH);
-        SDL_SetRenderDrawColor(s->renderer, 0, 0, 0, 255);
-        SDL_RenderClear(s->renderer);
-        SDL_RenderCopy(s->renderer, s->texture, nullptr, &dst);
-        SDL_RenderPresent(s->renderer);
+        s->dirtyTop = s->dirtyBottom = 0;
+        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+        if (s->needPresent) SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        if (placed.w > 0 && placed.h > 0) DrawRows(s, surface, lut, top, bottom);
+        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+        if (s->needPresent) {
+            SDL_UpdateWindowSurface(s->window);
+        } else if (top < bottom) {
+            SDL_Rect changed{placed.x, placed.y + static_cast<int>(top), placed.w, static_cast<int>(bottom - top)};
+            SDL_UpdateWindowSurfaceRects(s->window, &changed, 1);
+        }
         s->needPresent = false;
     }
 

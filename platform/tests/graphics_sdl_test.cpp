@@ -186,7 +186,7 @@ TEST_F(SdlWindow, WaitEndsOnOtherSignalsWhileTheWindowIsServed) {
     EXPECT_LT(waited, std::chrono::milliseconds(2000));
 }
 
-TEST(SdlScreens, ScreensBeyondTheLargestTextureOpen) {
+TEST(SdlScreens, HugeScreensOpenShrunkToTheDesktop) {
     if (!xvfb_test::HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
     ASSERT_GE(xvfb_test::StartXvfb(), 0);
     ASSERT_TRUE(os::DisplayAvailable());
