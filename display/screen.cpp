@@ -1,5 +1,7 @@
 // Opening, reusing and closing the screen, its backdrop window and the
 // invisible pointer.
+#include <cstdint>
+
 #include "display/display.h"
 #include "display/palette.h"
 #include "driver/result_codes.h"
@@ -117,7 +119,9 @@ int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
     }
     os::SetRast(gDisplay.window->RPort, pen);
     if (gViewOptions.waitAfterOpenSeconds > 0) {
-        os::Delay(gViewOptions.waitAfterOpenSeconds * 50);
+        // Ticks of 1/50 s; a huge WAITAFTEROPEN saturates instead of overflowing.
+        int64_t ticks = int64_t(gViewOptions.waitAfterOpenSeconds) * 50;
+        os::Delay(ticks > INT32_MAX ? INT32_MAX : static_cast<int32_t>(ticks));
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "platform/desktop_tools.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,6 +60,22 @@ struct Fd {
     }
 };
 
+// The program blocks its break signals in every thread (a helper thread
+// takes them with sigwait); a child must start with them unblocked, or
+// Ctrl-C would not end it.
+struct SpawnAttributes {
+    posix_spawnattr_t attributes;
+    bool ready = false;
+    SpawnAttributes() {
+        if (posix_spawnattr_init(&attributes) != 0) return;
+        sigset_t none;
+        sigemptyset(&none);
+        ready = posix_spawnattr_setsigmask(&attributes, &none) == 0 &&
+                posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK) == 0;
+    }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
+};
+
 struct FileActions {
     posix_spawn_file_actions_t actions;
     bool ready = false;
@@ -94,8 +111,10 @@ int RunChild(const std::vector<std::string>& argv, std::string* output, size_t m
     } else if (posix_spawn_file_actions_addopen(&fa.actions, 1, "/dev/null", O_WRONLY, 0) != 0) {
         return -1;
     }
+    SpawnAttributes sa;
+    if (!sa.ready) return -1;
     pid_t pid = -1;
-    if (posix_spawn(&pid, args[0], &fa.actions, nullptr, args.data(), environ) != 0) return -1;
+    if (posix_spawn(&pid, args[0], &fa.actions, &sa.attributes, args.data(), environ) != 0) return -1;
     writeEnd.Close();
 
     if (output != nullptr) {

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
+#include "platform/desktop_tools.h"
 #include "platform/dos.h"
 #include "platform/exec.h"
 
@@ -70,3 +72,11 @@ TEST_F(Breaks, CheckSignalTakesOnlyTheAskedBits) {
 }
 
 }  // namespace
+
+// The program blocks its break signals in every thread; a dialog it starts
+// must get them unblocked, or Ctrl-C would not end it.
+TEST_F(Breaks, ChildProcessesStartWithBreakSignalsUnblocked) {
+    std::string status;
+    ASSERT_EQ(os::desktop::RunChild({"/bin/grep", "^SigBlk:", "/proc/self/status"}, &status, 256), 0);
+    EXPECT_EQ(status, "SigBlk:\t0000000000000000\n");
+}
