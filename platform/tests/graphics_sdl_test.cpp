@@ -186,6 +186,42 @@ TEST_F(SdlWindow, WaitEndsOnOtherSignalsWhileTheWindowIsServed) {
     EXPECT_LT(waited, std::chrono::milliseconds(2000));
 }
 
+TEST_F(SdlWindow, ResizedWindowsShowThePictureFittedWithBlackAround) {
+    os::SetRast(window_->RPort, 1);  // white in the default colours
+    auto pixel = [&](int x, int y) {
+        SDL_Surface* surface = SDL_GetWindowSurface(sdlWindow_);
+        uint8_t r = 0, g = 0, b = 0;
+        uint32_t v = 0;
+        std::memcpy(&v, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel,
+                    surface->format->BytesPerPixel);
+        SDL_GetRGB(v, surface->format, &r, &g, &b);
+        return (r << 16) | (g << 8) | b;
+    };
+    // 300x100 holds 64x48 twice (100 / 48): 128x96, centred.
+    SDL_SetWindowSize(sdlWindow_, 300, 100);
+    WaitFor(300);
+    SDL_Surface* surface = SDL_GetWindowSurface(sdlWindow_);
+    ASSERT_EQ(surface->w, 300);
+    ASSERT_EQ(surface->h, 100);
+    EXPECT_EQ(pixel(85, 50), 0);
+    EXPECT_EQ(pixel(86, 50), 0xFFFFFF);
+    EXPECT_EQ(pixel(213, 50), 0xFFFFFF);
+    EXPECT_EQ(pixel(214, 50), 0);
+    EXPECT_EQ(pixel(150, 1), 0);
+    EXPECT_EQ(pixel(150, 2), 0xFFFFFF);
+    EXPECT_EQ(pixel(150, 97), 0xFFFFFF);
+    EXPECT_EQ(pixel(150, 98), 0);
+    // Smaller than the picture: shrunk, aspect kept (32 / 64 = 0.5: 32x24).
+    SDL_SetWindowSize(sdlWindow_, 32, 40);
+    WaitFor(300);
+    surface = SDL_GetWindowSurface(sdlWindow_);
+    ASSERT_EQ(surface->w, 32);
+    EXPECT_EQ(pixel(16, 7), 0);
+    EXPECT_EQ(pixel(16, 8), 0xFFFFFF);
+    EXPECT_EQ(pixel(0, 31), 0xFFFFFF);
+    EXPECT_EQ(pixel(31, 32), 0);
+}
+
 TEST(SdlScreens, HugeScreensOpenShrunkToTheDesktop) {
     if (!xvfb_test::HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
     ASSERT_GE(xvfb_test::StartXvfb(), 0);
