@@ -176,7 +176,10 @@ public:
         }
         for (;;) {
             if ((SetSignal(0, 0) & signalMask) != 0) return;
-            Frame();
+            if (SDL_GetTicks64() - lastFrame_ >= kFrameMs)
+                Frame();
+            else
+                Pump();
             if ((SetSignal(0, 0) & signalMask) != 0) return;
             SDL_WaitEventTimeout(nullptr, static_cast<int>(kWaitSliceMs));
         }
