@@ -33,6 +33,7 @@ struct ScreenPrivate {
     size_t stride = 0;              // bytes per framebuffer row
     uint8_t* pixels = nullptr;      // height * stride bytes
     bool drawn = false;             // pixels written since opened or cleared
+    bool allZero = true;            // every byte is 0 (fresh, or cleared to black)
     Window* window = nullptr;       // the one window on this screen
     void* backend = nullptr;        // the backend's own record
 

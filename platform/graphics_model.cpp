@@ -1,6 +1,8 @@
 // Display modes, screens, windows, pointers, colours and pixel writes: the
 // part of intuition, graphics and cybergraphics that does not depend on how
 // a screen is shown. The backend (SDL or headless) is told of every change.
+#include <sys/mman.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -89,10 +91,27 @@ Screen* ScreenOf(RastPort* rastPort) {
     return rastPort->screen;
 }
 
+// Framebuffers are anonymous mappings: their pages are zero until first
+// written, and large ones ask for transparent huge pages, so drawing a big
+// picture takes a few hundred page faults instead of hundreds of thousands.
+constexpr size_t HUGE_PAGE = size_t(2) << 20;
+
+size_t FramebufferBytes(const ScreenPrivate* sp) {
+    size_t bytes = sp->stride * sp->height;
+    return (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+}
+
+uint8_t* AllocFramebuffer(size_t bytes) {
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+    madvise(p, bytes, MADV_HUGEPAGE);  // advice only; ignored where unsupported
+    return static_cast<uint8_t*>(p);
+}
+
 void FreeScreen(Screen* screen) {
     if (screen == nullptr) return;
     if (screen->priv != nullptr) {
-        std::free(screen->priv->pixels);
+        if (screen->priv->pixels != nullptr) munmap(screen->priv->pixels, FramebufferBytes(screen->priv));
         delete screen->priv;
     }
     delete screen;
@@ -224,8 +243,7 @@ Screen* OpenScreenTags(const void* /*newScreen*/, Tags tags) {
     sp->depth = mode.depth;
     sp->bytesPerPixel = mode.depth == 24 ? 3 : 1;
     sp->stride = static_cast<size_t>(sp->width) * sp->bytesPerPixel;
-    // Zero pages cost nothing until drawn on.
-    sp->pixels = static_cast<uint8_t*>(std::calloc(sp->height, sp->stride));
+    sp->pixels = AllocFramebuffer(FramebufferBytes(sp));
     if (sp->pixels == nullptr) {
         FreeScreen(screen);
         return nullptr;
@@ -422,14 +440,20 @@ void SetRast(RastPort* rastPort, uint8_t pen) {
     if (sp->drawn) backend->discarding(screen);
     size_t bytes = sp->stride * sp->height;
     if (sp->depth == 8) {
-        std::memset(sp->pixels, pen, bytes);
+        // A screen that holds nothing but zeros needs no clearing to pen 0:
+        // the fill would only touch every page of a fresh framebuffer.
+        if (!(pen == 0 && sp->allZero)) std::memset(sp->pixels, pen, bytes);
+        sp->allZero = pen == 0;
     } else {
         Rgb c;
         {
             std::lock_guard<std::mutex> guard(sp->paletteLock);
             c = sp->palette[pen];
         }
-        if (c.r == c.g && c.g == c.b) {
+        bool black = c.r == 0 && c.g == 0 && c.b == 0;
+        if (black && sp->allZero) {
+            // already black
+        } else if (c.r == c.g && c.g == c.b) {
             std::memset(sp->pixels, c.r, bytes);
         } else {
             uint8_t* row = sp->pixels;
@@ -440,6 +464,7 @@ void SetRast(RastPort* rastPort, uint8_t pen) {
             }
             for (uint32_t y = 1; y < sp->height; ++y) std::memcpy(row + y * sp->stride, row, sp->stride);
         }
+        sp->allZero = black;
     }
     sp->drawn = false;
     backend->rowsChanged(screen, 0, sp->height);
@@ -505,6 +530,7 @@ uint32_t WritePixelArray(const void* source, uint16_t sourceX, uint16_t sourceY,
         }
     }
     sp->drawn = true;
+    sp->allZero = false;
     backend->rowsChanged(screen, destY, destY + h);
     return w * h;
 }
