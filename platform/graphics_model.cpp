@@ -101,11 +101,19 @@ size_t FramebufferBytes(const ScreenPrivate* sp) {
     return (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
 }
 
+// `bytes` is a multiple of HUGE_PAGE; the mapping is aligned to one, so the
+// kernel can back it with huge pages.
 uint8_t* AllocFramebuffer(size_t bytes) {
-    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    size_t span = bytes + HUGE_PAGE;
+    void* p = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) return nullptr;
-    madvise(p, bytes, MADV_HUGEPAGE);  // advice only; ignored where unsupported
-    return static_cast<uint8_t*>(p);
+    auto start = reinterpret_cast<uintptr_t>(p);
+    uintptr_t aligned = (start + HUGE_PAGE - 1) & ~(uintptr_t(HUGE_PAGE) - 1);
+    if (aligned > start) munmap(p, aligned - start);
+    size_t tail = start + span - (aligned + bytes);
+    if (tail > 0) munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+    madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);  // advice only
+    return reinterpret_cast<uint8_t*>(aligned);
 }
 
 void FreeScreen(Screen* screen) {
