@@ -13,7 +13,7 @@
 // change costs one table lookup per source pixel and copies for the rest. While the program waits for window input the hook stays in a loop
 // of its own: events (input, expose, resize, close), frames for palette
 // changes, and a short sleep, until one of the awaited signals arrives.
-#include <SDL.h>
+#include "platform/sdl/sdl_library.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -31,6 +31,9 @@ namespace os::sdl {
 
 namespace {
 
+// The loaded library; set once SDL is wanted and found.
+const SdlLibrary* gSdl = nullptr;
+
 constexpr uint64_t kFrameMs = 16;
 constexpr uint32_t kWaitSliceMs = 4;
 
@@ -47,7 +50,7 @@ struct SdlScreen {
 };
 
 void Destroy(SdlScreen* s) {
-    if (s->window != nullptr) SDL_DestroyWindow(s->window);
+    if (s->window != nullptr) gSdl->SDL_DestroyWindow(s->window);
     delete s;
 }
 
@@ -87,9 +90,9 @@ public:
         if (!OnSdlThread()) return false;
         ScreenPrivate* sp = screen->priv;
         SDL_Rect desk{0, 0, 0, 0};
-        if (SDL_GetDisplayUsableBounds(0, &desk) != 0 || desk.w <= 0 || desk.h <= 0) {
+        if (gSdl->SDL_GetDisplayUsableBounds(0, &desk) != 0 || desk.w <= 0 || desk.h <= 0) {
             SDL_DisplayMode mode;
-            if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+            if (gSdl->SDL_GetDesktopDisplayMode(0, &mode) == 0) {
                 desk.w = mode.w;
                 desk.h = mode.h;
             } else {
@@ -101,7 +104,7 @@ public:
         auto* s = new (std::nothrow) SdlScreen();
         if (s == nullptr) return false;
         s->screen = screen;
-        s->window = SDL_CreateWindow("Lanterna", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.w, size.h,
+        s->window = gSdl->SDL_CreateWindow("Lanterna", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.w, size.h,
                                      SDL_WINDOW_RESIZABLE);
         if (s->window == nullptr) {
             Destroy(s);
@@ -133,13 +136,13 @@ public:
         SdlScreen* s = Of(window->WScreen);
         if (s == nullptr) return;
         ApplyPointer(window);
-        SDL_RaiseWindow(s->window);
+        gSdl->SDL_RaiseWindow(s->window);
     }
 
     void windowClosing(Window*) override {
         if (!OnSdlThread()) return;
-        SDL_SetCursor(SDL_GetDefaultCursor());
-        SDL_ShowCursor(SDL_ENABLE);
+        gSdl->SDL_SetCursor(gSdl->SDL_GetDefaultCursor());
+        gSdl->SDL_ShowCursor(SDL_ENABLE);
         FreeCustomCursor();
     }
 
@@ -156,7 +159,7 @@ public:
             if (top < s->dirtyTop) s->dirtyTop = top;
             if (bottom > s->dirtyBottom) s->dirtyBottom = bottom;
         }
-        if (SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
+        if (gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
     }
 
     void pointerChanged(Window* window) override { ApplyPointer(window); }
@@ -164,24 +167,24 @@ public:
     void toFront(Screen* screen) override {
         SdlScreen* s = Of(screen);
         if (s == nullptr) return;
-        SDL_RestoreWindow(s->window);
-        SDL_RaiseWindow(s->window);
+        gSdl->SDL_RestoreWindow(s->window);
+        gSdl->SDL_RaiseWindow(s->window);
     }
 
     void waitHook(uint32_t signalMask) override {
         if (!OnSdlThread() || screens_.empty()) return;
         if (!WaitsForWindow(signalMask)) {
-            if (SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
+            if (gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
             return;
         }
         for (;;) {
             if ((SetSignal(0, 0) & signalMask) != 0) return;
-            if (SDL_GetTicks64() - lastFrame_ >= kFrameMs)
+            if (gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs)
                 Frame();
             else
                 Pump();
             if ((SetSignal(0, 0) & signalMask) != 0) return;
-            SDL_WaitEventTimeout(nullptr, static_cast<int>(kWaitSliceMs));
+            gSdl->SDL_WaitEventTimeout(nullptr, static_cast<int>(kWaitSliceMs));
         }
     }
 
@@ -193,20 +196,22 @@ private:
         const char* driver = std::getenv("SDL_VIDEODRIVER");
         if ((x == nullptr || *x == '\0') && (wl == nullptr || *wl == '\0') && (driver == nullptr || *driver == '\0'))
             return;
+        gSdl = LoadSdlLibrary();
+        if (gSdl == nullptr) return;
         // Ctrl-C and termination are the platform's break signals, not SDL's.
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        gSdl->SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        gSdl->SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
         // The window surface goes to the display server's own shared-memory
         // images, not through a 3-D renderer that may be emulated in software.
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        gSdl->SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         // The desktop-bus library that SDL starts for input methods keeps a
         // block of its own to the end of the process; the leak checker of
         // the sanitizer builds need not report it.
 #if defined(__SANITIZE_ADDRESS__)
         __lsan_disable();
 #endif
-        const bool started = SDL_Init(SDL_INIT_VIDEO) == 0;
-        if (started) SDL_StartTextInput();
+        const bool started = gSdl->SDL_Init(SDL_INIT_VIDEO) == 0;
+        if (started) gSdl->SDL_StartTextInput();
 #if defined(__SANITIZE_ADDRESS__)
         __lsan_enable();
 #endif
@@ -228,7 +233,7 @@ private:
 
     SdlScreen* ByWindowId(uint32_t id) const {
         for (SdlScreen* s : screens_)
-            if (SDL_GetWindowID(s->window) == id) return s;
+            if (gSdl->SDL_GetWindowID(s->window) == id) return s;
         return nullptr;
     }
 
@@ -266,7 +271,7 @@ private:
 
     void Pump() {
         SDL_Event e;
-        while (SDL_PollEvent(&e) != 0) {
+        while (gSdl->SDL_PollEvent(&e) != 0) {
             switch (e.type) {
                 case SDL_WINDOWEVENT: {
                     SdlScreen* s = ByWindowId(e.window.windowID);
@@ -285,7 +290,7 @@ private:
                     if (s == nullptr || e.key.repeat != 0) break;
                     if (e.key.keysym.sym == SDLK_F11) {
                         s->fullScreen = !s->fullScreen;
-                        SDL_SetWindowFullscreen(s->window, s->fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+                        gSdl->SDL_SetWindowFullscreen(s->window, s->fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
                         s->needPresent = true;
                         break;
                     }
@@ -341,7 +346,7 @@ private:
             }
             if (s->dirtyTop < s->dirtyBottom || s->needPresent) Present(s);
         }
-        lastFrame_ = SDL_GetTicks64();
+        lastFrame_ = gSdl->SDL_GetTicks64();
     }
 
     // Writes the picture's rows [top, bottom) of the surface, each from its
@@ -381,7 +386,7 @@ private:
                         v = lut[src[xMap[x]]];
                     } else {
                         const uint8_t* p = src + static_cast<size_t>(xMap[x]) * 3;
-                        v = SDL_MapRGB(surface->format, p[0], p[1], p[2]);
+                        v = gSdl->SDL_MapRGB(surface->format, p[0], p[1], p[2]);
                     }
                     std::memcpy(out + static_cast<size_t>(x) * bpp, &v, static_cast<size_t>(bpp));  // little-endian
                 }
@@ -393,7 +398,7 @@ private:
 
     void Present(SdlScreen* s) {
         ScreenPrivate* sp = s->screen->priv;
-        SDL_Surface* surface = SDL_GetWindowSurface(s->window);
+        SDL_Surface* surface = gSdl->SDL_GetWindowSurface(s->window);
         if (surface == nullptr || surface->w <= 0 || surface->h <= 0) return;
         SDL_Rect placed = FitRect(sp->width, sp->height, surface->w, surface->h);
         if (placed.x != s->placed.x || placed.y != s->placed.y || placed.w != s->placed.w || placed.h != s->placed.h)
@@ -414,7 +419,7 @@ private:
                 std::memcpy(palette, sp->palette, sizeof palette);
                 serial = sp->paletteSerial.load(std::memory_order_acquire);
             }
-            for (int i = 0; i < 256; ++i) lut[i] = SDL_MapRGB(surface->format, palette[i].r, palette[i].g, palette[i].b);
+            for (int i = 0; i < 256; ++i) lut[i] = gSdl->SDL_MapRGB(surface->format, palette[i].r, palette[i].g, palette[i].b);
             if (serial != s->paletteShown) whole = true;
         }
         s->paletteShown = serial;
@@ -427,22 +432,22 @@ private:
             if (bottom > static_cast<uint32_t>(placed.h)) bottom = static_cast<uint32_t>(placed.h);
         }
         s->dirtyTop = s->dirtyBottom = 0;
-        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
-        if (s->needPresent) SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        if (SDL_MUSTLOCK(surface) && gSdl->SDL_LockSurface(surface) != 0) return;
+        if (s->needPresent) gSdl->SDL_FillRect(surface, nullptr, gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
         if (placed.w > 0 && placed.h > 0) DrawRows(s, surface, lut, top, bottom);
-        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+        if (SDL_MUSTLOCK(surface)) gSdl->SDL_UnlockSurface(surface);
         if (s->needPresent) {
-            SDL_UpdateWindowSurface(s->window);
+            gSdl->SDL_UpdateWindowSurface(s->window);
         } else if (top < bottom) {
             SDL_Rect changed{placed.x, placed.y + static_cast<int>(top), placed.w, static_cast<int>(bottom - top)};
-            SDL_UpdateWindowSurfaceRects(s->window, &changed, 1);
+            gSdl->SDL_UpdateWindowSurfaceRects(s->window, &changed, 1);
         }
         s->needPresent = false;
     }
 
     void FreeCustomCursor() {
         if (customCursor_ != nullptr) {
-            SDL_FreeCursor(customCursor_);
+            gSdl->SDL_FreeCursor(customCursor_);
             customCursor_ = nullptr;
         }
     }
@@ -451,13 +456,13 @@ private:
         if (!OnSdlThread() || window == nullptr || window->priv == nullptr) return;
         auto* wp = static_cast<WindowPrivate*>(window->priv);
         if (wp->pointerKind == PointerKind::Busy) {
-            if (waitCursor_ == nullptr) waitCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
-            if (waitCursor_ != nullptr) SDL_SetCursor(waitCursor_);
-            SDL_ShowCursor(SDL_ENABLE);
+            if (waitCursor_ == nullptr) waitCursor_ = gSdl->SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
+            if (waitCursor_ != nullptr) gSdl->SDL_SetCursor(waitCursor_);
+            gSdl->SDL_ShowCursor(SDL_ENABLE);
         } else if (wp->pointerKind == PointerKind::Custom && wp->pointer != nullptr) {
             const Object* o = wp->pointer;
             if (o->blank || o->width == 0 || o->height == 0) {
-                SDL_ShowCursor(SDL_DISABLE);
+                gSdl->SDL_ShowCursor(SDL_DISABLE);
                 return;
             }
             // Pen 1 black, pens 2 and 3 white; pen 0 is transparent.
@@ -473,13 +478,13 @@ private:
                 }
             }
             FreeCustomCursor();
-            customCursor_ = SDL_CreateCursor(data.data(), mask.data(), static_cast<int>(bytesPerRow * 8),
+            customCursor_ = gSdl->SDL_CreateCursor(data.data(), mask.data(), static_cast<int>(bytesPerRow * 8),
                                              static_cast<int>(o->height), 0, 0);
-            if (customCursor_ != nullptr) SDL_SetCursor(customCursor_);
-            SDL_ShowCursor(SDL_ENABLE);
+            if (customCursor_ != nullptr) gSdl->SDL_SetCursor(customCursor_);
+            gSdl->SDL_ShowCursor(SDL_ENABLE);
         } else {
-            SDL_SetCursor(SDL_GetDefaultCursor());
-            SDL_ShowCursor(SDL_ENABLE);
+            gSdl->SDL_SetCursor(gSdl->SDL_GetDefaultCursor());
+            gSdl->SDL_ShowCursor(SDL_ENABLE);
         }
     }
 
