@@ -19,6 +19,7 @@
 #include "platform/exec.h"
 #include "platform/workbench.h"
 #include "tools/icon_writer/icon_writer.h"
+#include "tests/support/scoped_env.h"
 
 namespace lanterna {
 namespace {
@@ -54,29 +55,6 @@ int32_t FakeShowPicture(const char* name) {
     }
     return gCalls.size() <= gResults.size() ? gResults[gCalls.size() - 1] : 0;
 }
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_.c_str(), old_->c_str(), 1);
-        } else {
-            unsetenv(name_.c_str());
-        }
-    }
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 class WorkbenchModeTest : public ::testing::Test {
 protected:

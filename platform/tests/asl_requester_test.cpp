@@ -16,32 +16,9 @@
 #include "platform/asl.h"
 #include "platform/dos.h"
 #include "platform/workbench.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
-
-// Sets or unsets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_.c_str(), old_->c_str(), 1);
-        } else {
-            unsetenv(name_.c_str());
-        }
-    }
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 std::string LockPath(os::FileLock* lock) {
     char buffer[1024];
