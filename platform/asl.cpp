@@ -32,6 +32,7 @@
 
 #include "platform/desktop_tools.h"
 #include "platform/dos.h"
+#include "platform/path_names.h"
 
 namespace os {
 
@@ -349,12 +350,10 @@ void SetAnswer(FileRequester* requester, const std::vector<std::string>& paths) 
     FileRequesterPrivate* p = requester->priv;
     bool multi = (p->flags1 & FRF_DOMULTISELECT) != 0;
     for (const std::string& path : paths) {
-        size_t slash = path.find_last_of('/');
-        std::string drawer = slash == std::string::npos ? "" : path.substr(0, slash);
-        std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-        if (slash == 0) drawer = "/";
+        std::string drawer, name;
+        internal::SplitPath(path, &drawer, &name);
         if (name.empty() || (p->rejectIcons && IsIconName(name))) continue;
-        FileLock* lock = Lock(drawer.empty() ? "." : drawer.c_str(), SHARED_LOCK);
+        FileLock* lock = Lock(drawer.c_str(), SHARED_LOCK);
         if (lock == nullptr) continue;
         std::unique_ptr<char[]> copy(new (std::nothrow) char[name.size() + 1]);
         if (copy == nullptr) {

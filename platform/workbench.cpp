@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/desktop_tools.h"
+#include "platform/path_names.h"
 
 namespace os {
 namespace {
@@ -24,26 +25,6 @@ struct StartupBlock : WBStartup {
     std::vector<WBArg> args;
     std::vector<std::unique_ptr<char[]>> names;
 };
-
-// "a/b/c" -> ("a/b", "c"); "c" -> (".", "c"); "/c" -> ("/", "c").
-// Trailing slashes are not part of the name.
-void SplitPath(std::string path, std::string* directory, std::string* name) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    size_t slash = path.find_last_of('/');
-    // assign() with counts rather than from literals: GCC 12 at -O2 reports a
-    // false -Wrestrict overlap for the literal form.
-    if (slash == std::string::npos) {
-        directory->assign(1, '.');
-        name->assign(path);
-    } else {
-        if (slash == 0) {
-            directory->assign(1, '/');
-        } else {
-            directory->assign(path, 0, slash);
-        }
-        name->assign(path, slash + 1, std::string::npos);
-    }
-}
 
 // The executable's own path when argv[0] does not say where it is (started
 // through PATH).
@@ -73,7 +54,7 @@ WBStartup* CreateWorkbenchStartup(const char* programPath, int fileCount, const 
     block->names.reserve(block->args.capacity());
 
     std::string directory, name;
-    SplitPath(ExecutablePath(programPath), &directory, &name);
+    internal::SplitPath(ExecutablePath(programPath), &directory, &name);
     // Without a lock the program's argument still comes first: its icon is
     // then looked for in the starting directory.
     if (!AddArg(block.get(), Lock(directory.c_str(), SHARED_LOCK), name)) {
@@ -82,7 +63,7 @@ WBStartup* CreateWorkbenchStartup(const char* programPath, int fileCount, const 
     }
     for (int i = 0; i < fileCount && files != nullptr; ++i) {
         if (files[i] == nullptr) continue;
-        SplitPath(files[i], &directory, &name);
+        internal::SplitPath(files[i], &directory, &name);
         if (name.empty() || name == "/") continue;
         FileLock* object = Lock(files[i], SHARED_LOCK);  // it must exist
         if (object == nullptr) continue;
