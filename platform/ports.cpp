@@ -129,13 +129,17 @@ void ReplyMsg(Message* message) {
 Message* WaitPort(MsgPort* port) {
     if (port == nullptr) return nullptr;
     PortLock& ports = Ports();
+    Task* self = internal::CurrentTask();
     {
+        // A message that is already there may have signalled on arrival;
+        // that signal is used up here too, so the port's bit is clear after
+        // every WaitPort however the arrival and the call were ordered.
         std::lock_guard lock(ports.mutex);
         if (!IsListEmpty(&port->mp_MsgList)) {
+            if (port->mp_SigTask == self) SetSignal(0, 1u << port->mp_SigBit);
             return reinterpret_cast<Message*>(port->mp_MsgList.lh_Head.ln_Succ);
         }
     }
-    Task* self = internal::CurrentTask();
     const uint32_t nesting = internal::ReleaseForbid(self);
     Message* first;
     {
