@@ -284,9 +284,9 @@ IlbmPicture Ham8() {
         if (d2 < 1) {
             const double nz = std::sqrt(1 - d2);
             const double diffuse = Clamp01(-0.45 * dx - 0.55 * dy + 0.7 * nz);
-            const double spec = std::pow(Clamp01(-0.35 * dx - 0.45 * dy + 0.82 * nz), 40);
+            const double specular = std::pow(Clamp01(-0.35 * dx - 0.45 * dy + 0.82 * nz), 40);
             const Rgb body = MixRgb({0, 30, 25}, {60, 200, 150}, diffuse);
-            return MixRgb(body, {255, 255, 255}, spec);
+            return MixRgb(body, {255, 255, 255}, specular);
         }
         const double vignette = 1 - 0.6 * Clamp01(std::hypot(x - 160.0, y - 128.0) / 220);
         // The sphere's soft shadow on the background.

@@ -13,7 +13,7 @@
 #include "platform/exec.h"
 #include "platform/graphics.h"
 #include "platform/graphics_internal.h"
-#include "platform/tests/xvfb_support.h"
+#include "tests/support/xvfb_support.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/tests/xvfb_support.h"
+#include "tests/support/xvfb_support.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace {

@@ -20,7 +20,7 @@
 
 #include "platform/exec.h"
 #include "platform/graphics.h"
-#include "platform/tests/xvfb_support.h"
+#include "tests/support/xvfb_support.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace {
