@@ -27,7 +27,9 @@ FileHandle* Open(const char* name, int32_t mode) {
     }
     int flags;
     if (mode == MODE_OLDFILE) {
-        flags = O_RDONLY;
+        // Non-blocking only for the open itself: a pipe with no writer would
+        // otherwise hang here. Only regular files are read (below).
+        flags = O_RDONLY | O_NONBLOCK;
     } else if (mode == MODE_NEWFILE) {
         flags = O_RDWR | O_CREAT | O_TRUNC;
     } else {
@@ -40,9 +42,12 @@ FileHandle* Open(const char* name, int32_t mode) {
         return nullptr;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    // A directory, a pipe or a device is not a file to read pictures or icons
+    // from: reading a pipe or a terminal could wait for ever.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        (mode == MODE_OLDFILE && ::fcntl(fd, F_SETFL, O_RDONLY) != 0)) {
         ::close(fd);
-        SetIoErr(ERROR_OBJECT_WRONG_TYPE);  // a directory is not a file
+        SetIoErr(ERROR_OBJECT_WRONG_TYPE);
         return nullptr;
     }
     auto* file = new (std::nothrow) FileHandle;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -165,6 +166,12 @@ TEST_F(DosFiles, FailedReadPacketsCarryTheErrorAndReadingGoesOnAfterwards) {
 TEST_F(DosFiles, OpenReadSeekAndTheirErrors) {
     EXPECT_EQ(Open(dir.c_str(), MODE_OLDFILE), nullptr);
     EXPECT_EQ(IoErr(), ERROR_OBJECT_WRONG_TYPE);
+    // A pipe without a writer is refused at once instead of hanging the open.
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Open(fifo.c_str(), MODE_OLDFILE), nullptr);
+    EXPECT_EQ(IoErr(), ERROR_OBJECT_WRONG_TYPE);
+    std::remove(fifo.c_str());
     EXPECT_EQ(Open((dir + "/missing").c_str(), MODE_OLDFILE), nullptr);
     EXPECT_EQ(IoErr(), ERROR_OBJECT_NOT_FOUND);
 
