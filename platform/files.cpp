@@ -16,6 +16,23 @@
 
 namespace os {
 
+namespace {
+
+// Read and Write: an open file, and a buffer for a length that is not negative.
+bool TransferArgumentsValid(const FileHandle* file, const void* buffer, int32_t length) {
+    if (file == nullptr || file->fd < 0) {
+        SetIoErr(ERROR_INVALID_LOCK);
+        return false;
+    }
+    if (length < 0 || (buffer == nullptr && length > 0)) {
+        SetIoErr(ERROR_BAD_NUMBER);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 FileHandle* Open(const char* name, int32_t mode) {
     if (internal::ShouldFail(internal::FaultPoint::Open)) {
         SetIoErr(ErrnoToDos(EIO));
@@ -83,14 +100,7 @@ int32_t Close(FileHandle* file) {
 }
 
 int32_t Read(FileHandle* file, void* buffer, int32_t length) {
-    if (file == nullptr || file->fd < 0) {
-        SetIoErr(ERROR_INVALID_LOCK);
-        return -1;
-    }
-    if (length < 0 || (buffer == nullptr && length > 0)) {
-        SetIoErr(ERROR_BAD_NUMBER);
-        return -1;
-    }
+    if (!TransferArgumentsValid(file, buffer, length)) return -1;
     auto* bytes = static_cast<unsigned char*>(buffer);
     int32_t done = 0;
     while (done < length) {
@@ -107,14 +117,7 @@ int32_t Read(FileHandle* file, void* buffer, int32_t length) {
 }
 
 int32_t Write(FileHandle* file, const void* buffer, int32_t length) {
-    if (file == nullptr || file->fd < 0) {
-        SetIoErr(ERROR_INVALID_LOCK);
-        return -1;
-    }
-    if (length < 0 || (buffer == nullptr && length > 0)) {
-        SetIoErr(ERROR_BAD_NUMBER);
-        return -1;
-    }
+    if (!TransferArgumentsValid(file, buffer, length)) return -1;
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     int32_t done = 0;
     while (done < length) {

@@ -13,6 +13,7 @@
 #include "platform/exec.h"
 #include "platform/graphics.h"
 #include "platform/graphics_internal.h"
+#include "tests/support/window_events.h"
 #include "tests/support/xvfb_support.h"
 
 namespace {
@@ -20,11 +21,7 @@ namespace {
 // The real backend, whatever the test runner asked for.
 const bool kSdl = (unsetenv("LANTERNA_DISPLAY"), true);
 
-struct Event {
-    uint32_t imClass;
-    uint16_t code;
-    bool operator==(const Event&) const = default;
-};
+using window_test::Event;
 
 class SdlWindow : public ::testing::Test {
 protected:
@@ -57,32 +54,8 @@ protected:
         os::CloseScreen(screen_);
     }
 
-    // Waits like the program does, for the window or a ticker's Ctrl-F,
-    // until `ms` have passed; returns the messages that arrived.
-    std::vector<Event> WaitFor(int ms) {
-        std::vector<Event> got;
-        os::Task* me = os::FindTask(nullptr);
-        std::atomic<bool> stop{false};
-        std::thread ticker([&] {
-            while (!stop) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                os::Signal(me, os::SIGBREAKF_CTRL_F);
-            }
-        });
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        const uint32_t mask = (1u << window_->UserPort->mp_SigBit) | os::SIGBREAKF_CTRL_F;
-        while (std::chrono::steady_clock::now() < end) {
-            os::Wait(mask);
-            while (auto* m = reinterpret_cast<os::IntuiMessage*>(os::GetMsg(window_->UserPort))) {
-                got.push_back({m->Class, m->Code});
-                os::ReplyMsg(&m->ExecMessage);
-            }
-        }
-        stop = true;
-        ticker.join();
-        os::SetSignal(0, os::SIGBREAKF_CTRL_F);
-        return got;
-    }
+    // Serves the window as the program would for `ms`; the messages that arrived.
+    std::vector<Event> WaitFor(int ms) { return window_test::Serve(window_, ms); }
 
     void Key(SDL_Keycode sym, uint16_t mod = 0, uint8_t repeat = 0) {
         SDL_Event e{};

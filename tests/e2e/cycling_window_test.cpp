@@ -74,8 +74,7 @@ protected:
     void SetUp() override {
         if (!xvfb_test::HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
         ASSERT_GE(xvfb_test::StartXvfb(), 0);
-        ASSERT_TRUE(xvfb_test::HaveProgram("xdotool") && xvfb_test::HaveProgram("xwd") &&
-                    xvfb_test::HaveProgram("xwdtopnm"))
+        ASSERT_TRUE(xvfb_test::HaveInputAndScreenshotTools())
             << "xdotool, xwd and xwdtopnm are needed (scripts/deps.sh)";
         ASSERT_TRUE(fs::exists(LANTERNA_BINARY_DIR "/lanterna")) << "build/lanterna is not built";
         dir_ = fs::temp_directory_path() / ("lanterna-cycling-window-" + std::to_string(getpid()));

@@ -20,6 +20,7 @@
 
 #include "platform/exec.h"
 #include "platform/graphics.h"
+#include "tests/support/window_events.h"
 #include "tests/support/xvfb_support.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
@@ -51,54 +52,18 @@ Box Lit(const Image& image) {
     return b;
 }
 
-struct Event {
-    uint32_t imClass;
-    uint16_t code;
-    bool operator==(const Event&) const = default;
-};
+using window_test::Event;
+using window_test::Serve;
 
 class RealWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!xvfb_test::HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
         ASSERT_GE(xvfb_test::StartXvfb(), 0);
-        ASSERT_TRUE(xvfb_test::HaveProgram("xdotool") && xvfb_test::HaveProgram("xwd") &&
-                    xvfb_test::HaveProgram("xwdtopnm"))
+        ASSERT_TRUE(xvfb_test::HaveInputAndScreenshotTools())
             << "xdotool, xwd and xwdtopnm are needed (scripts/deps.sh)";
     }
 };
-
-// Serves the window the way the program does, waiting for its signal or a
-// ticker's Ctrl-F, for `ms` or until `until` holds for what arrived.
-template <typename Until>
-std::vector<Event> Serve(os::Window* window, int ms, Until until) {
-    std::vector<Event> got;
-    os::Task* me = os::FindTask(nullptr);
-    std::atomic<bool> stop{false};
-    std::thread ticker([&] {
-        while (!stop) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            os::Signal(me, os::SIGBREAKF_CTRL_F);
-        }
-    });
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    const uint32_t mask = (1u << window->UserPort->mp_SigBit) | os::SIGBREAKF_CTRL_F;
-    while (std::chrono::steady_clock::now() < end && !until(got)) {
-        os::Wait(mask);
-        while (auto* m = reinterpret_cast<os::IntuiMessage*>(os::GetMsg(window->UserPort))) {
-            got.push_back({m->Class, m->Code});
-            os::ReplyMsg(&m->ExecMessage);
-        }
-    }
-    stop = true;
-    ticker.join();
-    os::SetSignal(0, os::SIGBREAKF_CTRL_F);
-    return got;
-}
-
-std::vector<Event> Serve(os::Window* window, int ms) {
-    return Serve(window, ms, [](const std::vector<Event>&) { return false; });
-}
 
 // xdotool runs while the window is served, as a person's input would.
 std::vector<Event> InputWhileServing(os::Window* window, const std::string& xdo, size_t expected) {

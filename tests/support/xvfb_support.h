@@ -19,6 +19,11 @@ inline bool HaveProgram(const char* name) {
     return std::system(command.c_str()) == 0;
 }
 
+// Input and screenshots: xdotool, xwd and netpbm's xwdtopnm (scripts/deps.sh).
+inline bool HaveInputAndScreenshotTools() {
+    return HaveProgram("xdotool") && HaveProgram("xwd") && HaveProgram("xwdtopnm");
+}
+
 struct Server {
     int display = -1;
     long pid = 0;
