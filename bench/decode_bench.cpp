@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "display/row_buffers.h"
+#include "display/pixel_transfer.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
 #include "ilbm/ilbm_session.h"
-#include "platform/exec.h"
+#include "platform/exec/exec.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 using namespace lanterna;

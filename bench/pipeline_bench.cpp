@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "display/display.h"
-#include "display/row_buffers.h"
+#include "display/pixel_transfer.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace {

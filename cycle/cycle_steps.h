@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "ilbm/ilbm_records.h"
+#include "records/ilbm_records.h"
 
 namespace lanterna {
 

@@ -9,10 +9,10 @@
 #include "cycle/cycle_hooks.h"
 #include "cycle/cycle_steps.h"
 #include "cycle/cycling.h"
-#include "display/palette.h"
-#include "platform/exec.h"
-#include "platform/graphics.h"
-#include "platform/timer.h"
+#include "platform/exec/exec.h"
+#include "platform/exec/timer.h"
+#include "platform/graphics/graphics.h"
+#include "records/colour_load_table.h"
 
 namespace lanterna {
 

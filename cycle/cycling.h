@@ -5,9 +5,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "ilbm/ilbm_records.h"
-#include "platform/exec.h"
-#include "platform/graphics.h"
+#include "platform/exec/exec.h"
+#include "platform/graphics/graphics.h"
+#include "records/ilbm_records.h"
 
 namespace lanterna {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "display/display_state.h"
-#include "driver/picture_info.h"
-#include "driver/view_options.h"
+#include "records/picture_info.h"
+#include "records/view_options.h"
 
 namespace lanterna {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 namespace lanterna {
 

@@ -1,30 +1,13 @@
-// Colour maps: the colour-load table in LoadRGB32 form, the darkest pen for
-// clearing the window, and the half-bright colours of Extra-Half-Brite.
+// Colour maps: the darkest pen for clearing the window, and the half-bright
+// colours of Extra-Half-Brite.
 #include "display/palette.h"
 
 #include <algorithm>
 
 namespace lanterna {
 
-uint32_t gColourLoadTable[COLOUR_LOAD_WORDS];
-
 namespace {
 constexpr int32_t MAX_COLOURS = 256;
-}
-
-uint32_t* BuildColourLoadTable(const uint8_t* colours, int32_t count) {
-    if (colours == nullptr || count < 0) {
-        count = 0;
-    }
-    count = std::min(count, MAX_COLOURS);
-    uint32_t* word = gColourLoadTable;
-    *word++ = static_cast<uint32_t>(count) << 16;  // count, first index 0
-    for (int32_t i = 0; i < count * 3; ++i) {
-        // LoadRGB32 takes left-justified 32-bit components: repeat the byte.
-        *word++ = colours[i] * 0x01010101u;
-    }
-    *word = 0;
-    return gColourLoadTable;
 }
 
 uint8_t FindDarkestColour(const uint8_t* colours, int32_t count) {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "display/display_state.h"
-#include "display/row_buffers.h"
+#include "display/pixel_transfer.h"
 
 namespace lanterna {
 

@@ -1,11 +1,11 @@
 // The per-picture row buffers: one row of bit planes as the BODY decoders
 // leave it, views of its colour components, and the output line.
-#include "display/row_buffers.h"
+#include "display/pixel_transfer.h"
 
 #include <cstddef>
 #include <new>
 
-#include "platform/exec.h"
+#include "platform/exec/exec.h"
 
 namespace lanterna {
 

@@ -3,10 +3,10 @@
 #include <cstdint>
 
 #include "display/display.h"
-#include "display/palette.h"
-#include "driver/result_codes.h"
-#include "driver/view_options.h"
-#include "platform/dos.h"
+#include "platform/dos/dos.h"
+#include "records/colour_load_table.h"
+#include "records/result_codes.h"
+#include "records/view_options.h"
 
 namespace lanterna {
 

@@ -1,7 +1,7 @@
 // The user's clicks and keys in the picture's window.
 #include "cycle/cycling.h"
 #include "display/display.h"
-#include "driver/result_codes.h"
+#include "records/result_codes.h"
 
 namespace lanterna {
 

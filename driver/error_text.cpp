@@ -3,7 +3,7 @@
 // CODE_STOP) get the system's fault text.
 #include "driver/error_text.h"
 
-#include "platform/dos.h"
+#include "platform/dos/dos.h"
 
 namespace lanterna {
 

@@ -5,8 +5,8 @@
 #include "driver/error_text.h"
 #include "driver/run_modes.h"
 #include "driver/services.h"
-#include "platform/dos.h"
-#include "platform/workbench.h"
+#include "platform/asl/workbench.h"
+#include "platform/dos/dos.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/workbench.h"
+#include "platform/asl/workbench.h"
 
 namespace lanterna {
 

@@ -4,7 +4,7 @@
 #include "driver/services.h"
 
 #include "display/display.h"
-#include "driver/result_codes.h"
+#include "records/result_codes.h"
 
 namespace lanterna {
 

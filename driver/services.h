@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "platform/exec.h"
-#include "platform/libraries.h"
-#include "platform/timer.h"
+#include "platform/exec/exec.h"
+#include "platform/exec/timer.h"
+#include "platform/libraries/libraries.h"
 
 namespace lanterna {
 

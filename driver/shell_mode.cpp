@@ -3,12 +3,12 @@
 #include <new>
 
 #include "driver/error_text.h"
-#include "driver/result_codes.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
-#include "driver/view_options.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
+#include "platform/dos/dos.h"
+#include "platform/exec/exec.h"
+#include "records/result_codes.h"
+#include "records/view_options.h"
 
 namespace lanterna {
 

@@ -6,17 +6,17 @@
 
 #include "cycle/cycling.h"
 #include "display/display.h"
-#include "display/row_buffers.h"
-#include "driver/picture_info.h"
-#include "driver/result_codes.h"
+#include "display/pixel_transfer.h"
 #include "driver/services.h"
-#include "driver/view_options.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
 #include "ilbm/ilbm_session.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/graphics.h"
+#include "platform/dos/dos.h"
+#include "platform/exec/exec.h"
+#include "platform/graphics/graphics.h"
+#include "records/picture_info.h"
+#include "records/result_codes.h"
+#include "records/view_options.h"
 
 namespace lanterna {
 

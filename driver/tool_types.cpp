@@ -6,8 +6,8 @@
 
 #include "driver/tool_types.h"
 
-#include "driver/view_options.h"
-#include "platform/dos.h"
+#include "platform/dos/dos.h"
+#include "records/view_options.h"
 
 namespace lanterna {
 namespace {

@@ -2,7 +2,7 @@
 // change the program-wide ViewOptions, and nothing undoes a change.
 #pragma once
 
-#include "platform/icon.h"
+#include "platform/icon/icon.h"
 
 namespace lanterna {
 

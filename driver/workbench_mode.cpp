@@ -7,14 +7,14 @@
 
 #include <cstdint>
 
-#include "driver/result_codes.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
 #include "driver/tool_types.h"
-#include "platform/asl.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/icon.h"
+#include "platform/asl/asl.h"
+#include "platform/dos/dos.h"
+#include "platform/exec/exec.h"
+#include "platform/icon/icon.h"
+#include "records/result_codes.h"
 
 namespace lanterna {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/icon.h"
+#include "platform/icon/icon.h"
 
 namespace {
 

@@ -6,14 +6,14 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "display/row_buffers.h"
-#include "driver/picture_info.h"
+#include "display/pixel_transfer.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
-#include "ilbm/ilbm_records.h"
 #include "ilbm/ilbm_session.h"
-#include "platform/exec.h"
-#include "platform/memory_file.h"
+#include "platform/exec/exec.h"
+#include "platform/testing/memory_file.h"
+#include "records/ilbm_records.h"
+#include "records/picture_info.h"
 
 using namespace lanterna;
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <new>
 
-#include "platform/exec.h"
+#include "platform/exec/exec.h"
 
 namespace lanterna {
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "display/row_buffers.h"
-#include "platform/iffparse.h"
+#include "platform/iffparse/iffparse.h"
+#include "records/row_buffers.h"
 
 namespace lanterna {
 

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "platform/dos.h"
-#include "platform/exec.h"
+#include "platform/dos/dos.h"
+#include "platform/exec/exec.h"
 
 namespace lanterna {
 

@@ -4,9 +4,9 @@
 // it, only a short count, so the readers turn that into ERR_CORRUPT.
 #include "ilbm/chunk_readers.h"
 
-#include "driver/result_codes.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
+#include "platform/dos/dos.h"
+#include "platform/exec/exec.h"
+#include "records/result_codes.h"
 
 namespace lanterna {
 

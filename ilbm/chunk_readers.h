@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "driver/picture_info.h"
-#include "platform/iffparse.h"
+#include "platform/iffparse/iffparse.h"
+#include "records/picture_info.h"
 
 namespace lanterna {
 

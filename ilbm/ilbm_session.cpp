@@ -2,10 +2,10 @@
 // reads and seeks through a hook that forwards to the stream.
 #include "ilbm/ilbm_session.h"
 
-#include "driver/result_codes.h"
 #include "ilbm/buffered_stream.h"
-#include "ilbm/ilbm_records.h"
-#include "platform/dos.h"
+#include "platform/dos/dos.h"
+#include "records/ilbm_records.h"
+#include "records/result_codes.h"
 
 namespace lanterna {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/iffparse.h"
+#include "platform/iffparse/iffparse.h"
 
 namespace lanterna {
 

@@ -12,9 +12,9 @@
 
 #include "cycle/cycle_hooks.h"
 #include "cycle/cycling.h"
-#include "platform/exec.h"
-#include "platform/graphics.h"
-#include "platform/testing.h"
+#include "platform/exec/exec.h"
+#include "platform/graphics/graphics.h"
+#include "platform/testing/testing.h"
 
 namespace lanterna {
 namespace {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "display/display.h"
-#include "display/row_buffers.h"
-#include "platform/graphics_internal.h"
-#include "platform/testing.h"
+#include "display/pixel_transfer.h"
+#include "platform/graphics/graphics_internal.h"
+#include "platform/testing/testing.h"
 
 namespace lanterna {
 namespace {

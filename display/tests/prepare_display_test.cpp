@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "display/display.h"
-#include "display/row_buffers.h"
-#include "driver/result_codes.h"
-#include "platform/graphics_internal.h"
-#include "platform/testing.h"
+#include "display/pixel_transfer.h"
+#include "platform/graphics/graphics_internal.h"
+#include "platform/testing/testing.h"
+#include "records/result_codes.h"
 
 namespace lanterna {
 namespace {

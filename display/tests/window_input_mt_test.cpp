@@ -8,8 +8,8 @@
 
 #include "cycle/cycling.h"
 #include "display/display.h"
-#include "driver/result_codes.h"
-#include "platform/exec.h"
+#include "platform/exec/exec.h"
+#include "records/result_codes.h"
 
 namespace lanterna {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "driver/error_text.h"
-#include "driver/result_codes.h"
-#include "platform/dos.h"
+#include "platform/dos/dos.h"
+#include "records/result_codes.h"
 
 namespace lanterna {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "driver/error_text.h"
 #include "driver/services.h"
-#include "platform/exec.h"
-#include "platform/testing.h"
+#include "platform/exec/exec.h"
+#include "platform/testing/testing.h"
 
 namespace lanterna {
 namespace {

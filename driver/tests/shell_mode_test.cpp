@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "driver/error_text.h"
-#include "driver/result_codes.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
-#include "driver/view_options.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/testing.h"
+#include "platform/dos/dos.h"
+#include "platform/exec/exec.h"
+#include "platform/testing/testing.h"
+#include "records/result_codes.h"
+#include "records/view_options.h"
 
 namespace lanterna {
 namespace {

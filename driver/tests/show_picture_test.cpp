@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "display/display.h"
-#include "driver/result_codes.h"
 #include "driver/services.h"
 #include "driver/show_picture.h"
-#include "driver/view_options.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/headless/headless.h"
-#include "platform/testing.h"
+#include "platform/dos/dos.h"
+#include "platform/exec/exec.h"
+#include "platform/graphics/headless/headless.h"
+#include "platform/testing/testing.h"
+#include "records/result_codes.h"
+#include "records/view_options.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace lanterna {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "driver/tool_types.h"
-#include "driver/view_options.h"
-#include "platform/icon.h"
+#include "platform/icon/icon.h"
+#include "records/view_options.h"
 
 namespace lanterna {
 namespace {

@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "driver/result_codes.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
-#include "driver/view_options.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/workbench.h"
-#include "tools/icon_writer/icon_writer.h"
+#include "platform/asl/workbench.h"
+#include "platform/dos/dos.h"
+#include "platform/exec/exec.h"
+#include "records/result_codes.h"
+#include "records/view_options.h"
 #include "tests/support/scoped_env.h"
+#include "tools/icon_writer/icon_writer.h"
 
 namespace lanterna {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ilbm/body_decoding.h"
-#include "ilbm/tests/memory_iff.h"
+#include "tests/support/memory_iff.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 using namespace lanterna;

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "ilbm/buffered_stream.h"
-#include "platform/dos.h"
-#include "platform/testing.h"
+#include "platform/dos/dos.h"
+#include "platform/testing/testing.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 using namespace lanterna;

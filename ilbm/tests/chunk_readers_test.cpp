@@ -3,12 +3,12 @@
 
 #include <climits>
 
-#include "driver/result_codes.h"
 #include "ilbm/chunk_readers.h"
-#include "ilbm/tests/memory_iff.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/testing.h"
+#include "platform/dos/dos.h"
+#include "platform/exec/exec.h"
+#include "platform/testing/testing.h"
+#include "records/result_codes.h"
+#include "tests/support/memory_iff.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 using namespace lanterna;

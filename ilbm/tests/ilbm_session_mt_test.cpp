@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/result_codes.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
 #include "ilbm/ilbm_session.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/testing.h"
+#include "platform/dos/dos.h"
+#include "platform/exec/exec.h"
+#include "platform/testing/testing.h"
+#include "records/result_codes.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 using namespace lanterna;

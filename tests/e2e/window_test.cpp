@@ -18,8 +18,8 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/exec.h"
-#include "platform/graphics.h"
+#include "platform/exec/exec.h"
+#include "platform/graphics/graphics.h"
 #include "tests/support/window_events.h"
 #include "tests/support/xvfb_support.h"
 #include "tools/ilbm_writer/ilbm_writer.h"

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/exec.h"
-#include "platform/graphics.h"
+#include "platform/exec/exec.h"
+#include "platform/graphics/graphics.h"
 
 namespace window_test {
 

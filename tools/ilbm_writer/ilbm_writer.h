@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "ilbm/ilbm_records.h"
+#include "records/ilbm_records.h"
 
 namespace lanterna::ilbmw {
 

@@ -1,9 +1,0 @@
-// The one ViewOptions instance; everything off until the command line or the
-// icons say otherwise.
-#include "driver/view_options.h"
-
-namespace lanterna {
-
-ViewOptions gViewOptions;
-
-}  // namespace lanterna

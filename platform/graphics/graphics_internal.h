@@ -1,0 +1,107 @@
+// The screen model shared by the display backends.
+//
+// A screen owns one framebuffer of its mode's size: one byte per pixel (a
+// palette index) on an 8-bit screen, three bytes (R, G, B) on a 24-bit one.
+// The palette of 256 entries belongs to every screen; on a 24-bit screen it
+// only gives the colour of SetRast's pen. Everything but the palette is
+// touched by the task that owns the display; the palette is written by any
+// task (LoadRGB32 from the cycling task) under its lock, and every change
+// bumps paletteSerial so a backend can tell it has to show new colours.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "platform/graphics/graphics.h"
+
+namespace os {
+
+struct Rgb {
+    uint8_t r = 0;
+    uint8_t g = 0;
+    uint8_t b = 0;
+};
+
+struct ScreenPrivate {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int32_t depth = 8;              // 8 or 24
+    uint32_t bytesPerPixel = 1;     // 1 or 3
+    size_t stride = 0;              // bytes per framebuffer row
+    uint8_t* pixels = nullptr;      // height * stride bytes
+    bool drawn = false;             // pixels written since opened or cleared
+    bool allZero = true;            // every byte is 0 (fresh, or cleared to black)
+    Window* window = nullptr;       // the one window on this screen
+    void* backend = nullptr;        // the backend's own record
+
+    std::mutex paletteLock;
+    Rgb palette[256];
+    std::atomic<uint32_t> paletteSerial{0};
+};
+
+enum class PointerKind : uint8_t { Normal, Busy, Custom };
+
+struct Object {
+    uint32_t width = 0;             // pixels
+    uint32_t height = 0;
+    std::vector<uint8_t> image;     // width * height pen numbers, 0 transparent
+    bool blank = true;              // every pixel transparent
+};
+
+struct WindowPrivate {
+    uint32_t idcmp = 0;
+    MsgPort* replyPort = nullptr;   // replied IntuiMessages come back here
+    std::vector<IntuiMessage*> messages;  // every message not yet freed
+    PointerKind pointerKind = PointerKind::Normal;
+    const Object* pointer = nullptr;      // with PointerKind::Custom
+};
+
+namespace gfx {
+
+// Copies the palette under its lock.
+void CopyPalette(Screen* screen, Rgb out[256]);
+
+// Queues an IntuiMessage on the window's port when the window asked for its
+// class. Owner task only. False when it was not delivered.
+bool PostInput(Window* window, uint32_t imClass, uint16_t code);
+
+// What a backend does for the model. Every call but paletteChanged comes from
+// the task that owns the display.
+struct Backend {
+    virtual ~Backend() = default;
+    virtual bool available() = 0;
+    virtual bool screenOpened(Screen* screen) = 0;  // false: the screen fails to open
+    virtual void screenClosing(Screen* screen) = 0;
+    virtual void windowOpened(Window* window) = 0;
+    virtual void windowClosing(Window* window) = 0;
+    // Drawn contents are about to go (cleared or closed).
+    virtual void discarding(Screen* screen) = 0;
+    // Rows [top, bottom) changed; called for every WritePixelArray and SetRast.
+    virtual void rowsChanged(Screen* screen, uint32_t top, uint32_t bottom) = 0;
+    virtual void pixelArrayWritten(Screen* screen) = 0;
+    virtual void pointerChanged(Window* window) = 0;
+    virtual void toFront(Screen* screen) = 0;
+    virtual void waitHook(uint32_t signalMask) = 0;
+};
+
+Backend* CreateHeadlessBackend();
+Backend* CreateSdlBackend();
+
+// The backend of this process: headless when LANTERNA_DISPLAY is "headless",
+// SDL otherwise. Chosen once.
+Backend* CurrentBackend();
+
+// The windows open now, for the wait hooks: the list under its lock, and a
+// count that any task may read without it.
+struct WindowRegistry {
+    std::mutex lock;
+    std::vector<Window*> windows;
+    std::atomic<int32_t> count{0};
+};
+WindowRegistry& OpenWindows();
+
+}  // namespace gfx
+}  // namespace os

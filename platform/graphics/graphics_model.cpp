@@ -1,0 +1,546 @@
+// Display modes, screens, windows, pointers, colours and pixel writes: the
+// part of intuition, graphics and cybergraphics that does not depend on how
+// a screen is shown. The backend (SDL or headless) is told of every change.
+#include <sys/mman.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform/exec/wait_hooks.h"
+#include "platform/graphics/graphics_internal.h"
+
+namespace os {
+
+namespace {
+
+// A mode id holds the mode itself: bit 30 marks an id of ours, bit 31 a
+// 24-bit mode, bits 14..27 width - 1 and bits 0..13 height - 1. Bits 28 and
+// 29 stay clear, so no id is INVALID_ID.
+constexpr uint32_t kMaxSide = 16384;
+constexpr uint32_t kModeMark = 1u << 30;
+constexpr uint32_t kModeDeep = 1u << 31;
+
+struct Mode {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int32_t depth = 0;
+};
+
+bool DecodeMode(uint32_t id, Mode& mode) {
+    if (id == INVALID_ID || (id & kModeMark) == 0 || (id & (3u << 28)) != 0) return false;
+    mode.width = ((id >> 14) & 0x3FFF) + 1;
+    mode.height = (id & 0x3FFF) + 1;
+    mode.depth = (id & kModeDeep) ? 24 : 8;
+    return true;
+}
+
+// Colours of a screen opened without SA_Colors32: black and white first (so
+// a two-colour picture without a colour map reads as ink on paper), 14 plain
+// colours, a 6x6x6 colour cube and a grey ramp.
+void FillDefaultPalette(Rgb palette[256]) {
+    static const Rgb kFirst[16] = {
+        {0, 0, 0},       {255, 255, 255}, {255, 0, 0},   {0, 255, 0},
+        {0, 0, 255},     {255, 255, 0},   {255, 0, 255}, {0, 255, 255},
+        {170, 170, 170}, {85, 85, 85},    {170, 0, 0},   {0, 170, 0},
+        {0, 0, 170},     {170, 85, 0},    {170, 0, 170}, {0, 170, 170}};
+    for (int i = 0; i < 16; ++i) palette[i] = kFirst[i];
+    static const uint8_t kLevels[6] = {0, 51, 102, 153, 204, 255};
+    for (int i = 0; i < 216; ++i)
+        palette[16 + i] = {kLevels[i / 36], kLevels[(i / 6) % 6], kLevels[i % 6]};
+    for (int i = 0; i < 24; ++i) {
+        auto v = static_cast<uint8_t>(8 + i * 10);
+        palette[232 + i] = {v, v, v};
+    }
+}
+
+// Applies a LoadRGB32 table: runs of (count << 16 | first) followed by count
+// R, G, B words (the top byte of each is the 8-bit value), ended by a 0 word.
+// Entries beyond 255 are not stored. Caller holds the palette lock.
+bool ApplyColourTable(Rgb palette[256], const uint32_t* table) {
+    bool changed = false;
+    while (table != nullptr && *table != 0) {
+        uint32_t count = *table >> 16;
+        uint32_t first = *table & 0xFFFF;
+        ++table;
+        for (uint32_t i = 0; i < count; ++i, table += 3) {
+            uint32_t index = first + i;
+            if (index > 255) continue;
+            palette[index] = {static_cast<uint8_t>(table[0] >> 24),
+                              static_cast<uint8_t>(table[1] >> 24),
+                              static_cast<uint8_t>(table[2] >> 24)};
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+// Tags are read up to TAG_DONE; TAG_IGNORE entries are skipped.
+template <typename F>
+void ForEachTag(Tags tags, F&& visit) {
+    for (const TagItem& item : tags) {
+        if (item.ti_Tag == TAG_DONE) break;
+        if (item.ti_Tag == TAG_IGNORE) continue;
+        visit(item.ti_Tag, item.ti_Data);
+    }
+}
+
+Screen* ScreenOf(RastPort* rastPort) {
+    if (rastPort == nullptr || rastPort->screen == nullptr || rastPort->screen->priv == nullptr)
+        return nullptr;
+    return rastPort->screen;
+}
+
+// Framebuffers are anonymous mappings: their pages are zero until first
+// written, and large ones ask for transparent huge pages, so drawing a big
+// picture takes a few hundred page faults instead of hundreds of thousands.
+constexpr size_t HUGE_PAGE = size_t(2) << 20;
+
+size_t FramebufferBytes(const ScreenPrivate* sp) {
+    size_t bytes = sp->stride * sp->height;
+    return (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+}
+
+// `bytes` is a multiple of HUGE_PAGE; the mapping is aligned to one, so the
+// kernel can back it with huge pages.
+uint8_t* AllocFramebuffer(size_t bytes) {
+    size_t span = bytes + HUGE_PAGE;
+    void* p = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+    auto start = reinterpret_cast<uintptr_t>(p);
+    uintptr_t aligned = (start + HUGE_PAGE - 1) & ~(uintptr_t(HUGE_PAGE) - 1);
+    if (aligned > start) munmap(p, aligned - start);
+    size_t tail = start + span - (aligned + bytes);
+    if (tail > 0) munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+    madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);  // advice only
+    return reinterpret_cast<uint8_t*>(aligned);
+}
+
+void FreeScreen(Screen* screen) {
+    if (screen == nullptr) return;
+    if (screen->priv != nullptr) {
+        if (screen->priv->pixels != nullptr) munmap(screen->priv->pixels, FramebufferBytes(screen->priv));
+        delete screen->priv;
+    }
+    delete screen;
+}
+
+void ReclaimReplies(WindowPrivate* wp) {
+    if (wp->replyPort == nullptr) return;
+    while (Message* m = GetMsg(wp->replyPort)) {
+        auto* im = reinterpret_cast<IntuiMessage*>(m);
+        for (size_t i = 0; i < wp->messages.size(); ++i) {
+            if (wp->messages[i] == im) {
+                wp->messages[i] = wp->messages.back();
+                wp->messages.pop_back();
+                delete im;
+                break;
+            }
+        }
+    }
+}
+
+void SetPointerState(Window* window, PointerKind kind, const Object* object) {
+    auto* wp = static_cast<WindowPrivate*>(window->priv);
+    wp->pointerKind = kind;
+    wp->pointer = object;
+    gfx::CurrentBackend()->pointerChanged(window);
+}
+
+}  // namespace
+
+namespace gfx {
+
+WindowRegistry& OpenWindows() {
+    static WindowRegistry registry;
+    return registry;
+}
+
+namespace {
+void DispatchWaitHook(uint32_t signalMask) { CurrentBackend()->waitHook(signalMask); }
+}  // namespace
+
+Backend* CurrentBackend() {
+    static Backend* backend = [] {
+        const char* choice = std::getenv("LANTERNA_DISPLAY");
+        Backend* b = (choice != nullptr && std::strcmp(choice, "headless") == 0)
+                         ? CreateHeadlessBackend()
+                         : CreateSdlBackend();
+        internal::SetWaitHook(&DispatchWaitHook);
+        return b;
+    }();
+    return backend;
+}
+
+void CopyPalette(Screen* screen, Rgb out[256]) {
+    std::lock_guard<std::mutex> guard(screen->priv->paletteLock);
+    std::memcpy(out, screen->priv->palette, sizeof(screen->priv->palette));
+}
+
+bool PostInput(Window* window, uint32_t imClass, uint16_t code) {
+    if (window == nullptr || window->priv == nullptr || window->UserPort == nullptr) return false;
+    auto* wp = static_cast<WindowPrivate*>(window->priv);
+    if ((wp->idcmp & imClass) == 0) return false;
+    ReclaimReplies(wp);
+    auto* im = new (std::nothrow) IntuiMessage();
+    if (im == nullptr) return false;
+    wp->messages.push_back(im);
+    im->ExecMessage.mn_Node.ln_Type = NT_MESSAGE;
+    im->ExecMessage.mn_ReplyPort = wp->replyPort;
+    im->ExecMessage.mn_Length = static_cast<uint16_t>(sizeof(IntuiMessage));
+    im->Class = imClass;
+    im->Code = code;
+    im->IDCMPWindow = window;
+    PutMsg(window->UserPort, &im->ExecMessage);
+    return true;
+}
+
+}  // namespace gfx
+
+void InitBitMap(BitMap* bitmap, int8_t depth, uint16_t width, uint16_t height) {
+    if (bitmap == nullptr) return;
+    bitmap->BytesPerRow = static_cast<uint16_t>(2 * ((static_cast<uint32_t>(width) + 15) / 16));
+    bitmap->Rows = height;
+    bitmap->Flags = 0;
+    bitmap->Depth = static_cast<uint8_t>(depth);
+}
+
+uint32_t BestCModeIDTags(Tags tags) {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uintptr_t depth = 8;
+    ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
+        if (tag == CYBRBIDTG_NominalWidth) width = data > kMaxSide ? kMaxSide + 1 : static_cast<uint32_t>(data);
+        if (tag == CYBRBIDTG_NominalHeight) height = data > kMaxSide ? kMaxSide + 1 : static_cast<uint32_t>(data);
+        if (tag == CYBRBIDTG_Depth) depth = data;
+    });
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) return INVALID_ID;
+    if (depth != 8 && depth != 24) return INVALID_ID;
+    return kModeMark | (depth == 24 ? kModeDeep : 0) | ((width - 1) << 14) | (height - 1);
+}
+
+bool DisplayAvailable() { return gfx::CurrentBackend()->available(); }
+
+Screen* OpenScreenTags(const void* /*newScreen*/, Tags tags) {
+    uint32_t modeId = INVALID_ID;
+    uintptr_t depth = 0;
+    const uint32_t* colours = nullptr;
+    ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
+        if (tag == SA_DisplayID) modeId = static_cast<uint32_t>(data);
+        if (tag == SA_Depth) depth = data;
+        if (tag == SA_Colors32) colours = reinterpret_cast<const uint32_t*>(data);
+        // SA_Quiet, SA_ShowTitle, SA_BackFill and SA_Interleaved ask for what
+        // every screen here is: no title bar, no gadgets, no system fill.
+    });
+    Mode mode;
+    if (!DecodeMode(modeId, mode)) return nullptr;
+    if (depth != 0 && depth != static_cast<uintptr_t>(mode.depth)) return nullptr;
+    gfx::Backend* backend = gfx::CurrentBackend();
+    if (!backend->available()) return nullptr;
+
+    auto* screen = new (std::nothrow) Screen();
+    if (screen == nullptr) return nullptr;
+    screen->priv = new (std::nothrow) ScreenPrivate();
+    if (screen->priv == nullptr) {
+        FreeScreen(screen);
+        return nullptr;
+    }
+    ScreenPrivate* sp = screen->priv;
+    sp->width = mode.width;
+    sp->height = mode.height;
+    sp->depth = mode.depth;
+    sp->bytesPerPixel = mode.depth == 24 ? 3 : 1;
+    sp->stride = static_cast<size_t>(sp->width) * sp->bytesPerPixel;
+    sp->pixels = AllocFramebuffer(FramebufferBytes(sp));
+    if (sp->pixels == nullptr) {
+        FreeScreen(screen);
+        return nullptr;
+    }
+    FillDefaultPalette(sp->palette);
+    if (colours != nullptr) ApplyColourTable(sp->palette, colours);
+    screen->Width = static_cast<int16_t>(sp->width > 32767 ? 32767 : sp->width);
+    screen->Height = static_cast<int16_t>(sp->height > 32767 ? 32767 : sp->height);
+    screen->ViewPort.screen = screen;
+    screen->RastPort.screen = screen;
+    if (!backend->screenOpened(screen)) {
+        FreeScreen(screen);
+        return nullptr;
+    }
+    return screen;
+}
+
+void CloseScreen(Screen* screen) {
+    if (screen == nullptr || screen->priv == nullptr) return;
+    // As on the real system, a screen with a window still open stays open.
+    if (screen->priv->window != nullptr) return;
+    gfx::Backend* backend = gfx::CurrentBackend();
+    if (screen->priv->drawn) backend->discarding(screen);
+    backend->screenClosing(screen);
+    FreeScreen(screen);
+}
+
+Window* OpenWindowTags(const void* /*newWindow*/, Tags tags) {
+    Screen* screen = nullptr;
+    uintptr_t left = 0, top = 0, width = 0, height = 0, idcmp = 0;
+    bool haveWidth = false, haveHeight = false;
+    PointerKind pointerKind = PointerKind::Normal;
+    const Object* pointer = nullptr;
+    ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
+        switch (tag) {
+            case WA_CustomScreen: screen = reinterpret_cast<Screen*>(data); break;
+            case WA_Left: left = data; break;
+            case WA_Top: top = data; break;
+            case WA_Width: width = data; haveWidth = true; break;
+            case WA_Height: height = data; haveHeight = true; break;
+            case WA_IDCMP: idcmp = data; break;
+            case WA_BusyPointer:
+                if (data != 0) pointerKind = PointerKind::Busy;
+                break;
+            case WA_Pointer:
+                pointer = reinterpret_cast<const Object*>(data);
+                if (pointer != nullptr) pointerKind = PointerKind::Custom;
+                break;
+            default: break;  // backdrop, borderless, refresh and activation: what every window is
+        }
+    });
+    if (screen == nullptr || screen->priv == nullptr || screen->priv->window != nullptr) return nullptr;
+    ScreenPrivate* sp = screen->priv;
+    if (left >= sp->width || top >= sp->height) return nullptr;
+    if (!haveWidth || width > sp->width - left) width = sp->width - left;
+    if (!haveHeight || height > sp->height - top) height = sp->height - top;
+    if (width == 0 || height == 0) return nullptr;
+
+    auto* window = new (std::nothrow) Window();
+    auto* wp = new (std::nothrow) WindowPrivate();
+    if (window == nullptr || wp == nullptr) {
+        delete window;
+        delete wp;
+        return nullptr;
+    }
+    window->priv = wp;
+    wp->idcmp = static_cast<uint32_t>(idcmp);
+    wp->pointerKind = pointerKind;
+    wp->pointer = pointer;
+    if (idcmp != 0) {
+        window->UserPort = CreateMsgPort();
+        wp->replyPort = window->UserPort != nullptr ? CreateMsgPort() : nullptr;
+        if (wp->replyPort == nullptr) {
+            DeleteMsgPort(window->UserPort);
+            delete wp;
+            delete window;
+            return nullptr;
+        }
+        wp->replyPort->mp_Flags = PA_IGNORE;  // replies are collected, not waited for
+    }
+    window->LeftEdge = static_cast<int16_t>(left);
+    window->TopEdge = static_cast<int16_t>(top);
+    window->Width = static_cast<int16_t>(width > 32767 ? 32767 : width);
+    window->Height = static_cast<int16_t>(height > 32767 ? 32767 : height);
+    window->RPort = &screen->RastPort;
+    window->WScreen = screen;
+    sp->window = window;
+    {
+        gfx::WindowRegistry& reg = gfx::OpenWindows();
+        std::lock_guard<std::mutex> guard(reg.lock);
+        reg.windows.push_back(window);
+        reg.count.fetch_add(1);
+    }
+    gfx::CurrentBackend()->windowOpened(window);
+    return window;
+}
+
+void CloseWindow(Window* window) {
+    if (window == nullptr || window->priv == nullptr) return;
+    auto* wp = static_cast<WindowPrivate*>(window->priv);
+    gfx::CurrentBackend()->windowClosing(window);
+    {
+        gfx::WindowRegistry& reg = gfx::OpenWindows();
+        std::lock_guard<std::mutex> guard(reg.lock);
+        for (size_t i = 0; i < reg.windows.size(); ++i) {
+            if (reg.windows[i] == window) {
+                reg.windows.erase(reg.windows.begin() + static_cast<std::ptrdiff_t>(i));
+                reg.count.fetch_sub(1);
+                break;
+            }
+        }
+    }
+    // Messages still queued or not yet replied die with the window.
+    if (window->UserPort != nullptr) {
+        while (GetMsg(window->UserPort) != nullptr) {
+        }
+        DeleteMsgPort(window->UserPort);
+    }
+    if (wp->replyPort != nullptr) {
+        while (GetMsg(wp->replyPort) != nullptr) {
+        }
+        DeleteMsgPort(wp->replyPort);
+    }
+    for (IntuiMessage* im : wp->messages) delete im;
+    if (window->WScreen != nullptr && window->WScreen->priv != nullptr)
+        window->WScreen->priv->window = nullptr;
+    delete wp;
+    delete window;
+}
+
+void ScreenToFront(Screen* screen) {
+    if (screen == nullptr || screen->priv == nullptr) return;
+    gfx::CurrentBackend()->toFront(screen);
+}
+
+Object* NewObject(void* classPtr, const char* classId, Tags tags) {
+    if (classPtr != nullptr || classId == nullptr || std::strcmp(classId, "pointerclass") != 0)
+        return nullptr;
+    const BitMap* bitmap = nullptr;
+    uintptr_t wordWidth = 1;
+    ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
+        if (tag == POINTERA_BitMap) bitmap = reinterpret_cast<const BitMap*>(data);
+        if (tag == POINTERA_WordWidth) wordWidth = data;
+    });
+    auto* object = new (std::nothrow) Object();
+    if (object == nullptr) return nullptr;
+    if (bitmap != nullptr && wordWidth > 0 && wordWidth <= 4 && bitmap->Rows <= 64) {
+        uint32_t width = static_cast<uint32_t>(wordWidth) * 16;
+        if (width > 8u * bitmap->BytesPerRow) width = 8u * bitmap->BytesPerRow;
+        object->width = width;
+        object->height = bitmap->Rows;
+        object->image.assign(static_cast<size_t>(width) * bitmap->Rows, 0);
+        uint32_t depth = bitmap->Depth > 8 ? 8 : bitmap->Depth;
+        for (uint32_t y = 0; y < bitmap->Rows; ++y) {
+            for (uint32_t x = 0; x < width; ++x) {
+                uint8_t pen = 0;
+                for (uint32_t p = 0; p < depth; ++p) {
+                    const uint8_t* plane = bitmap->Planes[p];
+                    if (plane == nullptr) continue;
+                    if (plane[y * bitmap->BytesPerRow + x / 8] & (0x80 >> (x % 8)))
+                        pen = static_cast<uint8_t>(pen | (1u << p));
+                }
+                object->image[y * width + x] = pen;
+                if (pen != 0) object->blank = false;
+            }
+        }
+    }
+    return object;
+}
+
+void DisposeObject(Object* object) { delete object; }
+
+void SetWindowPointer(Window* window, Tags tags) {
+    if (window == nullptr || window->priv == nullptr) return;
+    bool busy = false;
+    const Object* pointer = nullptr;
+    ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
+        if (tag == WA_BusyPointer) busy = data != 0;
+        if (tag == WA_Pointer) pointer = reinterpret_cast<const Object*>(data);
+    });
+    if (busy)
+        SetPointerState(window, PointerKind::Busy, nullptr);
+    else if (pointer != nullptr)
+        SetPointerState(window, PointerKind::Custom, pointer);
+    else
+        SetPointerState(window, PointerKind::Normal, nullptr);
+}
+
+void SetRast(RastPort* rastPort, uint8_t pen) {
+    Screen* screen = ScreenOf(rastPort);
+    if (screen == nullptr) return;
+    ScreenPrivate* sp = screen->priv;
+    gfx::Backend* backend = gfx::CurrentBackend();
+    if (sp->drawn) backend->discarding(screen);
+    size_t bytes = sp->stride * sp->height;
+    if (sp->depth == 8) {
+        // A screen that holds nothing but zeros needs no clearing to pen 0:
+        // the fill would only touch every page of a fresh framebuffer.
+        if (!(pen == 0 && sp->allZero)) std::memset(sp->pixels, pen, bytes);
+        sp->allZero = pen == 0;
+    } else {
+        Rgb c;
+        {
+            std::lock_guard<std::mutex> guard(sp->paletteLock);
+            c = sp->palette[pen];
+        }
+        bool black = c.r == 0 && c.g == 0 && c.b == 0;
+        if (black && sp->allZero) {
+            // already black
+        } else if (c.r == c.g && c.g == c.b) {
+            std::memset(sp->pixels, c.r, bytes);
+        } else {
+            uint8_t* row = sp->pixels;
+            for (uint32_t x = 0; x < sp->width; ++x) {
+                row[3 * x] = c.r;
+                row[3 * x + 1] = c.g;
+                row[3 * x + 2] = c.b;
+            }
+            for (uint32_t y = 1; y < sp->height; ++y) std::memcpy(row + y * sp->stride, row, sp->stride);
+        }
+        sp->allZero = black;
+    }
+    sp->drawn = false;
+    backend->rowsChanged(screen, 0, sp->height);
+}
+
+void SetRGB4(ViewPort* viewPort, int32_t index, uint8_t r, uint8_t g, uint8_t b) {
+    if (viewPort == nullptr || viewPort->screen == nullptr || viewPort->screen->priv == nullptr) return;
+    if (index < 0 || index > 255) return;
+    ScreenPrivate* sp = viewPort->screen->priv;
+    std::lock_guard<std::mutex> guard(sp->paletteLock);
+    sp->palette[index] = {static_cast<uint8_t>((r & 15) * 17), static_cast<uint8_t>((g & 15) * 17),
+                          static_cast<uint8_t>((b & 15) * 17)};
+    sp->paletteSerial.fetch_add(1, std::memory_order_release);
+}
+
+void LoadRGB32(ViewPort* viewPort, const uint32_t* table) {
+    if (viewPort == nullptr || viewPort->screen == nullptr || viewPort->screen->priv == nullptr) return;
+    ScreenPrivate* sp = viewPort->screen->priv;
+    std::lock_guard<std::mutex> guard(sp->paletteLock);
+    if (ApplyColourTable(sp->palette, table)) sp->paletteSerial.fetch_add(1, std::memory_order_release);
+}
+
+uint32_t WritePixelArray(const void* source, uint16_t sourceX, uint16_t sourceY, uint16_t sourceModulo,
+                         RastPort* rastPort, uint16_t destX, uint16_t destY, uint16_t width,
+                         uint16_t height, uint8_t format) {
+    Screen* screen = ScreenOf(rastPort);
+    if (screen == nullptr || source == nullptr) return 0;
+    ScreenPrivate* sp = screen->priv;
+    gfx::Backend* backend = gfx::CurrentBackend();
+    backend->pixelArrayWritten(screen);
+    uint32_t sourceBpp;
+    if (format == RECTFMT_LUT8)
+        sourceBpp = 1;
+    else if (format == RECTFMT_RGB && sp->depth == 24)
+        sourceBpp = 3;
+    else
+        return 0;  // RGB pixels have no place on a colour-mapped screen
+    if (destX >= sp->width || destY >= sp->height) return 0;
+    uint32_t w = width, h = height;
+    if (w > sp->width - destX) w = sp->width - destX;
+    if (h > sp->height - destY) h = sp->height - destY;
+    if (w == 0 || h == 0) return 0;
+
+    const auto* src = static_cast<const uint8_t*>(source) + static_cast<size_t>(sourceY) * sourceModulo +
+                      static_cast<size_t>(sourceX) * sourceBpp;
+    uint8_t* dst = sp->pixels + static_cast<size_t>(destY) * sp->stride + static_cast<size_t>(destX) * sp->bytesPerPixel;
+    if (sourceBpp == sp->bytesPerPixel) {
+        size_t rowBytes = static_cast<size_t>(w) * sourceBpp;
+        for (uint32_t y = 0; y < h; ++y) std::memcpy(dst + y * sp->stride, src + static_cast<size_t>(y) * sourceModulo, rowBytes);
+    } else {
+        // Indices on a 24-bit screen go through its palette.
+        Rgb palette[256];
+        gfx::CopyPalette(screen, palette);
+        for (uint32_t y = 0; y < h; ++y) {
+            const uint8_t* s = src + static_cast<size_t>(y) * sourceModulo;
+            uint8_t* d = dst + y * sp->stride;
+            for (uint32_t x = 0; x < w; ++x) {
+                const Rgb& c = palette[s[x]];
+                d[3 * x] = c.r;
+                d[3 * x + 1] = c.g;
+                d[3 * x + 2] = c.b;
+            }
+        }
+    }
+    sp->drawn = true;
+    sp->allZero = false;
+    backend->rowsChanged(screen, destY, destY + h);
+    return w * h;
+}
+
+}  // namespace os

@@ -1,0 +1,512 @@
+// The SDL2 backend: every screen is a real window on the desktop.
+//
+// SDL is called from one thread only, the one that started it (the
+// program's own task). Other tasks reach a screen only through its palette
+// (LoadRGB32 under the palette lock, which bumps paletteSerial); the owner
+// sees the new serial and shows the colours on its next frame.
+//
+// Frames: the framebuffer rows that changed are scaled (nearest pixel) and
+// converted straight into the window's own surface, and the changed part of
+// the window updated, at most once per kFrameMs, from the drawing calls (so
+// rows appear while they are decoded) and from the wait hook. The window
+// surface is the only copy of the picture besides the framebuffer; a palette
+// change costs one table lookup per source pixel and copies for the rest. While the program waits for window input the hook stays in a loop
+// of its own: events (input, expose, resize, close), frames for palette
+// changes, and a short sleep, until one of the awaited signals arrives.
+#include "platform/graphics/sdl/sdl_library.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "platform/graphics/graphics_internal.h"
+
+namespace os::sdl {
+
+namespace {
+
+// The loaded library; set once SDL is wanted and found.
+const SdlLibrary* gSdl = nullptr;
+
+constexpr uint64_t kFrameMs = 16;
+constexpr uint32_t kWaitSliceMs = 4;
+
+struct SdlScreen {
+    Screen* screen = nullptr;
+    SDL_Window* window = nullptr;
+    uint32_t dirtyTop = 0;       // framebuffer rows [dirtyTop, dirtyBottom) to show
+    uint32_t dirtyBottom = 0;
+    uint32_t paletteShown = 0;   // paletteSerial of the colours in the window
+    bool needPresent = true;     // the whole window: exposed, resized, new
+    bool fullScreen = false;
+    SDL_Rect placed{0, 0, 0, 0}; // where the picture lies in the window surface
+    std::vector<uint32_t> xMap;  // source x of every surface x of the picture
+};
+
+void Destroy(SdlScreen* s) {
+    if (s->window != nullptr) gSdl->SDL_DestroyWindow(s->window);
+    delete s;
+}
+
+// Where a w x h picture goes in an area: a whole-number scale when it fits
+// at least once, otherwise shrunk to fit; aspect kept, centred.
+SDL_Rect FitRect(uint32_t w, uint32_t h, int areaW, int areaH) {
+    SDL_Rect r{0, 0, 0, 0};
+    if (w == 0 || h == 0 || areaW <= 0 || areaH <= 0) return r;
+    uint32_t sx = static_cast<uint32_t>(areaW) / w;
+    uint32_t sy = static_cast<uint32_t>(areaH) / h;
+    uint32_t s = sx < sy ? sx : sy;
+    if (s >= 1) {
+        r.w = static_cast<int>(w * s);
+        r.h = static_cast<int>(h * s);
+    } else {
+        double fx = static_cast<double>(areaW) / w;
+        double fy = static_cast<double>(areaH) / h;
+        double f = fx < fy ? fx : fy;
+        r.w = static_cast<int>(w * f);
+        r.h = static_cast<int>(h * f);
+        if (r.w < 1) r.w = 1;
+        if (r.h < 1) r.h = 1;
+    }
+    r.x = (areaW - r.w) / 2;
+    r.y = (areaH - r.h) / 2;
+    return r;
+}
+
+class SdlBackend final : public gfx::Backend {
+public:
+    bool available() override {
+        if (state_.load(std::memory_order_acquire) == 0) Start();
+        return state_.load(std::memory_order_acquire) == 1;
+    }
+
+    bool screenOpened(Screen* screen) override {
+        if (!OnSdlThread()) return false;
+        ScreenPrivate* sp = screen->priv;
+        SDL_Rect desk{0, 0, 0, 0};
+        if (gSdl->SDL_GetDisplayUsableBounds(0, &desk) != 0 || desk.w <= 0 || desk.h <= 0) {
+            SDL_DisplayMode mode;
+            if (gSdl->SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+                desk.w = mode.w;
+                desk.h = mode.h;
+            } else {
+                desk.w = 1024;
+                desk.h = 768;
+            }
+        }
+        SDL_Rect size = FitRect(sp->width, sp->height, desk.w, desk.h);
+        auto* s = new (std::nothrow) SdlScreen();
+        if (s == nullptr) return false;
+        s->screen = screen;
+        s->window = gSdl->SDL_CreateWindow("Lanterna", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.w, size.h,
+                                     SDL_WINDOW_RESIZABLE);
+        if (s->window == nullptr) {
+            Destroy(s);
+            return false;
+        }
+        s->dirtyTop = 0;
+        s->dirtyBottom = sp->height;
+        s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
+        sp->backend = s;
+        screens_.push_back(s);
+        Present(s);
+        return true;
+    }
+
+    void screenClosing(Screen* screen) override {
+        auto* s = static_cast<SdlScreen*>(screen->priv->backend);
+        if (s == nullptr) return;
+        for (size_t i = 0; i < screens_.size(); ++i) {
+            if (screens_[i] == s) {
+                screens_.erase(screens_.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+        }
+        screen->priv->backend = nullptr;
+        if (OnSdlThread()) Destroy(s);
+    }
+
+    void windowOpened(Window* window) override {
+        SdlScreen* s = Of(window->WScreen);
+        if (s == nullptr) return;
+        ApplyPointer(window);
+        gSdl->SDL_RaiseWindow(s->window);
+    }
+
+    void windowClosing(Window*) override {
+        if (!OnSdlThread()) return;
+        gSdl->SDL_SetCursor(gSdl->SDL_GetDefaultCursor());
+        gSdl->SDL_ShowCursor(SDL_ENABLE);
+        FreeCustomCursor();
+    }
+
+    void discarding(Screen*) override {}
+    void pixelArrayWritten(Screen*) override {}
+
+    void rowsChanged(Screen* screen, uint32_t top, uint32_t bottom) override {
+        SdlScreen* s = Of(screen);
+        if (s == nullptr) return;
+        if (s->dirtyTop >= s->dirtyBottom) {
+            s->dirtyTop = top;
+            s->dirtyBottom = bottom;
+        } else {
+            if (top < s->dirtyTop) s->dirtyTop = top;
+            if (bottom > s->dirtyBottom) s->dirtyBottom = bottom;
+        }
+        if (gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
+    }
+
+    void pointerChanged(Window* window) override { ApplyPointer(window); }
+
+    void toFront(Screen* screen) override {
+        SdlScreen* s = Of(screen);
+        if (s == nullptr) return;
+        gSdl->SDL_RestoreWindow(s->window);
+        gSdl->SDL_RaiseWindow(s->window);
+    }
+
+    void waitHook(uint32_t signalMask) override {
+        if (!OnSdlThread() || screens_.empty()) return;
+        if (!WaitsForWindow(signalMask)) {
+            if (gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
+            return;
+        }
+        for (;;) {
+            if ((SetSignal(0, 0) & signalMask) != 0) return;
+            if (gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs)
+                Frame();
+            else
+                Pump();
+            if ((SetSignal(0, 0) & signalMask) != 0) return;
+            gSdl->SDL_WaitEventTimeout(nullptr, static_cast<int>(kWaitSliceMs));
+        }
+    }
+
+private:
+    void Start() {
+        state_.store(-1, std::memory_order_release);
+        const char* x = std::getenv("DISPLAY");
+        const char* wl = std::getenv("WAYLAND_DISPLAY");
+        const char* driver = std::getenv("SDL_VIDEODRIVER");
+        if ((x == nullptr || *x == '\0') && (wl == nullptr || *wl == '\0') && (driver == nullptr || *driver == '\0'))
+            return;
+        gSdl = LoadSdlLibrary();
+        if (gSdl == nullptr) return;
+        // Ctrl-C and termination are the platform's break signals, not SDL's.
+        gSdl->SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        gSdl->SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        // The window surface goes to the display server's own shared-memory
+        // images, not through a 3-D renderer that may be emulated in software.
+        gSdl->SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        // The desktop-bus library that SDL starts for input methods keeps a
+        // block of its own to the end of the process; the leak checker of
+        // the sanitizer builds need not report it.
+#if defined(__SANITIZE_ADDRESS__)
+        __lsan_disable();
+#endif
+        const bool started = gSdl->SDL_Init(SDL_INIT_VIDEO) == 0;
+        if (started) gSdl->SDL_StartTextInput();
+#if defined(__SANITIZE_ADDRESS__)
+        __lsan_enable();
+#endif
+        if (!started) return;
+        sdlThread_ = std::this_thread::get_id();
+        state_.store(1, std::memory_order_release);
+        // SDL stays up until the process ends: every window has been closed
+        // by then, and its connections go with the process.
+    }
+
+    bool OnSdlThread() const {
+        return state_.load(std::memory_order_acquire) == 1 && std::this_thread::get_id() == sdlThread_;
+    }
+
+    SdlScreen* Of(Screen* screen) const {
+        if (screen == nullptr || screen->priv == nullptr || !OnSdlThread()) return nullptr;
+        return static_cast<SdlScreen*>(screen->priv->backend);
+    }
+
+    SdlScreen* ByWindowId(uint32_t id) const {
+        for (SdlScreen* s : screens_)
+            if (gSdl->SDL_GetWindowID(s->window) == id) return s;
+        return nullptr;
+    }
+
+    bool WaitsForWindow(uint32_t signalMask) const {
+        Task* me = FindTask(nullptr);
+        for (SdlScreen* s : screens_) {
+            Window* w = s->screen->priv->window;
+            if (w == nullptr || w->UserPort == nullptr) continue;
+            if (w->UserPort->mp_SigTask == me && (signalMask & (1u << w->UserPort->mp_SigBit)) != 0) return true;
+        }
+        return false;
+    }
+
+    void Post(SdlScreen* s, uint32_t imClass, uint16_t code) {
+        if (s != nullptr) gfx::PostInput(s->screen->priv->window, imClass, code);
+    }
+
+    // The character of a key that has no text event: control keys and
+    // Ctrl with a letter. Other keys without a character give nothing.
+    static int ControlCode(const SDL_Keysym& key) {
+        switch (key.sym) {
+            case SDLK_ESCAPE: return 0x1B;
+            case SDLK_TAB: return 0x09;
+            case SDLK_RETURN:
+            case SDLK_KP_ENTER: return 0x0D;
+            case SDLK_BACKSPACE: return 0x08;
+            case SDLK_DELETE: return 0x7F;
+            default: break;
+        }
+        if ((key.mod & KMOD_CTRL) != 0 && (key.mod & (KMOD_ALT | KMOD_GUI)) == 0 && key.sym >= SDLK_a &&
+            key.sym <= SDLK_z)
+            return key.sym - SDLK_a + 1;
+        return -1;
+    }
+
+    void Pump() {
+        SDL_Event e;
+        while (gSdl->SDL_PollEvent(&e) != 0) {
+            switch (e.type) {
+                case SDL_WINDOWEVENT: {
+                    SdlScreen* s = ByWindowId(e.window.windowID);
+                    if (s == nullptr) break;
+                    if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                        Post(s, IDCMP_VANILLAKEY, 0x1B);  // closing the window stops the run
+                    } else if (e.window.event == SDL_WINDOWEVENT_ENTER) {
+                        if (s->screen->priv->window != nullptr) ApplyPointer(s->screen->priv->window);
+                    } else {
+                        s->needPresent = true;  // exposed, resized, shown, restored
+                    }
+                    break;
+                }
+                case SDL_KEYDOWN: {
+                    SdlScreen* s = ByWindowId(e.key.windowID);
+                    if (s == nullptr || e.key.repeat != 0) break;
+                    if (e.key.keysym.sym == SDLK_F11) {
+                        s->fullScreen = !s->fullScreen;
+                        gSdl->SDL_SetWindowFullscreen(s->window, s->fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+                        s->needPresent = true;
+                        break;
+                    }
+                    int code = ControlCode(e.key.keysym);
+                    if (code >= 0) Post(s, IDCMP_VANILLAKEY, static_cast<uint16_t>(code));
+                    break;
+                }
+                case SDL_TEXTINPUT: {
+                    SdlScreen* s = ByWindowId(e.text.windowID);
+                    if (s == nullptr) break;
+                    // Characters of Latin-1 are what a vanilla key carries.
+                    const auto* p = reinterpret_cast<const unsigned char*>(e.text.text);
+                    while (*p != 0) {
+                        uint32_t c = *p++;
+                        if (c >= 0xC0 && c < 0xE0 && (*p & 0xC0) == 0x80) {
+                            c = ((c & 0x1F) << 6) | (*p++ & 0x3F);
+                        } else if (c >= 0x80) {
+                            while ((*p & 0xC0) == 0x80) ++p;
+                            continue;
+                        }
+                        if ((c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF))
+                            Post(s, IDCMP_VANILLAKEY, static_cast<uint16_t>(c));
+                    }
+                    break;
+                }
+                case SDL_MOUSEBUTTONDOWN:
+                case SDL_MOUSEBUTTONUP: {
+                    SdlScreen* s = ByWindowId(e.button.windowID);
+                    if (s == nullptr) break;
+                    uint16_t code;
+                    if (e.button.button == SDL_BUTTON_LEFT) code = SELECTDOWN;
+                    else if (e.button.button == SDL_BUTTON_MIDDLE) code = MIDDLEDOWN;
+                    else if (e.button.button == SDL_BUTTON_RIGHT) code = MENUDOWN;
+                    else break;
+                    if (e.type == SDL_MOUSEBUTTONUP) code = static_cast<uint16_t>(code | IECODE_UP_PREFIX);
+                    Post(s, IDCMP_MOUSEBUTTONS, code);
+                    break;
+                }
+                default: break;
+            }
+        }
+    }
+
+    // One frame: events, then every screen with something new is presented.
+    void Frame() {
+        Pump();
+        for (SdlScreen* s : screens_) {
+            ScreenPrivate* sp = s->screen->priv;
+            uint32_t serial = sp->paletteSerial.load(std::memory_order_acquire);
+            if (sp->depth == 8 && serial != s->paletteShown) {
+                s->dirtyTop = 0;
+                s->dirtyBottom = sp->height;
+            }
+            if (s->dirtyTop < s->dirtyBottom || s->needPresent) Present(s);
+        }
+        lastFrame_ = gSdl->SDL_GetTicks64();
+    }
+
+    // Writes the picture's rows [top, bottom) of the surface, each from its
+    // source row, repeating a row already made when the source is the same.
+    static void DrawRows(SdlScreen* s, SDL_Surface* surface, const uint32_t* lut, uint32_t top, uint32_t bottom) {
+        ScreenPrivate* sp = s->screen->priv;
+        const SDL_Rect& r = s->placed;
+        const int bpp = surface->format->BytesPerPixel;
+        const bool packed = bpp == 4 && surface->format->Rmask == 0x00FF0000 && surface->format->Gmask == 0x0000FF00 &&
+                            surface->format->Bmask == 0x000000FF;
+        const uint32_t* xMap = s->xMap.data();
+        uint8_t* previous = nullptr;
+        uint32_t previousSource = UINT32_MAX;
+        for (uint32_t dy = top; dy < bottom; ++dy) {
+            uint32_t sy = static_cast<uint32_t>(static_cast<uint64_t>(dy) * sp->height / static_cast<uint32_t>(r.h));
+            uint8_t* out = static_cast<uint8_t*>(surface->pixels) + static_cast<size_t>(r.y + static_cast<int>(dy)) * surface->pitch +
+                           static_cast<size_t>(r.x) * bpp;
+            if (sy == previousSource) {
+                std::memcpy(out, previous, static_cast<size_t>(r.w) * bpp);
+                continue;
+            }
+            const uint8_t* src = sp->pixels + static_cast<size_t>(sy) * sp->stride;
+            if (packed) {
+                auto* o = reinterpret_cast<uint32_t*>(out);
+                if (sp->depth == 8) {
+                    for (int x = 0; x < r.w; ++x) o[x] = lut[src[xMap[x]]];
+                } else {
+                    for (int x = 0; x < r.w; ++x) {
+                        const uint8_t* p = src + static_cast<size_t>(xMap[x]) * 3;
+                        o[x] = 0xFF000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+                    }
+                }
+            } else {
+                for (int x = 0; x < r.w; ++x) {
+                    uint32_t v;
+                    if (sp->depth == 8) {
+                        v = lut[src[xMap[x]]];
+                    } else {
+                        const uint8_t* p = src + static_cast<size_t>(xMap[x]) * 3;
+                        v = gSdl->SDL_MapRGB(surface->format, p[0], p[1], p[2]);
+                    }
+                    std::memcpy(out + static_cast<size_t>(x) * bpp, &v, static_cast<size_t>(bpp));  // little-endian
+                }
+            }
+            previous = out;
+            previousSource = sy;
+        }
+    }
+
+    void Present(SdlScreen* s) {
+        ScreenPrivate* sp = s->screen->priv;
+        SDL_Surface* surface = gSdl->SDL_GetWindowSurface(s->window);
+        if (surface == nullptr || surface->w <= 0 || surface->h <= 0) return;
+        SDL_Rect placed = FitRect(sp->width, sp->height, surface->w, surface->h);
+        if (placed.x != s->placed.x || placed.y != s->placed.y || placed.w != s->placed.w || placed.h != s->placed.h)
+            s->needPresent = true;  // resized: black around the new place
+        bool whole = s->needPresent;
+        if (whole) {
+            s->placed = placed;
+            s->xMap.resize(static_cast<size_t>(placed.w));
+            for (int x = 0; x < placed.w; ++x)
+                s->xMap[x] = static_cast<uint32_t>(static_cast<uint64_t>(x) * sp->width / static_cast<uint32_t>(placed.w));
+        }
+        uint32_t lut[256];
+        uint32_t serial = sp->paletteSerial.load(std::memory_order_acquire);
+        if (sp->depth == 8) {
+            Rgb palette[256];
+            {
+                std::lock_guard<std::mutex> guard(sp->paletteLock);
+                std::memcpy(palette, sp->palette, sizeof palette);
+                serial = sp->paletteSerial.load(std::memory_order_acquire);
+            }
+            for (int i = 0; i < 256; ++i) lut[i] = gSdl->SDL_MapRGB(surface->format, palette[i].r, palette[i].g, palette[i].b);
+            if (serial != s->paletteShown) whole = true;
+        }
+        s->paletteShown = serial;
+        // Surface rows of the changed source rows.
+        uint32_t top = 0, bottom = static_cast<uint32_t>(placed.h);
+        if (!whole) {
+            if (s->dirtyTop >= s->dirtyBottom) return;
+            top = static_cast<uint32_t>((static_cast<uint64_t>(s->dirtyTop) * placed.h + sp->height - 1) / sp->height);
+            bottom = static_cast<uint32_t>((static_cast<uint64_t>(s->dirtyBottom) * placed.h + sp->height - 1) / sp->height);
+            if (bottom > static_cast<uint32_t>(placed.h)) bottom = static_cast<uint32_t>(placed.h);
+        }
+        s->dirtyTop = s->dirtyBottom = 0;
+        if (SDL_MUSTLOCK(surface) && gSdl->SDL_LockSurface(surface) != 0) return;
+        if (s->needPresent) gSdl->SDL_FillRect(surface, nullptr, gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
+        if (placed.w > 0 && placed.h > 0) DrawRows(s, surface, lut, top, bottom);
+        if (SDL_MUSTLOCK(surface)) gSdl->SDL_UnlockSurface(surface);
+        if (s->needPresent) {
+            gSdl->SDL_UpdateWindowSurface(s->window);
+        } else if (top < bottom) {
+            SDL_Rect changed{placed.x, placed.y + static_cast<int>(top), placed.w, static_cast<int>(bottom - top)};
+            gSdl->SDL_UpdateWindowSurfaceRects(s->window, &changed, 1);
+        }
+        s->needPresent = false;
+    }
+
+    void FreeCustomCursor() {
+        if (customCursor_ != nullptr) {
+            gSdl->SDL_FreeCursor(customCursor_);
+            customCursor_ = nullptr;
+        }
+    }
+
+    void ApplyPointer(Window* window) {
+        if (!OnSdlThread() || window == nullptr || window->priv == nullptr) return;
+        auto* wp = static_cast<WindowPrivate*>(window->priv);
+        if (wp->pointerKind == PointerKind::Busy) {
+            if (waitCursor_ == nullptr) waitCursor_ = gSdl->SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
+            if (waitCursor_ != nullptr) gSdl->SDL_SetCursor(waitCursor_);
+            gSdl->SDL_ShowCursor(SDL_ENABLE);
+        } else if (wp->pointerKind == PointerKind::Custom && wp->pointer != nullptr) {
+            const Object* o = wp->pointer;
+            if (o->blank || o->width == 0 || o->height == 0) {
+                gSdl->SDL_ShowCursor(SDL_DISABLE);
+                return;
+            }
+            // Pen 1 black, pens 2 and 3 white; pen 0 is transparent.
+            uint32_t bytesPerRow = (o->width + 7) / 8;
+            std::vector<uint8_t> data(bytesPerRow * o->height, 0), mask(bytesPerRow * o->height, 0);
+            for (uint32_t y = 0; y < o->height; ++y) {
+                for (uint32_t x = 0; x < o->width; ++x) {
+                    uint8_t pen = o->image[y * o->width + x];
+                    if (pen == 0) continue;
+                    uint8_t bit = static_cast<uint8_t>(0x80 >> (x % 8));
+                    mask[y * bytesPerRow + x / 8] |= bit;
+                    if (pen == 1) data[y * bytesPerRow + x / 8] |= bit;
+                }
+            }
+            FreeCustomCursor();
+            customCursor_ = gSdl->SDL_CreateCursor(data.data(), mask.data(), static_cast<int>(bytesPerRow * 8),
+                                             static_cast<int>(o->height), 0, 0);
+            if (customCursor_ != nullptr) gSdl->SDL_SetCursor(customCursor_);
+            gSdl->SDL_ShowCursor(SDL_ENABLE);
+        } else {
+            gSdl->SDL_SetCursor(gSdl->SDL_GetDefaultCursor());
+            gSdl->SDL_ShowCursor(SDL_ENABLE);
+        }
+    }
+
+    // 0 not tried, 1 running, -1 unavailable. Waits of every task look at it;
+    // everything else of SDL belongs to the thread that started it.
+    std::atomic<int> state_{0};
+    std::thread::id sdlThread_;
+    std::vector<SdlScreen*> screens_;
+    uint64_t lastFrame_ = 0;
+    SDL_Cursor* waitCursor_ = nullptr;
+    SDL_Cursor* customCursor_ = nullptr;
+};
+
+}  // namespace
+
+}  // namespace os::sdl
+
+namespace os::gfx {
+
+Backend* CreateSdlBackend() {
+    static sdl::SdlBackend backend;
+    return &backend;
+}
+
+}  // namespace os::gfx

@@ -1,0 +1,69 @@
+// The ILBM records as the program keeps them. All multi-byte values in the
+// file are big-endian; the readers convert them field by field.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/iffparse/iffparse.h"
+
+namespace lanterna {
+
+constexpr uint32_t ID_ILBM = os::MakeId('I', 'L', 'B', 'M');
+constexpr uint32_t ID_BMHD = os::MakeId('B', 'M', 'H', 'D');
+constexpr uint32_t ID_CMAP = os::MakeId('C', 'M', 'A', 'P');
+constexpr uint32_t ID_CAMG = os::MakeId('C', 'A', 'M', 'G');
+constexpr uint32_t ID_BODY = os::MakeId('B', 'O', 'D', 'Y');
+constexpr uint32_t ID_CCRT = os::MakeId('C', 'C', 'R', 'T');
+constexpr uint32_t ID_CRNG = os::MakeId('C', 'R', 'N', 'G');
+
+constexpr uint8_t mskNone = 0;
+constexpr uint8_t mskHasMask = 1;
+constexpr uint8_t mskHasTransparentColor = 2;
+constexpr uint8_t mskLasso = 3;
+
+constexpr uint8_t cmpNone = 0;
+constexpr uint8_t cmpByteRun1 = 1;
+
+// BMHD, 20 bytes in the file.
+struct BitMapHeader {
+    uint16_t w = 0;
+    uint16_t h = 0;
+    int16_t x = 0;
+    int16_t y = 0;
+    uint8_t nPlanes = 0;
+    uint8_t masking = 0;
+    uint8_t compression = 0;
+    uint8_t pad1 = 0;
+    uint16_t transparentColor = 0;
+    uint8_t xAspect = 0;
+    uint8_t yAspect = 0;
+    int16_t pageWidth = 0;
+    int16_t pageHeight = 0;
+};
+
+constexpr int16_t RNG_ACTIVE = 1;
+constexpr int16_t RNG_REVERSE = 2;
+
+// CRNG, 8 bytes in the file; CCRT chunks are converted into this form.
+struct CycleRange {
+    int16_t pad1 = 0;  // the range's phase while it cycles
+    int16_t rate = 0;  // 16384 = 60 steps per second
+    int16_t flags = 0;
+    uint8_t low = 0;
+    uint8_t high = 0;
+};
+
+constexpr int32_t MAX_CYCLE_RANGES = 8;
+
+// View-mode bits (CAMG).
+constexpr uint32_t GENLOCK_VIDEO = 0x0002;
+constexpr uint32_t LACE = 0x0004;
+constexpr uint32_t EXTRA_HALFBRITE = 0x0080;
+constexpr uint32_t GENLOCK_AUDIO = 0x0100;
+constexpr uint32_t HAM = 0x0800;
+constexpr uint32_t EXTENDED_MODE = 0x1000;
+constexpr uint32_t VP_HIDE = 0x2000;
+constexpr uint32_t SPRITES = 0x4000;
+constexpr uint32_t HIRES = 0x8000;
+
+}  // namespace lanterna

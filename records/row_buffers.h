@@ -1,0 +1,44 @@
+// One decoded picture row in planar form, and the buffers that turn it into
+// a line of pixels for the screen. The BODY decoders fill the plane rows; the
+// display allocates the buffers and converts the rows (display/pixel_transfer.h).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/graphics/graphics.h"
+#include "records/ilbm_records.h"
+
+namespace lanterna {
+
+constexpr int32_t MAX_PLANES = 24;
+
+// A BitMap header followed by 24 plane pointers instead of 8.
+struct PlaneView {
+    uint16_t BytesPerRow = 0;
+    uint16_t Rows = 0;
+    uint8_t Flags = 0;
+    uint8_t Depth = 0;
+    uint16_t pad = 0;
+    uint8_t* Planes[MAX_PLANES] = {};
+};
+
+constexpr uint32_t PIXEL_COLOUR_MAPPED = 0;
+constexpr uint32_t PIXEL_HAM6 = 1;
+constexpr uint32_t PIXEL_HAM8 = 2;
+constexpr uint32_t PIXEL_DEEP = 3;
+
+struct RowBuffers {
+    PlaneView planeView;       // plane i of the current row at Planes[i]
+    os::BitMap redView;        // deep pictures: the planes of each component
+    os::BitMap greenView;
+    os::BitMap blueView;
+    uint8_t* blankRow = nullptr;             // one plane row of zeros
+    uint8_t* planeRows[MAX_PLANES] = {};     // owned plane rows
+    uint8_t* lineBuffer = nullptr;           // the output line
+    uint8_t levelTable[256] = {};            // component expansion of deep pictures
+    uint32_t width = 0;
+    uint32_t pixelKind = PIXEL_COLOUR_MAPPED;
+    uint32_t planeCount = 0;  // nPlanes of the header: the planes that make a pixel value
+};
+
+}  // namespace lanterna
