@@ -411,7 +411,8 @@ int32_t ReadArgsInto(const char* tmpl, intptr_t* array, RDArgs& store) {
     // storage that an allocation failure half-way through would release.
     std::vector<intptr_t> out(array, array + items.size());
     Fill(items, values, store, out.data());
-    std::memcpy(array, out.data(), out.size() * sizeof(intptr_t));
+    // An empty template has no slots (and the vector no storage to copy from).
+    if (!out.empty()) std::memcpy(array, out.data(), out.size() * sizeof(intptr_t));
     return 0;
 }
 

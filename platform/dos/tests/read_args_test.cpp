@@ -131,6 +131,23 @@ TEST(ReadArgs, FailureLeavesTheArrayUntouched) {
     EXPECT_EQ(p.slots[2], 5678);
 }
 
+// Found by fuzzing: a template of nothing (or of blanks) has no items; with
+// no arguments it succeeds, writes nothing, and copies nothing from nowhere
+// (which the undefined-behaviour checker caught); any argument is one too many.
+TEST(ReadArgs, EmptyTemplateHasNoSlotsToFill) {
+    for (const char* tmpl : {"", "  "}) {
+        Parsed none;
+        none.slots[0] = 77;
+        Parse(none, tmpl, {});
+        EXPECT_TRUE(none.ok()) << '"' << tmpl << '"';
+        EXPECT_EQ(none.slots[0], 77);
+        Parsed one;
+        Parse(one, tmpl, {"x"});
+        EXPECT_FALSE(one.ok());
+        EXPECT_EQ(one.error, os::ERROR_TOO_MANY_ARGS);
+    }
+}
+
 TEST(ReadArgs, AliasesAreAllKeywords) {
     Parsed p;
     Parse(p, "S=SOURCE=FROM/A,V=VERBOSE/S", {"from", "x", "v"});

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Runs one fuzz target of build-fuzz (make fuzz) on its corpus, then prints
+# libFuzzer's final statistics (executions, coverage, peak memory).
+#
+#   sh fuzz/run.sh TARGET [SECONDS] [MAX_RUNS]
+#
+# TARGET is picture, icon, pattern, read_args or scripts. The corpus grows in
+# build-fuzz/<target>_corpus, from the seeds the writers made (picture, icon)
+# or the text seeds in fuzz/seeds/<target>. Findings land in build-fuzz/findings.
+set -eu
+target=${1:?usage: sh fuzz/run.sh TARGET [SECONDS] [MAX_RUNS]}
+seconds=${2:-600}
+runs=${3:--1}
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${FUZZ_BUILD:-$top/build-fuzz}
+exe=$build/fuzz_$target
+[ -x "$exe" ] || { echo "fuzz: $exe is not built (make fuzz)" >&2; exit 1; }
+
+corpus=$build/${target}_corpus
+mkdir -p "$corpus" "$build/findings"
+case $target in
+    picture) seeds=$build/corpus ;;
+    icon) seeds=$build/icon_corpus; set -- -max_len=4096 ;;
+    *) seeds=$top/fuzz/seeds/$target ;;
+esac
+[ "$target" = icon ] || set --
+exec "$exe" -max_total_time="$seconds" -runs="$runs" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$build/findings/$target-" "$@" "$corpus" "$seeds"
