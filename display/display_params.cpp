@@ -23,6 +23,11 @@ void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options) {
         }
         picture.modeId = mode;
     }
+    // A PBM row holds colour indices, never HAM codes or half-brite values:
+    // only the aspect bits of its mode mean anything.
+    if (picture.formType == ID_PBM) {
+        picture.modeId &= ~(HAM | EXTRA_HALFBRITE);
+    }
     const uint32_t mode = picture.modeId;
     const bool hires = (mode & HIRES) != 0;
     const bool lace = (mode & LACE) != 0;

@@ -157,7 +157,7 @@ void InterleaveDeep(RowBuffers* rows, uint32_t bits) {
 }
 
 void ConvertDeep(RowBuffers* rows) {
-    const uint32_t bits = rows->planeCount / 3;
+    const uint32_t bits = rows->componentBits;
     if (bits == 8) {
         InterleaveDeep<false>(rows, bits);
     } else {
@@ -232,6 +232,12 @@ void WriteRow(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const
             break;
         case PIXEL_DEEP:
             ConvertDeep(rows);
+            break;
+        case PIXEL_CHUNKY:
+            // A PBM row already holds one colour index a pixel.
+            bytesPerPixel = 1;
+            format = os::RECTFMT_LUT8;
+            std::memcpy(rows->lineBuffer, rows->planeView.Planes[0], rows->width);
             break;
         default:
             return;

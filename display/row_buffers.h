@@ -9,9 +9,10 @@
 
 namespace lanterna {
 
-constexpr int32_t MAX_PLANES = 24;
+// Up to 32 colour planes (RGBA deep pictures) and a mask plane.
+constexpr int32_t MAX_PLANES = 33;
 
-// A BitMap header followed by 24 plane pointers instead of 8.
+// A BitMap header followed by 33 plane pointers instead of 8.
 struct PlaneView {
     uint16_t BytesPerRow = 0;
     uint16_t Rows = 0;
@@ -25,6 +26,7 @@ constexpr uint32_t PIXEL_COLOUR_MAPPED = 0;
 constexpr uint32_t PIXEL_HAM6 = 1;
 constexpr uint32_t PIXEL_HAM8 = 2;
 constexpr uint32_t PIXEL_DEEP = 3;
+constexpr uint32_t PIXEL_CHUNKY = 4;  // PBM: the row holds one colour index a pixel
 
 struct RowBuffers {
     PlaneView planeView;       // plane i of the current row at Planes[i]
@@ -38,10 +40,17 @@ struct RowBuffers {
     uint32_t width = 0;
     uint32_t pixelKind = PIXEL_COLOUR_MAPPED;
     uint32_t planeCount = 0;  // nPlanes of the header: the planes that make a pixel value
+    uint32_t componentBits = 0;  // deep pictures: bits of each of red, green and blue
 };
 
-// Null when memory runs out or the plane count / masking is not supported.
-RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId);
+// Whether rows of this plane count (and form) can be shown: up to 8 planes
+// colour-mapped or HAM; 12 to 24 planes in three equal components; 32 planes
+// of red, green, blue and alpha. A chunky (PBM) row is one byte a pixel and
+// must fit a 16-bit row length.
+bool RowsCanBeShown(const BitMapHeader& header, uint32_t formType);
+// Null when memory runs out or the rows cannot be shown. formType ID_PBM
+// makes a chunky row of one byte a pixel, padded to an even length.
+RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_t formType = ID_ILBM);
 void FreeRowBuffers(RowBuffers* rows);  // null is ignored
 // Converts the row held in `rows` and writes it at (left, y) of the window of
 // the program's display; never outside the screen.

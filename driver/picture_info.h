@@ -12,6 +12,7 @@ struct BodyReader;  // ilbm/body_reader.h
 
 struct PictureInfo {
     BitMapHeader header;
+    uint32_t formType = ID_ILBM;  // the FORM the BODY stands in: ILBM or PBM
     uint32_t modeId = 0;
     bool hasMode = false;         // a usable CAMG chunk was read
     uint8_t* colours = nullptr;   // 256 RGB triplets, zero-filled; null without CMAP

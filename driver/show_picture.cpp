@@ -56,7 +56,11 @@ void PlaceRowZero(PictureInfo& info) {
 int32_t DrawRows(Picture& picture) {
     PictureInfo& info = picture.info;
     const BitMapHeader& header = info.header;
-    const int32_t planeRows = int32_t{header.nPlanes} + (header.masking == mskHasMask ? 1 : 0);
+    // A PBM row is one chunky row (its masking plays no part in it); an
+    // ILBM row is its planes and the mask plane of a masked picture.
+    const int32_t planeRows = info.formType == ID_PBM
+                                  ? 1
+                                  : int32_t{header.nPlanes} + (header.masking == mskHasMask ? 1 : 0);
     const bool doubleWidth = info.xScale == 2;
 
     for (int32_t r = 0; r < int32_t{header.h}; ++r) {
@@ -74,7 +78,9 @@ int32_t DrawRows(Picture& picture) {
             // plane rows keep what they last held.
             const int32_t got = ReadPlainRow(picture.iff, info.rows, planeRows);
             if (got < 0) {
-                return IffResultCode(got);
+                // A file cut short inside the BODY: the rows before are
+                // drawn, and the picture is viewed as far as it got.
+                return IlbmBytesAtEnd(picture.iff) >= 0 ? 0 : IffResultCode(got);
             }
             if (got > 0) {
                 return ERR_CORRUPT;  // the data stops inside a plane row
@@ -103,8 +109,14 @@ int32_t DrawRows(Picture& picture) {
 int32_t ShowBody(Picture& picture, const os::ContextNode* chunk) {
     PictureInfo& info = picture.info;
     picture.bodyDone = true;
+    info.formType = chunk->cn_Type;
+    // A plane count no screen can show is a missing display mode, not a
+    // lack of memory; it is known before any display is touched.
+    if (!RowsCanBeShown(info.header, info.formType)) {
+        return ERR_NO_SCREEN_MODE;
+    }
     ChooseDisplayParameters(info, gViewOptions);
-    info.rows = AllocRowBuffers(info.header, info.modeId);
+    info.rows = AllocRowBuffers(info.header, info.modeId, info.formType);
     if (info.rows == nullptr) {
         return os::ERROR_NO_FREE_STORE;
     }

@@ -9,6 +9,7 @@
 namespace lanterna {
 
 constexpr uint32_t ID_ILBM = os::MakeId('I', 'L', 'B', 'M');
+constexpr uint32_t ID_PBM = os::MakeId('P', 'B', 'M', ' ');  // chunky: one byte a pixel
 constexpr uint32_t ID_BMHD = os::MakeId('B', 'M', 'H', 'D');
 constexpr uint32_t ID_CMAP = os::MakeId('C', 'M', 'A', 'P');
 constexpr uint32_t ID_CAMG = os::MakeId('C', 'A', 'M', 'G');

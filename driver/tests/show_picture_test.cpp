@@ -106,6 +106,14 @@ TEST_F(ShowPictureTest, FilesThatAreNotPicturesAreReportedWithoutADisplay) {
     EXPECT_EQ(Show({'G', 'I', 'F', '8', '9', 'a', 1, 2, 3, 4, 5, 6, 7, 8}), ERR_NOT_IFF);
     EXPECT_FALSE(lastDisplayOpen_);
     EXPECT_NE(Show({}), 0);  // an empty file holds no picture
+    // Files shorter than an IFF header (group id, size, type) are no IFF
+    // files, whatever their first bytes: the stream did not fail.
+    const Bytes header = MakeGroup("FORM", "ILBM", {});
+    for (size_t length : {0, 1, 4, 7, 8, 11}) {
+        SCOPED_TRACE(length);
+        EXPECT_EQ(Show(Truncated(header, length)), ERR_NOT_IFF);
+    }
+    EXPECT_EQ(Show(header), ERR_NOT_ILBM);  // a whole header, and nothing in it
 
     // Another FORM type, even with chunks named like an ILBM's.
     const IlbmPicture good = Picture(16, 4, 2, cmpNone);
@@ -218,14 +226,35 @@ TEST_F(ShowPictureTest, UnknownCompressionAfterTheDisplayIsPrepared) {
     EXPECT_TRUE(lastDisplayOpen_);
 }
 
-TEST_F(ShowPictureTest, UnsupportedDepthsGiveNoMemoryBeforeAnyDisplay) {
-    for (int32_t planes : {9, 13, 25}) {
+// A plane count that no screen shows is a missing screen mode, told before
+// any display is touched; it is no lack of memory.
+TEST_F(ShowPictureTest, UnsupportedDepthsGiveNoScreenModeBeforeAnyDisplay) {
+    for (int32_t planes : {9, 10, 11, 13, 14, 23, 25, 27, 31, 33, 64}) {
         SCOPED_TRACE(planes);
         IlbmPicture picture = Picture(8, 2, 1, cmpNone);
         picture.header.nPlanes = uint8_t(planes);
         picture.body = Bytes(size_t(2 * 2 * planes), 0);
-        EXPECT_EQ(Show(MakeIlbm(picture)), os::ERROR_NO_FREE_STORE);
+        EXPECT_EQ(Show(MakeIlbm(picture)), ERR_NO_SCREEN_MODE);
         EXPECT_FALSE(lastDisplayOpen_);
+    }
+}
+
+// Deep pictures whose masking is a transparent colour or a lasso are shown
+// as they are; a mask plane is read and not shown; 32 planes are RGBA.
+TEST_F(ShowPictureTest, DeepPicturesWithMasksAndAlphaAreShown) {
+    for (int32_t planes : {12, 24, 32}) {
+        for (uint8_t masking : {mskHasMask, mskHasTransparentColor, mskLasso}) {
+            for (uint8_t compression : {cmpNone, cmpByteRun1}) {
+                SCOPED_TRACE(::testing::Message() << planes << " planes, masking " << int{masking}
+                                                  << ", compression " << int{compression});
+                IlbmPicture picture = Picture(19, 3, 1, compression);
+                picture.header.nPlanes = uint8_t(planes);
+                picture.header.masking = masking;
+                picture.colours.clear();
+                for (uint32_t& p : picture.pixels) p *= 0x01030507u;
+                EXPECT_EQ(Show(MakeIlbm(picture)), 0);
+            }
+        }
     }
 }
 

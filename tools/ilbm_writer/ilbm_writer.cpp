@@ -190,9 +190,23 @@ Bytes PackByteRun1(const uint8_t* row, size_t count) {
 
 Bytes PackBody(const Bytes& planar, int32_t planeRowBytes) {
     Bytes out;
+    if (planeRowBytes <= 0) return out;  // rows of no bytes pack to nothing
     for (size_t at = 0; at + size_t(planeRowBytes) <= planar.size(); at += size_t(planeRowBytes)) {
         Bytes packed = PackByteRun1(planar.data() + at, size_t(planeRowBytes));
         out.insert(out.end(), packed.begin(), packed.end());
+    }
+    return out;
+}
+
+Bytes PackBodyStream(const Bytes& planar) { return PackByteRun1(planar.data(), planar.size()); }
+
+Bytes MakeChunkyBody(int32_t width, int32_t height, const std::vector<uint32_t>& pixels) {
+    const size_t rowBytes = size_t(width) + size_t(width & 1);
+    Bytes out(rowBytes * size_t(height), 0);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            out[size_t(y) * rowBytes + size_t(x)] = uint8_t(pixels[size_t(y) * size_t(width) + size_t(x)]);
+        }
     }
     return out;
 }
@@ -304,8 +318,15 @@ Bytes MakeBodyData(const IlbmPicture& picture) {
     }
     std::vector<uint32_t> pixels = picture.pixels;
     pixels.resize(size_t(h.w) * h.h, 0);
+    if (picture.formType == "PBM ") {
+        const Bytes chunky = MakeChunkyBody(h.w, h.h, pixels);
+        if (h.compression != cmpByteRun1) return chunky;
+        return picture.packAsStream ? PackBodyStream(chunky) : PackBody(chunky, h.w + (h.w & 1));
+    }
     Bytes planar = MakePlanarBody(h.w, h.h, h.nPlanes, pixels, mask);
-    if (h.compression == cmpByteRun1) return PackBody(planar, PlaneRowBytes(h.w));
+    if (h.compression == cmpByteRun1) {
+        return picture.packAsStream ? PackBodyStream(planar) : PackBody(planar, PlaneRowBytes(h.w));
+    }
     return planar;
 }
 
@@ -316,7 +337,7 @@ Bytes MakeIlbm(const IlbmPicture& picture) {
     if (picture.hasCamg) parts.push_back(MakeChunk("CAMG", EncodeDisplayMode(picture.camg)));
     for (const Bytes& c : picture.extraChunks) parts.push_back(c);
     parts.push_back(MakeChunk("BODY", picture.body.empty() ? MakeBodyData(picture) : picture.body));
-    return MakeGroup("FORM", "ILBM", Concat(parts));
+    return MakeGroup("FORM", picture.formType.c_str(), Concat(parts));
 }
 
 BitMapHeader SimpleHeader(int32_t width, int32_t height, int32_t planes, uint8_t compression,

@@ -70,6 +70,12 @@ Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::v
 Bytes PackByteRun1(const uint8_t* row, size_t count);
 // Packs an uncompressed body plane row by plane row.
 Bytes PackBody(const Bytes& planar, int32_t planeRowBytes);
+// Packs an uncompressed body as one ByteRun1 stream, as some writers do:
+// runs pass the ends of plane rows and picture rows.
+Bytes PackBodyStream(const Bytes& planar);
+// The chunky body of a PBM: one byte a pixel, each row padded to an even
+// length. pixels.size() must be width * height.
+Bytes MakeChunkyBody(int32_t width, int32_t height, const std::vector<uint32_t>& pixels);
 // The value of a deep pixel with `bits` bits per component (8 for 24 planes,
 // 4 for 12 planes).
 uint32_t DeepPixel(uint32_t r, uint32_t g, uint32_t b, int32_t bits);
@@ -90,6 +96,8 @@ std::vector<Rgb> DecodeHamRow(const std::vector<uint32_t>& codes, const std::vec
 
 // ---- whole pictures ------------------------------------------------------------
 struct IlbmPicture {
+    // "ILBM" (interleaved bit planes) or "PBM " (chunky, one byte a pixel).
+    std::string formType = "ILBM";
     BitMapHeader header;             // w, h, nPlanes, masking, compression as wanted
     std::vector<uint32_t> pixels;    // w * h values
     std::vector<uint8_t> mask;       // w * h, used when header.masking == mskHasMask
@@ -100,11 +108,13 @@ struct IlbmPicture {
     // The BODY's data as the file will hold it; when empty it is made from
     // pixels (packed when header.compression == cmpByteRun1).
     Bytes body;
+    // With ByteRun1: pack the BODY as one stream instead of row by row.
+    bool packAsStream = false;
 };
 
 // The BODY data the picture's pixels give (plain or packed by its header).
 Bytes MakeBodyData(const IlbmPicture& picture);
-// FORM ILBM: BMHD, CMAP, CAMG, extra chunks, BODY.
+// FORM ILBM (or the picture's form type): BMHD, CMAP, CAMG, extra chunks, BODY.
 Bytes MakeIlbm(const IlbmPicture& picture);
 // A picture with pageWidth/pageHeight set to the size and aspect 1:1.
 BitMapHeader SimpleHeader(int32_t width, int32_t height, int32_t planes, uint8_t compression,

@@ -1,0 +1,223 @@
+// Pictures beyond plain ILBM, shown by build/lanterna and compared pixel by
+// pixel with netpbm's ilbmtoppm: deep pictures with every masking, 32-plane
+// RGBA, BODYs packed as one ByteRun1 stream, Extra-Half-Brite with a short
+// colour map, files cut short, and the chunky FORM PBM.
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_support.h"
+#include "tools/ilbm_writer/ilbm_writer.h"
+
+namespace {
+
+using namespace lanterna;
+using namespace lanterna::ilbmw;
+using e2e::Image;
+
+std::vector<Rgb> Palette(int count, int seed) {
+    std::vector<Rgb> colours;
+    for (int i = 0; i < count; ++i) {
+        colours.push_back({uint8_t(17 + i * 41 + seed), uint8_t(190 - i * 23 + seed * 5), uint8_t(i * 67 + 9)});
+    }
+    return colours;
+}
+
+// Pixel values that sweep `values` in stripes and steps, with runs long
+// enough for ByteRun1 to pack and short stretches that stay literal.
+std::vector<uint32_t> Sweep(int width, int height, uint64_t values, int seed) {
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint64_t v = uint64_t((x / 5) * 7 + y * 13 + seed + (x * y) % 3);
+            pixels.push_back(uint32_t(v % values));
+        }
+    }
+    return pixels;
+}
+
+IlbmPicture ColourMapped(int width, int height, int planes, uint8_t compression, int seed) {
+    IlbmPicture picture;
+    picture.header = SimpleHeader(width, height, planes, compression);
+    picture.pixels = Sweep(width, height, uint64_t(1) << planes, seed);
+    picture.colours = Palette(1 << planes, seed);
+    return picture;
+}
+
+IlbmPicture Deep(int width, int height, int planes, uint8_t compression, uint8_t masking) {
+    IlbmPicture picture;
+    picture.header = SimpleHeader(width, height, planes, compression, masking);
+    const int bits = planes == 32 ? 8 : planes / 3;
+    const uint32_t top = (1u << bits) - 1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint32_t v = DeepPixel(uint32_t(x / 2 * 3) & top, uint32_t(y * 7) & top, uint32_t((x + y) / 4 * 5) & top, bits);
+            picture.pixels.push_back(v);
+            picture.mask.push_back(uint8_t((x + y) % 3 != 0));
+        }
+    }
+    return picture;
+}
+
+class PictureFamilyTest : public e2e::ProgramTest {
+protected:
+    void SetUp() override {
+        e2e::ProgramTest::SetUp();
+        if (!e2e::HaveProgram("ilbmtoppm") || !e2e::HaveProgram("pngtopnm")) {
+            GTEST_SKIP() << "netpbm is needed (scripts/deps.sh)";
+        }
+    }
+    std::string Save(const std::string& name, const Bytes& data) {
+        EXPECT_TRUE(WriteFile(Path(name).string(), data));
+        return name;
+    }
+    std::string Save(const std::string& name, const IlbmPicture& picture) { return Save(name, MakeIlbm(picture)); }
+
+    // Shows every file in one run; snapshot i must equal ilbmtoppm's reading
+    // of references[i].
+    void Compare(const std::vector<std::string>& files, const std::vector<std::string>& references) {
+        const e2e::RunResult run = Lanterna(files);
+        ASSERT_EQ(run.result, 0) << run.output << run.errors;
+        ASSERT_EQ(SnapshotCount(), int(files.size())) << run.output;
+        for (size_t i = 0; i < files.size(); ++i) {
+            SCOPED_TRACE(files[i]);
+            const Image reference = Reference(references[i]);
+            ASSERT_TRUE(reference.Valid()) << "ilbmtoppm could not read " << references[i];
+            const Image shown = Snapshot(int(i) + 1);
+            ASSERT_TRUE(shown.Valid());
+            EXPECT_EQ(e2e::Difference(shown, reference), "");
+        }
+    }
+    void Compare(const std::vector<std::string>& files) { Compare(files, files); }
+};
+
+// Masking 2 (a transparent colour) and 3 (lasso) describe how a picture is
+// to be cut out and change none of its pixels; masking 1 adds a mask plane
+// to every row, which is read and not shown.
+TEST_F(PictureFamilyTest, DeepPicturesWithEveryMasking) {
+    std::vector<std::string> files;
+    for (uint8_t masking : {mskHasMask, mskHasTransparentColor, mskLasso}) {
+        for (int planes : {24, 12}) {
+            const uint8_t compression = (planes + masking) % 2 == 0 ? cmpByteRun1 : cmpNone;
+            const int width = planes == 24 ? 45 : 16;
+            files.push_back(Save("deep" + std::to_string(planes) + "-mask" + std::to_string(masking) + ".iff",
+                                 Deep(width, 11, planes, compression, masking)));
+        }
+    }
+    files.push_back(Save("deep12-mask1-packed.iff", Deep(33, 7, 12, cmpByteRun1, mskHasMask)));
+    Compare(files);
+}
+
+// Some writers pack the whole BODY as one ByteRun1 stream, with runs that
+// pass the ends of plane rows and picture rows. Such a file shows what the
+// same picture packed row by row shows (ilbmtoppm refuses the stream form,
+// so it reads the row-by-row file).
+TEST_F(PictureFamilyTest, ByteRun1StreamsAcrossRowsShowTheirPicture) {
+    std::vector<IlbmPicture> pictures;
+    pictures.push_back(ColourMapped(37, 14, 4, cmpByteRun1, 1));
+    pictures.push_back(ColourMapped(64, 9, 8, cmpByteRun1, 2));
+    IlbmPicture flat = ColourMapped(16, 20, 3, cmpByteRun1, 3);
+    for (size_t i = 0; i < flat.pixels.size(); ++i) flat.pixels[i] = i < 200 ? 5 : 2;  // runs of many rows
+    pictures.push_back(flat);
+    IlbmPicture masked = ColourMapped(29, 6, 5, cmpByteRun1, 4);
+    masked.header.masking = mskHasMask;
+    masked.mask.assign(29 * 6, 1);
+    pictures.push_back(masked);
+    pictures.push_back(Deep(21, 8, 24, cmpByteRun1, mskNone));
+    std::vector<std::string> files, references;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        IlbmPicture stream = pictures[i];
+        stream.packAsStream = true;
+        ASSERT_NE(MakeBodyData(stream), MakeBodyData(pictures[i]));  // the two forms differ
+        files.push_back(Save("stream" + std::to_string(i) + ".iff", stream));
+        references.push_back(Save("rows" + std::to_string(i) + ".iff", pictures[i]));
+    }
+    Compare(files, references);
+}
+
+// Values 32..63 of a half-brite picture show colours 0..31 at half
+// brightness; colours the map leaves out are black, and so are their halves.
+TEST_F(PictureFamilyTest, ExtraHalfBriteWithFewerThan32Colours) {
+    IlbmPicture ehb = ColourMapped(64, 8, 6, cmpByteRun1, 5);
+    ehb.colours = Palette(16, 7);
+    ehb.colours[3] = {255, 255, 255};
+    ehb.hasCamg = true;
+    ehb.camg = EXTRA_HALFBRITE;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 64; ++x) ehb.pixels[size_t(y) * 64 + x] = uint32_t(x);  // every value
+    const std::string file = Save("ehb16.iff", ehb);
+    const e2e::RunResult run = Lanterna({file});
+    ASSERT_EQ(run.result, 0) << run.output;
+    ASSERT_EQ(SnapshotCount(), 1);
+    Image expected{64, 8, {}};
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const int base = x & 31;
+            Rgb c = base < 16 ? ehb.colours[size_t(base)] : Rgb{};
+            if (x >= 32) c = {uint8_t(c.r >> 1), uint8_t(c.g >> 1), uint8_t(c.b >> 1)};
+            expected.rgb.insert(expected.rgb.end(), {c.r, c.g, c.b});
+        }
+    EXPECT_EQ(e2e::Difference(Snapshot(1), expected), "");
+}
+
+// Where the BODY's data starts in a file made by MakeIlbm (the BODY is the
+// last chunk, padded to an even length).
+size_t BodyStart(const Bytes& file, const Bytes& body) { return file.size() - body.size() - (body.size() & 1); }
+
+// The expected screen of a picture drawn down to row `rows` (excluded): the
+// reference's rows, then the background pen.
+Image DrawnRows(const Image& reference, int rows, Rgb background) {
+    Image expected = reference;
+    for (int y = rows; y < expected.height; ++y)
+        for (int x = 0; x < expected.width; ++x) {
+            uint8_t* p = &expected.rgb[(size_t(y) * expected.width + x) * 3];
+            p[0] = background.r;
+            p[1] = background.g;
+            p[2] = background.b;
+        }
+    return expected;
+}
+
+// A file cut short inside its BODY (a copy or download that stopped): every
+// row whose data is complete is drawn, also those whose packed data was
+// already read ahead, and the picture is viewed as far as it was drawn.
+TEST_F(PictureFamilyTest, FilesCutShortShowEveryCompleteRow) {
+    struct Case {
+        std::string name;
+        IlbmPicture picture;
+        int rows;  // complete rows left in the file
+    };
+    std::vector<Case> cases;
+    cases.push_back({"packed-big.iff", ColourMapped(320, 200, 5, cmpByteRun1, 1), 97});
+    cases.push_back({"packed-small.iff", ColourMapped(41, 12, 3, cmpByteRun1, 2), 5});
+    cases.push_back({"plain.iff", ColourMapped(100, 60, 4, cmpNone, 3), 23});
+    cases.push_back({"deep.iff", Deep(30, 20, 24, cmpByteRun1, mskNone), 11});
+    cases[0].picture.colours[9] = {0, 0, 0};  // the background of the colour-mapped ones
+    cases[1].picture.colours[2] = {0, 0, 0};
+    cases[2].picture.colours[14] = {0, 0, 0};
+    std::vector<std::string> files;
+    for (Case& c : cases) {
+        const Bytes whole = MakeIlbm(c.picture);
+        Save("whole-" + c.name, whole);
+        const Bytes body = MakeBodyData(c.picture);
+        // The packed length of the complete rows, then half of the next row.
+        IlbmPicture head = c.picture;
+        head.header.h = uint16_t(c.rows);
+        const size_t complete = MakeBodyData(head).size();
+        head.header.h = uint16_t(c.rows + 1);
+        const size_t withNext = MakeBodyData(head).size();
+        const size_t cut = BodyStart(whole, body) + complete + (withNext - complete) / 2;
+        files.push_back(Save(c.name, Truncated(whole, cut)));
+    }
+    const e2e::RunResult run = Lanterna(files);
+    ASSERT_EQ(run.result, 0) << run.output << run.errors;
+    ASSERT_EQ(SnapshotCount(), int(files.size())) << run.output;
+    EXPECT_EQ(run.output.find("error"), std::string::npos) << run.output;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const Image reference = Reference("whole-" + cases[i].name);
+        ASSERT_TRUE(reference.Valid());
+        EXPECT_EQ(e2e::Difference(Snapshot(int(i) + 1), DrawnRows(reference, cases[i].rows, Rgb{})), "");
+    }
+}
+
+}  // namespace
