@@ -29,9 +29,11 @@ enum class Decoder { Plain, ByteRun1 };
 
 void DecodeBody(os::IFFHandle* iff, const os::ContextNode* body, const PictureInfo& picture, Decoder decoder) {
     const BitMapHeader& h = picture.header;
-    RowBuffers* rows = AllocRowBuffers(h, picture.modeId);
+    // The form of the BODY decides its rows: a PBM row is one chunky row.
+    const uint32_t form = body->cn_Type;
+    RowBuffers* rows = AllocRowBuffers(h, picture.modeId, form);
     if (!rows) return;
-    const int32_t planeRows = h.nPlanes + (h.masking == mskHasMask ? 1 : 0);
+    const int32_t planeRows = form == ID_PBM ? 1 : h.nPlanes + (h.masking == mskHasMask ? 1 : 0);
     const int64_t work = int64_t(rows->planeView.BytesPerRow) * planeRows * h.h;
     if (planeRows <= MAX_PLANES && work <= MAX_BODY_BYTES) {
         if (decoder == Decoder::Plain) {
