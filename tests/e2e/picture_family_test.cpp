@@ -107,6 +107,32 @@ TEST_F(PictureFamilyTest, DeepPicturesWithEveryMasking) {
     Compare(files);
 }
 
+// 32 planes are 8 bits each of red, green, blue and alpha. The alpha planes
+// do not change a pixel's colour, whether it is opaque, partly transparent
+// or clear: the picture shows what its 24 colour planes show. ilbmtoppm
+// does not read 32 planes, so it reads the same picture without them.
+TEST_F(PictureFamilyTest, RgbaPicturesShowTheirColourPlanes) {
+    std::vector<std::string> files, references;
+    int n = 0;
+    for (uint8_t compression : {cmpNone, cmpByteRun1}) {
+        for (uint8_t masking : {mskNone, mskHasMask}) {
+            for (int width : {13, 64}) {
+                IlbmPicture rgb = Deep(width, 9, 24, compression, masking);
+                IlbmPicture rgba = rgb;
+                rgba.header.nPlanes = 32;
+                for (size_t i = 0; i < rgba.pixels.size(); ++i) {
+                    const uint32_t alpha = i % 3 == 0 ? 0xFF : i % 3 == 1 ? uint32_t(i * 37 % 255) : 0;
+                    rgba.pixels[i] |= alpha << 24;
+                }
+                const std::string name = "rgba" + std::to_string(n++);
+                files.push_back(Save(name + ".iff", rgba));
+                references.push_back(Save(name + "-rgb.iff", rgb));
+            }
+        }
+    }
+    Compare(files, references);
+}
+
 // Some writers pack the whole BODY as one ByteRun1 stream, with runs that
 // pass the ends of plane rows and picture rows. Such a file shows what the
 // same picture packed row by row shows (ilbmtoppm refuses the stream form,
