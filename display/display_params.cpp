@@ -2,6 +2,7 @@
 // half-brite colours and the screen depth.
 #include "display/display.h"
 #include "display/palette.h"
+#include "display/row_buffers.h"
 
 namespace lanterna {
 
@@ -23,9 +24,11 @@ void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options) {
         }
         picture.modeId = mode;
     }
-    // A PBM row holds colour indices, never HAM codes or half-brite values:
-    // only the aspect bits of its mode mean anything.
-    if (picture.formType == ID_PBM) {
+    // A PBM row holds colour indices, and RGB8 and RGBN rows hold colours,
+    // never HAM codes or half-brite values: only the aspect bits of their
+    // mode mean anything.
+    const bool trueColour = IsTrueColourForm(picture.formType);
+    if (picture.formType == ID_PBM || trueColour) {
         picture.modeId &= ~(HAM | EXTRA_HALFBRITE);
     }
     const uint32_t mode = picture.modeId;
@@ -45,7 +48,7 @@ void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options) {
 
     // The pen is chosen among the file's own colours, before half-brite.
     picture.backgroundPen = 0;
-    if (header.nPlanes <= 8 && !ham) {
+    if (header.nPlanes <= 8 && !ham && !trueColour) {
         picture.backgroundPen = FindDarkestColour(picture.colours, picture.colourCount);
     }
 
@@ -53,7 +56,9 @@ void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options) {
         ExtendHalfBrite(picture.colours, picture.colourCount);
     }
 
-    picture.displayDepth = (header.nPlanes > 8 || ham) ? 24 : 8;
+    // RGB8 and RGBN are true colour whatever their plane count (25 and 13,
+    // counting the genlock bit); a PBM is at most 8 bits a pixel.
+    picture.displayDepth = (header.nPlanes > 8 || ham || trueColour) ? 24 : 8;
 }
 
 }  // namespace lanterna

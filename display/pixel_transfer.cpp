@@ -239,6 +239,10 @@ void WriteRow(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const
             format = os::RECTFMT_LUT8;
             std::memcpy(rows->lineBuffer, rows->planeView.Planes[0], rows->width);
             break;
+        case PIXEL_RGB:
+            // RGB8 and RGBN rows are decoded to RGB already.
+            std::memcpy(rows->lineBuffer, rows->planeView.Planes[0], size_t{rows->width} * 3);
+            break;
         default:
             return;
     }

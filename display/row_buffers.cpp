@@ -44,8 +44,13 @@ void FreeRowBuffers(RowBuffers* rows) {
     os::FreeVec(rows);
 }
 
+bool IsTrueColourForm(uint32_t formType) { return formType == ID_RGB8 || formType == ID_RGBN; }
+
 bool RowsCanBeShown(const BitMapHeader& header, uint32_t formType) {
     const int32_t planes = header.nPlanes;
+    if (IsTrueColourForm(formType)) {
+        return true;
+    }
     if (formType == ID_PBM) {
         return planes <= 8 && header.w < 0xFFFF;
     }
@@ -78,6 +83,26 @@ RowBuffers* AllocChunkyRows(RowBuffers* rows, const BitMapHeader& header) {
     return rows;
 }
 
+// An RGB row: three bytes a pixel, written by the RGB8 / RGBN decoder.
+RowBuffers* AllocRgbRows(RowBuffers* rows, const BitMapHeader& header) {
+    const size_t rowBytes = size_t{header.w} * 3;
+    rows->pixelKind = PIXEL_RGB;
+    rows->planeCount = header.nPlanes;
+    rows->width = header.w;
+    rows->blankRow = static_cast<uint8_t*>(os::AllocVec(LINE_SLACK, os::MEMF_CLEAR));
+    rows->lineBuffer = static_cast<uint8_t*>(os::AllocVec(rowBytes * 2 + LINE_SLACK, os::MEMF_ANY));
+    rows->planeRows[0] = static_cast<uint8_t*>(os::AllocVec(rowBytes + LINE_SLACK, os::MEMF_ANY));
+    if (rows->blankRow == nullptr || rows->lineBuffer == nullptr || rows->planeRows[0] == nullptr) {
+        FreeRowBuffers(rows);
+        return nullptr;
+    }
+    for (uint8_t*& plane : rows->planeView.Planes) {
+        plane = rows->blankRow;
+    }
+    rows->planeView.Planes[0] = rows->planeRows[0];
+    return rows;
+}
+
 }  // namespace
 
 RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_t formType) {
@@ -91,6 +116,9 @@ RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_
     RowBuffers* rows = new (memory) RowBuffers{};
     if (formType == ID_PBM) {
         return AllocChunkyRows(rows, header);
+    }
+    if (IsTrueColourForm(formType)) {
+        return AllocRgbRows(rows, header);
     }
 
     const int32_t planes = header.nPlanes;

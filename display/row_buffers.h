@@ -27,6 +27,7 @@ constexpr uint32_t PIXEL_HAM6 = 1;
 constexpr uint32_t PIXEL_HAM8 = 2;
 constexpr uint32_t PIXEL_DEEP = 3;
 constexpr uint32_t PIXEL_CHUNKY = 4;  // PBM: the row holds one colour index a pixel
+constexpr uint32_t PIXEL_RGB = 5;     // RGB8, RGBN: the row holds red, green, blue a pixel
 
 struct RowBuffers {
     PlaneView planeView;       // plane i of the current row at Planes[i]
@@ -46,10 +47,15 @@ struct RowBuffers {
 // Whether rows of this plane count (and form) can be shown: up to 8 planes
 // colour-mapped or HAM; 12 to 24 planes in three equal components; 32 planes
 // of red, green, blue and alpha. A chunky (PBM) row is one byte a pixel and
-// must fit a 16-bit row length.
+// must fit a 16-bit row length. RGB8 and RGBN rows are decoded to RGB
+// whatever their plane count says.
 bool RowsCanBeShown(const BitMapHeader& header, uint32_t formType);
+// True for the forms whose rows are decoded straight to RGB (RGB8, RGBN).
+bool IsTrueColourForm(uint32_t formType);
 // Null when memory runs out or the rows cannot be shown. formType ID_PBM
-// makes a chunky row of one byte a pixel, padded to an even length.
+// makes a chunky row of one byte a pixel, padded to an even length; RGB8 and
+// RGBN make a row of three bytes a pixel. Every other form (ILBM, ACBM) has
+// rows of bit planes.
 RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_t formType = ID_ILBM);
 void FreeRowBuffers(RowBuffers* rows);  // null is ignored
 // Converts the row held in `rows` and writes it at (left, y) of the window of

@@ -106,6 +106,17 @@ int main(int argc, char** argv) {
         seeds.emplace_back("deep-lasso", MakeIlbm(Picture(7, 3, 12, cmpNone, mskLasso)));
         seeds.emplace_back("rgba-32", MakeIlbm(Picture(9, 4, 32, cmpByteRun1)));
         seeds.emplace_back("short-header", Truncated(MakeIlbm(Picture(4, 1, 1, cmpNone)), 10));
+        IlbmPicture acbm = Picture(23, 4, 5, cmpNone, mskHasMask);
+        acbm.formType = "ACBM";
+        seeds.emplace_back("acbm", MakeIlbm(acbm));
+        for (const char* form : {"RGB8", "RGBN"}) {
+            IlbmPicture rgb = Picture(13, 5, 25, cmpRgbn);
+            rgb.formType = form;
+            for (size_t i = 0; i < rgb.pixels.size(); ++i) rgb.pixels[i] = uint32_t(i / 7 * 0x102030);
+            seeds.emplace_back(std::string(form) + "-runs", MakeIlbm(rgb));
+            rgb.body = MakeRgbnBody(rgb.pixels, rgb.formType == "RGBN", 1);
+            seeds.emplace_back(std::string(form) + "-long-counts", MakeIlbm(rgb));
+        }
     }
 
     int failures = 0;

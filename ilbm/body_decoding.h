@@ -22,6 +22,7 @@ struct BodyReader {
     int32_t runLeft = 0;
     bool runRepeats = false;
     uint8_t runByte = 0;
+    uint8_t runColour[3] = {};  // RGB8 / RGBN: the colour of the run
 };
 
 // 0 when all plane rows were read in full; otherwise the first ReadChunkBytes

@@ -2,6 +2,7 @@
 // reads and seeks through a hook that forwards to the stream.
 #include "ilbm/ilbm_session.h"
 
+#include <climits>
 #include <iterator>
 #include <mutex>
 #include <new>
@@ -91,9 +92,11 @@ int32_t IlbmStreamHookEntry(os::Hook*, os::IFFHandle* iff, os::IFFStreamCmd* cmd
 os::Hook ilbmStreamHook = {IlbmStreamHookEntry, nullptr, nullptr};
 
 // The picture forms share their header and colour chunks; each has a BODY
-// of its own layout (planar rows in ILBM, one byte a pixel in PBM).
-constexpr uint32_t PictureForms[] = {ID_ILBM, ID_PBM};
-constexpr uint32_t PictureChunks[] = {ID_BMHD, ID_CMAP, ID_CAMG, ID_BODY, ID_CCRT, ID_CRNG};
+// of its own layout (planar rows in ILBM, one byte a pixel in PBM, runs of
+// colours in RGB8 and RGBN), and ACBM has its planes one after another in
+// an ABIT chunk instead.
+constexpr uint32_t PictureForms[] = {ID_ILBM, ID_PBM, ID_RGB8, ID_RGBN, ID_ACBM};
+constexpr uint32_t PictureChunks[] = {ID_BMHD, ID_CMAP, ID_CAMG, ID_BODY, ID_CCRT, ID_CRNG, ID_ABIT};
 constexpr int32_t STOP_PAIRS = int32_t(std::size(PictureForms) * std::size(PictureChunks));
 
 struct StopTable {
@@ -176,6 +179,30 @@ int32_t ScanNextChunk(os::IFFHandle* iff, os::ContextNode** chunk) {
 int32_t IlbmBytesAtEnd(os::IFFHandle* iff) {
     const IlbmStream* state = FindSession(iff);
     return state != nullptr ? state->bytesAtEnd : -1;
+}
+
+int32_t IlbmSeek(os::IFFHandle* iff, int64_t distance) {
+    if (distance == 0) return 0;
+    if (FindSession(iff) == nullptr) return os::IFFERR_SEEK;
+    auto* state = static_cast<IlbmStream*>(iff->iff_Stream);
+    while (distance != 0) {
+        const int32_t step = distance > INT32_MAX   ? INT32_MAX
+                             : distance < -INT32_MAX ? -INT32_MAX
+                                                     : int32_t(distance);
+        if (StreamSeek(state->stream, step) == -1) return os::IFFERR_SEEK;
+        state->position += step;
+        distance -= step;
+    }
+    return 0;
+}
+
+int32_t IlbmRead(os::IFFHandle* iff, void* buffer, int32_t count) {
+    if (FindSession(iff) == nullptr) return os::IFFERR_READ;
+    auto* state = static_cast<IlbmStream*>(iff->iff_Stream);
+    const int32_t got = StreamRead(state->stream, buffer, count);
+    if (got < 0) return os::IFFERR_READ;
+    state->position += got;
+    return got == count ? 0 : -1;
 }
 
 void CloseIlbmSession(os::IFFHandle* iff) {

@@ -3,7 +3,7 @@
 // Extra-Half-Brite, HAM6, HAM8, deep 24 and 12 bits, the HIRES and LACE
 // aspects, a masked picture), a scene made for colour cycling, and the rest
 // of the picture family (a chunky PBM, 32-plane RGBA, a BODY packed as one
-// ByteRun1 stream). Every picture is computed, so the set needs no files of
+// ByteRun1 stream, RGB8, RGBN and ACBM). Every picture is computed, so the set needs no files of
 // its own; smooth areas are ordered-dithered between the entries of a colour
 // ramp.
 //
@@ -539,6 +539,56 @@ IlbmPicture ByteRun1Stream() {
     return p;
 }
 
+// A rendered scene in RGB8 (24-bit colour, runs of one colour): a lit sphere
+// over a floor of tiles, flat enough in places for long runs.
+IlbmPicture Rgb8Sphere() {
+    IlbmPicture p = Picture(320, 240, 25, cmpRgbn);
+    p.formType = "RGB8";
+    p.pixels = Render(320, 240, [](int x, int y) -> uint32_t {
+        const double dx = (x - 160) / 70.0, dy = (y - 100) / 70.0;
+        const double d2 = dx * dx + dy * dy;
+        Rgb c;
+        if (d2 < 1) {
+            const double dz = std::sqrt(1 - d2);
+            const double light = Clamp01(0.15 + 0.85 * (-0.5 * dx - 0.6 * dy + 0.62 * dz));
+            const double specular = std::pow(Clamp01(-0.4 * dx - 0.5 * dy + 0.77 * dz), 30);
+            c = {Byte(light * 0.9 + specular), Byte(light * 0.3 + specular), Byte(light * 0.2 + specular)};
+        } else if (y > 170) {
+            const bool tile = ((x / 32) + ((y - 170) / 14)) % 2 == 0;
+            c = tile ? Rgb{200, 200, 190} : Rgb{40, 60, 90};
+        } else {
+            c = {20, 24, 48};
+        }
+        return (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b;
+    });
+    return p;
+}
+
+// The same kind of picture in RGBN: 4 bits a component, in bands of colour.
+IlbmPicture RgbnBands() {
+    IlbmPicture p = Picture(320, 200, 13, cmpRgbn);
+    p.formType = "RGBN";
+    p.pixels = Render(320, 200, [](int x, int y) -> uint32_t {
+        const Rgb c = Hue(x / 320.0, 1 - y / 250.0);
+        const uint32_t r = c.r >> 4, g = c.g >> 4, b = c.b >> 4;
+        return (r * 17) << 16 | (g * 17) << 8 | (b * 17);
+    });
+    return p;
+}
+
+// FORM ACBM: contiguous bit planes in an ABIT chunk; 32 colours in rings.
+IlbmPicture AcbmRings() {
+    IlbmPicture p = Picture(320, 200, 5, cmpNone);
+    p.formType = "ACBM";
+    AddRamp(p.colours, {10, 10, 40}, {120, 200, 255}, 16);
+    AddRamp(p.colours, {255, 230, 120}, {120, 30, 10}, 16);
+    p.pixels = Render(320, 200, [](int x, int y) -> uint32_t {
+        const double r = std::hypot(x - 160.0, (y - 100.0) * 1.1);
+        return uint32_t(int(r / 6) % 32);
+    });
+    return p;
+}
+
 bool Save(const std::filesystem::path& dir, const char* name, const IlbmPicture& picture) {
     const std::filesystem::path path = dir / name;
     if (!ilbmw::WriteFile(path.string(), ilbmw::MakeIlbm(picture))) {
@@ -585,6 +635,9 @@ int main(int argc, char** argv) {
         {"15-pbm-chunky.iff", PbmSunset},
         {"16-deep-32-bit-rgba.iff", DeepRgba},
         {"17-byterun1-stream.iff", ByteRun1Stream},
+        {"18-rgb8.iff", Rgb8Sphere},
+        {"19-rgbn.iff", RgbnBands},
+        {"20-acbm.iff", AcbmRings},
     };
     for (const auto& sample : samples) {
         if (!Save(dir, sample.name, sample.make())) {

@@ -258,6 +258,67 @@ TEST_F(ShowPictureTest, DeepPicturesWithMasksAndAlphaAreShown) {
     }
 }
 
+// The other picture forms end as ILBM does on their own kinds of bad data:
+// a compression they do not know, data that runs out or ends in a run of no
+// pixels (viewed as far as drawn), a BODY of the wrong kind (passed over).
+TEST_F(ShowPictureTest, OtherPictureFormsAndTheirBadData) {
+    IlbmPicture rgb8;
+    rgb8.formType = "RGB8";
+    rgb8.header = SimpleHeader(20, 6, 25, cmpRgbn);
+    for (int i = 0; i < 120; ++i) rgb8.pixels.push_back(uint32_t(i * 0x030507));
+    EXPECT_EQ(Show(MakeIlbm(rgb8)), 0);
+    IlbmPicture rgbn = rgb8;
+    rgbn.formType = "RGBN";
+    rgbn.header.nPlanes = 13;
+    EXPECT_EQ(Show(MakeIlbm(rgbn)), 0);
+    // A run of no pixels, runs that pass the end of the picture, a BODY cut
+    // short and one that is empty: viewed as far as drawn.
+    for (const Bytes& body : {Bytes{1, 2, 3, 0, 0, 0, 0, 9, 9, 9, 5}, Bytes{1, 2, 3, 0, 0xFF, 0xFF, 4, 4, 4, 0x7F},
+                              Truncated(MakeBodyData(rgb8), 37), Bytes{}}) {
+        IlbmPicture bad = rgb8;
+        bad.body = body;
+        if (body.empty()) bad.extraChunks.push_back(Chunk("BODY", {}));  // the first BODY counts
+        EXPECT_EQ(Show(MakeIlbm(bad)), 0);
+        EXPECT_FALSE(lastDisplayOpen_);
+    }
+    for (uint8_t compression : {cmpNone, cmpByteRun1, uint8_t(7)}) {
+        IlbmPicture other = rgbn;
+        other.header.compression = compression;
+        other.body = MakeBodyData(rgbn);
+        EXPECT_EQ(Show(MakeIlbm(other)), ERR_COMPRESSION);
+    }
+
+    IlbmPicture acbm = Picture(30, 7, 3, cmpNone);
+    acbm.formType = "ACBM";
+    EXPECT_EQ(Show(MakeIlbm(acbm)), 0);
+    // An ABIT shorter than its planes: the rows whose planes are all there.
+    const Bytes abit = MakeBodyData(acbm);
+    acbm.body = Truncated(abit, abit.size() - 1);
+    EXPECT_EQ(Show(MakeIlbm(acbm)), 0);
+    acbm.body = {};
+    acbm.header.compression = cmpByteRun1;
+    EXPECT_EQ(Show(MakeIlbm(acbm)), ERR_COMPRESSION);
+    // A BODY in an ACBM and an ABIT in an ILBM are not their pictures.
+    const IlbmPicture ilbm = Picture(30, 7, 3, cmpNone);
+    EXPECT_EQ(Show(MakeGroup("FORM", "ACBM", Concat({Chunk("BMHD", EncodeBitMapHeader(ilbm.header)),
+                                                     Chunk("BODY", MakeBodyData(ilbm))}))),
+              ERR_NOT_ILBM);
+    EXPECT_EQ(Show(MakeGroup("FORM", "ILBM", Concat({Chunk("BMHD", EncodeBitMapHeader(ilbm.header)),
+                                                     Chunk("ABIT", MakeBodyData(ilbm))}))),
+              ERR_NOT_ILBM);
+    // Files cut short anywhere: what could be drawn, or a code; never a crash or a leak.
+    for (const IlbmPicture& picture : {rgb8, rgbn, Picture(24, 5, 4, cmpNone)}) {
+        IlbmPicture whole = picture;
+        if (whole.formType == "ILBM") whole.formType = "ACBM";  // the planar one as ACBM
+        const Bytes file = MakeIlbm(whole);
+        for (size_t length = 0; length < file.size(); length += 5) {
+            SCOPED_TRACE(length);
+            const int32_t result = Show(Truncated(file, length));
+            EXPECT_TRUE(result == 0 || (result >= 30016 && result <= 30028)) << result;
+        }
+    }
+}
+
 TEST_F(ShowPictureTest, HeightZeroAndNineRangesAreViewedNormally) {
     IlbmPicture empty = Picture(16, 1, 2, cmpNone);
     empty.header.h = 0;

@@ -283,6 +283,61 @@ TEST_F(PictureFamilyTest, ChunkyPbmCyclesAndSharesTheScreenWithCenter) {
     EXPECT_EQ(e2e::Difference(Snapshot(2), expected), "");
 }
 
+// RGB8 and RGBN: runs of one colour over the whole picture (a run may pass
+// the end of a row), the count in the pixel word, in a byte after it or in
+// a 16-bit word; RGBN keeps four bits of each component.
+IlbmPicture TrueColour(const char* form, int width, int height, int seed) {
+    IlbmPicture picture;
+    picture.formType = form;
+    const bool rgbn = picture.formType == "RGBN";
+    picture.header = SimpleHeader(width, height, rgbn ? 13 : 25, cmpRgbn);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint32_t v = (uint32_t((x / 6) * 37 + seed) & 0xFF) << 16 | (uint32_t(y * 19) & 0xFF) << 8 |
+                         (uint32_t((x + y) / 3 * 11) & 0xFF);
+            if (y < 3) v = 0x406080;  // a run over three whole rows
+            picture.pixels.push_back(rgbn ? (v & 0xF0F0F0) | ((v & 0xF0F0F0) >> 4) : v);
+        }
+    return picture;
+}
+
+TEST_F(PictureFamilyTest, Rgb8AndRgbnRunsOfColour) {
+    std::vector<std::string> files;
+    for (const char* form : {"RGB8", "RGBN"}) {
+        for (int width : {1, 17, 100, 320}) {
+            IlbmPicture picture = TrueColour(form, width, 12, width);
+            files.push_back(Save(std::string(form) + "-" + std::to_string(width) + ".iff", picture));
+            // Every count in a byte or a word instead of the pixel word.
+            picture.body = MakeRgbnBody(picture.pixels, picture.formType == "RGBN", 1);
+            files.push_back(Save(std::string(form) + "-" + std::to_string(width) + "-long-counts.iff", picture));
+        }
+    }
+    Compare(files);
+}
+
+// ACBM: the planes one after another in an ABIT chunk, never packed.
+// netpbm 11's ilbmtoppm does not read ACBM, so it reads the same picture
+// written as an ILBM (the same planes, interleaved row by row).
+TEST_F(PictureFamilyTest, AcbmContiguousPlanes) {
+    std::vector<std::string> files, references;
+    auto add = [&](const std::string& name, IlbmPicture picture) {
+        references.push_back(Save(name + "-ilbm.iff", picture));
+        picture.formType = "ACBM";
+        files.push_back(Save(name + ".iff", picture));
+    };
+    for (int planes = 1; planes <= 8; ++planes) {
+        IlbmPicture picture = ColourMapped(13 + planes * 11, 5 + planes, planes, cmpNone, planes);
+        picture.hasCamg = planes == 6;  // six planes: not HAM
+        add("acbm" + std::to_string(planes), picture);
+    }
+    IlbmPicture masked = ColourMapped(40, 9, 4, cmpNone, 9);
+    masked.header.masking = mskHasMask;
+    for (int i = 0; i < 40 * 9; ++i) masked.mask.push_back(uint8_t(i % 7 != 0));
+    add("acbm-masked", masked);
+    add("acbm-deep", Deep(21, 6, 24, cmpNone, mskNone));
+    Compare(files, references);
+}
+
 // Where the BODY's data starts in a file made by MakeIlbm (the BODY is the
 // last chunk, padded to an even length).
 size_t BodyStart(const Bytes& file, const Bytes& body) { return file.size() - body.size() - (body.size() & 1); }

@@ -211,6 +211,56 @@ Bytes MakeChunkyBody(int32_t width, int32_t height, const std::vector<uint32_t>&
     return out;
 }
 
+Bytes MakeContiguousPlanes(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,
+                           const std::vector<uint8_t>& mask) {
+    const Bytes interleaved = MakePlanarBody(width, height, planes, pixels, mask);
+    const size_t rowBytes = size_t(PlaneRowBytes(width));
+    const size_t planeRows = size_t(planes) + (mask.empty() ? 0 : 1);
+    Bytes out(interleaved.size());
+    for (size_t y = 0; y < size_t(height); ++y) {
+        for (size_t p = 0; p < planeRows; ++p) {
+            std::copy_n(interleaved.begin() + ptrdiff_t((y * planeRows + p) * rowBytes), rowBytes,
+                        out.begin() + ptrdiff_t((p * size_t(height) + y) * rowBytes));
+        }
+    }
+    return out;
+}
+
+Bytes MakeRgbnBody(const std::vector<uint32_t>& pixels, bool rgbn, uint32_t maxInline) {
+    const uint32_t inlineLimit = std::min<uint32_t>(maxInline, rgbn ? 7u : 127u);
+    Bytes out;
+    auto put = [&](uint32_t colour, uint32_t count) {
+        const uint32_t inlineCount = count <= inlineLimit ? count : 0;
+        if (rgbn) {
+            const uint32_t word = (((colour >> 20) & 0xF) << 12) | (((colour >> 12) & 0xF) << 8) |
+                                  (((colour >> 4) & 0xF) << 4) | inlineCount;
+            AppendBE16(out, word);
+        } else {
+            out.push_back(uint8_t(colour >> 16));
+            out.push_back(uint8_t(colour >> 8));
+            out.push_back(uint8_t(colour));
+            out.push_back(uint8_t(inlineCount));
+        }
+        if (inlineCount != 0) return;
+        if (count <= 255) {
+            out.push_back(uint8_t(count));
+        } else {
+            out.push_back(0);
+            AppendBE16(out, count);
+        }
+    };
+    // RGBN compares only the bits it keeps.
+    const uint32_t keep = rgbn ? 0xF0F0F0u : 0xFFFFFFu;
+    size_t i = 0;
+    while (i < pixels.size()) {
+        size_t run = 1;
+        while (i + run < pixels.size() && run < 65535 && (pixels[i + run] & keep) == (pixels[i] & keep)) ++run;
+        put(pixels[i], uint32_t(run));
+        i += run;
+    }
+    return out;
+}
+
 uint32_t DeepPixel(uint32_t r, uint32_t g, uint32_t b, int32_t bits) {
     const uint32_t m = (1u << bits) - 1;
     return (r & m) | ((g & m) << bits) | ((b & m) << (2 * bits));
@@ -318,11 +368,15 @@ Bytes MakeBodyData(const IlbmPicture& picture) {
     }
     std::vector<uint32_t> pixels = picture.pixels;
     pixels.resize(size_t(h.w) * h.h, 0);
+    if (picture.formType == "RGB8" || picture.formType == "RGBN") {
+        return MakeRgbnBody(pixels, picture.formType == "RGBN");
+    }
     if (picture.formType == "PBM ") {
         const Bytes chunky = MakeChunkyBody(h.w, h.h, pixels);
         if (h.compression != cmpByteRun1) return chunky;
         return picture.packAsStream ? PackBodyStream(chunky) : PackBody(chunky, h.w + (h.w & 1));
     }
+    if (picture.formType == "ACBM") return MakeContiguousPlanes(h.w, h.h, h.nPlanes, pixels, mask);
     Bytes planar = MakePlanarBody(h.w, h.h, h.nPlanes, pixels, mask);
     if (h.compression == cmpByteRun1) {
         return picture.packAsStream ? PackBodyStream(planar) : PackBody(planar, PlaneRowBytes(h.w));
@@ -336,7 +390,8 @@ Bytes MakeIlbm(const IlbmPicture& picture) {
     if (!picture.colours.empty()) parts.push_back(MakeChunk("CMAP", EncodeColourMap(picture.colours)));
     if (picture.hasCamg) parts.push_back(MakeChunk("CAMG", EncodeDisplayMode(picture.camg)));
     for (const Bytes& c : picture.extraChunks) parts.push_back(c);
-    parts.push_back(MakeChunk("BODY", picture.body.empty() ? MakeBodyData(picture) : picture.body));
+    const char* bodyId = picture.formType == "ACBM" ? "ABIT" : "BODY";
+    parts.push_back(MakeChunk(bodyId, picture.body.empty() ? MakeBodyData(picture) : picture.body));
     return MakeGroup("FORM", picture.formType.c_str(), Concat(parts));
 }
 

@@ -76,6 +76,19 @@ Bytes PackBodyStream(const Bytes& planar);
 // The chunky body of a PBM: one byte a pixel, each row padded to an even
 // length. pixels.size() must be width * height.
 Bytes MakeChunkyBody(int32_t width, int32_t height, const std::vector<uint32_t>& pixels);
+// The ABIT chunk of FORM ACBM: the interleaved body rearranged plane by
+// plane (plane 0 of every row, then plane 1, ..., the mask plane last).
+Bytes MakeContiguousPlanes(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,
+                           const std::vector<uint8_t>& mask = {});
+// The run-length BODY of FORM RGB8 (24-bit colour) or RGBN (12-bit colour)
+// from one 0xRRGGBB value per pixel (RGBN keeps the top four bits of each
+// component). Runs of equal pixels carry on from row to row, as the format
+// allows. A run's count goes in the pixel word when it fits (1..127 for
+// RGB8, 1..7 for RGBN), else in a following byte (up to 255), else in a
+// following 16-bit word; longer runs are split. maxInline lowers the largest
+// count put in the pixel word, so that the other forms are used too.
+Bytes MakeRgbnBody(const std::vector<uint32_t>& pixels, bool rgbn, uint32_t maxInline = 127);
+
 // The value of a deep pixel with `bits` bits per component (8 for 24 planes,
 // 4 for 12 planes).
 uint32_t DeepPixel(uint32_t r, uint32_t g, uint32_t b, int32_t bits);
@@ -96,7 +109,10 @@ std::vector<Rgb> DecodeHamRow(const std::vector<uint32_t>& codes, const std::vec
 
 // ---- whole pictures ------------------------------------------------------------
 struct IlbmPicture {
-    // "ILBM" (interleaved bit planes) or "PBM " (chunky, one byte a pixel).
+    // "ILBM" (interleaved bit planes), "PBM " (chunky, one byte a pixel),
+    // "RGB8" or "RGBN" (run-length true colour: pixels hold 0xRRGGBB; set
+    // the header's compression to cmpRgbn), "ACBM" (contiguous planes in an
+    // ABIT chunk instead of the BODY, never packed).
     std::string formType = "ILBM";
     BitMapHeader header;             // w, h, nPlanes, masking, compression as wanted
     std::vector<uint32_t> pixels;    // w * h values
