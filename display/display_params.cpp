@@ -6,6 +6,11 @@
 
 namespace lanterna {
 
+bool HasLinePalettes(const PictureInfo& picture) {
+    return picture.linePaletteCount > 0 && picture.header.nPlanes <= 8 &&
+           (picture.formType == ID_ILBM || picture.formType == ID_ACBM);
+}
+
 void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options) {
     const BitMapHeader& header = picture.header;
 
@@ -48,7 +53,7 @@ void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options) {
 
     // The pen is chosen among the file's own colours, before half-brite.
     picture.backgroundPen = 0;
-    if (header.nPlanes <= 8 && !ham && !trueColour) {
+    if (header.nPlanes <= 8 && !ham && !trueColour && !HasLinePalettes(picture)) {
         picture.backgroundPen = FindDarkestColour(picture.colours, picture.colourCount);
     }
 
@@ -57,8 +62,10 @@ void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options) {
     }
 
     // RGB8 and RGBN are true colour whatever their plane count (25 and 13,
-    // counting the genlock bit); a PBM is at most 8 bits a pixel.
-    picture.displayDepth = (header.nPlanes > 8 || ham || trueColour) ? 24 : 8;
+    // counting the genlock bit); a PBM is at most 8 bits a pixel. A planar
+    // picture with a palette for every line (SHAM, CTBL) needs more colours
+    // than one screen palette holds: its rows are converted to RGB.
+    picture.displayDepth = (header.nPlanes > 8 || ham || trueColour || HasLinePalettes(picture)) ? 24 : 8;
 }
 
 }  // namespace lanterna

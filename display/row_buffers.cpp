@@ -105,7 +105,7 @@ RowBuffers* AllocRgbRows(RowBuffers* rows, const BitMapHeader& header) {
 
 }  // namespace
 
-RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_t formType) {
+RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_t formType, bool rgbRows) {
     if (!RowsCanBeShown(header, formType)) {
         return nullptr;
     }
@@ -127,7 +127,10 @@ RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_
     const bool masked = header.masking == mskHasMask;
     size_t bytesPerPixel = 1;
     if (planes <= 8) {
-        if ((modeId & HAM) == 0) {
+        if ((modeId & HAM) == 0 && rgbRows) {
+            rows->pixelKind = PIXEL_MAPPED_RGB;
+            bytesPerPixel = 3;
+        } else if ((modeId & HAM) == 0) {
             rows->pixelKind = PIXEL_COLOUR_MAPPED;
         } else {
             rows->pixelKind = planes == 6 ? PIXEL_HAM6 : PIXEL_HAM8;

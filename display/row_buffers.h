@@ -28,6 +28,7 @@ constexpr uint32_t PIXEL_HAM8 = 2;
 constexpr uint32_t PIXEL_DEEP = 3;
 constexpr uint32_t PIXEL_CHUNKY = 4;  // PBM: the row holds one colour index a pixel
 constexpr uint32_t PIXEL_RGB = 5;     // RGB8, RGBN: the row holds red, green, blue a pixel
+constexpr uint32_t PIXEL_MAPPED_RGB = 6;  // colour-mapped rows shown in RGB (a palette per line)
 
 struct RowBuffers {
     PlaneView planeView;       // plane i of the current row at Planes[i]
@@ -56,7 +57,10 @@ bool IsTrueColourForm(uint32_t formType);
 // makes a chunky row of one byte a pixel, padded to an even length; RGB8 and
 // RGBN make a row of three bytes a pixel. Every other form (ILBM, ACBM) has
 // rows of bit planes.
-RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_t formType = ID_ILBM);
+// With rgbRows, colour-mapped rows are converted to RGB through the colours
+// WriteRow is given (a picture with a palette for every line).
+RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_t formType = ID_ILBM,
+                            bool rgbRows = false);
 void FreeRowBuffers(RowBuffers* rows);  // null is ignored
 // Converts the row held in `rows` and writes it at (left, y) of the window of
 // the program's display; never outside the screen.

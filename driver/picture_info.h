@@ -25,6 +25,8 @@ struct PictureInfo {
     uint8_t backgroundPen = 0;
     int32_t left = 0;             // where row 0 is drawn
     int32_t top = 0;
+    uint8_t* linePalettes = nullptr;  // SHAM / CTBL: 16 12-bit colours a line, big-endian
+    int32_t linePaletteCount = 0;     // lines held (at most the picture's rows)
     RowBuffers* rows = nullptr;
     BodyReader* body = nullptr;   // compressed pictures only
 };

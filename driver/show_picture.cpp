@@ -15,6 +15,7 @@
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
 #include "ilbm/ilbm_session.h"
+#include "ilbm/line_palettes.h"
 #include "ilbm/rgbn_decoding.h"
 #include "platform/dos.h"
 #include "platform/exec.h"
@@ -35,6 +36,7 @@ struct Picture {
     os::IFFHandle* iff = nullptr;
     CycleHandle* cycling = nullptr;
     AbitReader* abit = nullptr;  // ACBM only
+    uint8_t* lineColours = nullptr;  // the colours of the current row, with SHAM or CTBL
     bool headerSeen = false;
     bool bodyDone = false;
 };
@@ -123,11 +125,20 @@ int32_t DrawRows(Picture& picture, RowSource source) {
         if (decoded != 0) {
             return decoded;
         }
+        // With a palette for every line, the row's own colours; they change
+        // only while there are palettes left (the last one stays in force).
+        const uint8_t* colours = info.colours;
+        if (picture.lineColours != nullptr) {
+            if (r < info.linePaletteCount || r == 0) {
+                LineColours(info, r, picture.lineColours);
+            }
+            colours = picture.lineColours;
+        }
         if (info.yScale == 2) {
-            WriteRow(info.left, info.top + 2 * r, doubleWidth, info.rows, info.colours);
-            WriteRow(info.left, info.top + 2 * r + 1, doubleWidth, info.rows, info.colours);
+            WriteRow(info.left, info.top + 2 * r, doubleWidth, info.rows, colours);
+            WriteRow(info.left, info.top + 2 * r + 1, doubleWidth, info.rows, colours);
         } else {
-            WriteRow(info.left, info.top + r, doubleWidth, info.rows, info.colours);
+            WriteRow(info.left, info.top + r, doubleWidth, info.rows, colours);
         }
     }
     return 0;
@@ -146,9 +157,16 @@ int32_t ShowBody(Picture& picture, const os::ContextNode* chunk) {
         return ERR_NO_SCREEN_MODE;
     }
     ChooseDisplayParameters(info, gViewOptions);
-    info.rows = AllocRowBuffers(info.header, info.modeId, info.formType);
+    const bool linePalettes = HasLinePalettes(info);
+    info.rows = AllocRowBuffers(info.header, info.modeId, info.formType, linePalettes);
     if (info.rows == nullptr) {
         return os::ERROR_NO_FREE_STORE;
+    }
+    if (linePalettes) {
+        picture.lineColours = static_cast<uint8_t*>(os::AllocVec(COLOUR_TABLE_BYTES, os::MEMF_ANY));
+        if (picture.lineColours == nullptr) {
+            return os::ERROR_NO_FREE_STORE;
+        }
     }
     const int32_t prepared = PrepareDisplay(info, gViewOptions);
     if (prepared != 0) {
@@ -205,6 +223,10 @@ int32_t ReadChunk(Picture& picture, const os::ContextNode* chunk, bool* leave) {
         case ID_CRNG:
             // CRNG and CCRT share the eight slots in file order; later ones are skipped.
             return info.rangeCount < MAX_CYCLE_RANGES ? AsResult(ReadColourRange(picture.iff, info)) : 0;
+        case ID_SHAM:
+        case ID_CTBL:
+            // A SHAM starts with its version word; a CTBL has none.
+            return ReadLinePalettes(picture.iff, chunk->cn_Size, chunk->cn_ID == ID_SHAM, info);
         case ID_CCRT:
             return info.rangeCount < MAX_CYCLE_RANGES ? AsResult(ReadCycleTiming(picture.iff, info)) : 0;
         case ID_BODY:
@@ -330,6 +352,10 @@ int32_t ShowPicture(const char* path) {
     picture.info.body = nullptr;
     CloseAbitReader(picture.abit);
     picture.abit = nullptr;
+    os::FreeVec(picture.lineColours);
+    picture.lineColours = nullptr;
+    os::FreeVec(picture.info.linePalettes);
+    picture.info.linePalettes = nullptr;
     if (picture.iff != nullptr) {
         CloseIlbmSession(picture.iff);
         picture.iff = nullptr;

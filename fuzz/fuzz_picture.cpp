@@ -14,6 +14,7 @@
 #include "ilbm/chunk_readers.h"
 #include "ilbm/ilbm_records.h"
 #include "ilbm/ilbm_session.h"
+#include "ilbm/line_palettes.h"
 #include "ilbm/rgbn_decoding.h"
 #include "platform/exec.h"
 #include "platform/memory_file.h"
@@ -27,6 +28,7 @@ namespace {
 constexpr int64_t MAX_BODY_BYTES = int64_t(4) << 20;
 
 os::testing::MemoryFile* file = nullptr;
+uint8_t lineColours[COLOUR_TABLE_BYTES];
 
 enum class Decoder { Plain, ByteRun1 };
 
@@ -59,6 +61,7 @@ void DecodeBody(os::IFFHandle* iff, const os::ContextNode* body, const PictureIn
                 const int32_t result = IsTrueColourForm(form) ? DecodeRgbnRow(reader, rows, form == ID_RGBN)
                                                               : DecodeByteRun1Row(reader, rows, planeRows);
                 if (result != 0) break;
+                if (picture.linePaletteCount > 0) LineColours(picture, y, lineColours);
                 // A carried run never claims more than a 16-bit count.
                 if (reader->runLeft < 0 || reader->runLeft > 65535) std::abort();
             }
@@ -86,11 +89,15 @@ void ReadPicture(const char* name, Decoder decoder) {
                 case ID_CAMG: e = ReadDisplayMode(iff, picture); break;
                 case ID_CRNG: e = ReadColourRange(iff, picture); break;
                 case ID_CCRT: e = ReadCycleTiming(iff, picture); break;
+                case ID_SHAM:
+                case ID_CTBL: e = ReadLinePalettes(iff, cn->cn_Size, cn->cn_ID == ID_SHAM, picture); break;
                 default: break;
             }
             if (e != 0) break;
             if (picture.colourCount < 0 || picture.colourCount > COLOUR_TABLE_ENTRIES) std::abort();
             if (picture.rangeCount < 0 || picture.rangeCount > MAX_CYCLE_RANGES) std::abort();
+            // Line palettes never outnumber the rows a header can give.
+            if (picture.linePaletteCount < 0 || picture.linePaletteCount > 65535) std::abort();
             if ((cn->cn_ID == ID_BODY || cn->cn_ID == ID_ABIT) && header) {
                 DecodeBody(iff, cn, picture, decoder);
                 break;
@@ -99,6 +106,7 @@ void ReadPicture(const char* name, Decoder decoder) {
     }
     CloseIlbmSession(iff);
     os::FreeVec(picture.colours);
+    os::FreeVec(picture.linePalettes);
 }
 
 }  // namespace

@@ -106,6 +106,15 @@ int main(int argc, char** argv) {
         seeds.emplace_back("deep-lasso", MakeIlbm(Picture(7, 3, 12, cmpNone, mskLasso)));
         seeds.emplace_back("rgba-32", MakeIlbm(Picture(9, 4, 32, cmpByteRun1)));
         seeds.emplace_back("short-header", Truncated(MakeIlbm(Picture(4, 1, 1, cmpNone)), 10));
+        std::vector<std::vector<Rgb>> lines(3, std::vector<Rgb>(16, Rgb{200, 100, 50}));
+        IlbmPicture sham = Picture(20, 4, 6, cmpByteRun1);
+        sham.hasCamg = true;
+        sham.camg = HAM;
+        sham.extraChunks.push_back(MakeChunk("SHAM", EncodeLinePalettes(lines, true)));
+        seeds.emplace_back("sham", MakeIlbm(sham));
+        IlbmPicture ctbl = Picture(20, 4, 4, cmpNone);
+        ctbl.extraChunks.push_back(MakeChunk("CTBL", EncodeLinePalettes(lines, false)));
+        seeds.emplace_back("ctbl", MakeIlbm(ctbl));
         IlbmPicture acbm = Picture(23, 4, 5, cmpNone, mskHasMask);
         acbm.formType = "ACBM";
         seeds.emplace_back("acbm", MakeIlbm(acbm));

@@ -9,8 +9,8 @@ namespace lanterna {
 
 // Null on any failure; the caller takes the code from os::IoErr().
 os::IFFHandle* OpenIlbmSession(const char* path);
-// Registers the stops BMHD, CMAP, CAMG, BODY, CCRT, CRNG and ABIT, in that
-// order, of every picture form (ILBM, PBM, RGB8, RGBN, ACBM). 0, or
+// Registers the stops BMHD, CMAP, CAMG, BODY, CCRT, CRNG, ABIT, SHAM and
+// CTBL, in that order, of every picture form (ILBM, PBM, RGB8, RGBN, ACBM). 0, or
 // IffResultCode of the parser's error.
 int32_t RegisterIlbmStops(os::IFFHandle* iff);
 // 0 with *chunk set when the parser stopped at one of the six chunks;

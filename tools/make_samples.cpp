@@ -3,7 +3,8 @@
 // Extra-Half-Brite, HAM6, HAM8, deep 24 and 12 bits, the HIRES and LACE
 // aspects, a masked picture), a scene made for colour cycling, and the rest
 // of the picture family (a chunky PBM, 32-plane RGBA, a BODY packed as one
-// ByteRun1 stream, RGB8, RGBN and ACBM). Every picture is computed, so the set needs no files of
+// ByteRun1 stream, RGB8, RGBN, ACBM, and palettes for every line in SHAM
+// and CTBL). Every picture is computed, so the set needs no files of
 // its own; smooth areas are ordered-dithered between the entries of a colour
 // ramp.
 //
@@ -589,6 +590,49 @@ IlbmPicture AcbmRings() {
     return p;
 }
 
+// 12-bit colours for a line palette: the top four bits of each component.
+Rgb Twelve(Rgb c) { return {uint8_t((c.r >> 4) * 17), uint8_t((c.g >> 4) * 17), uint8_t((c.b >> 4) * 17)}; }
+
+// SHAM: HAM6 with a new base palette on every line; a sky whose base
+// colours move through the hues from top to bottom, over hills.
+IlbmPicture ShamSky() {
+    IlbmPicture p = Picture(320, 200, 6, cmpByteRun1);
+    p.hasCamg = true;
+    p.camg = MODE_HAM;
+    std::vector<std::vector<Rgb>> lines;
+    for (int y = 0; y < 200; ++y) {
+        std::vector<Rgb> line;
+        for (int i = 0; i < 16; ++i) line.push_back(Twelve(Hue(y / 200.0 + i / 48.0, 0.35 + i / 24.0)));
+        lines.push_back(line);
+    }
+    p.colours = lines[0];
+    p.pixels = Render(320, 200, [](int x, int y) -> uint32_t {
+        const double hill = 140 + 25 * std::sin(x * 0.03) + 10 * std::sin(x * 0.11);
+        if (y > hill) {
+            return uint32_t(0x30 | (4 + Dither((y - hill) / 60.0, 8, x, y)));  // green by modify
+        }
+        return uint32_t(Dither(x / 320.0, 16, x, y));  // the line's own colours
+    });
+    p.extraChunks.push_back(ilbmw::MakeChunk("SHAM", ilbmw::EncodeLinePalettes(lines, true)));
+    return p;
+}
+
+// CTBL: a 16-colour picture with its own 16 colours on every line; bars
+// whose colours shift down the picture.
+IlbmPicture CtblBars() {
+    IlbmPicture p = Picture(320, 200, 4, cmpByteRun1);
+    std::vector<std::vector<Rgb>> lines;
+    for (int y = 0; y < 200; ++y) {
+        std::vector<Rgb> line;
+        for (int i = 0; i < 16; ++i) line.push_back(Twelve(Hue(i / 16.0 + y / 400.0, 0.4 + 0.6 * (y % 50) / 50.0)));
+        lines.push_back(line);
+    }
+    p.colours = lines[0];
+    p.pixels = Render(320, 200, [](int x, int) -> uint32_t { return uint32_t(x / 20); });
+    p.extraChunks.push_back(ilbmw::MakeChunk("CTBL", ilbmw::EncodeLinePalettes(lines, false)));
+    return p;
+}
+
 bool Save(const std::filesystem::path& dir, const char* name, const IlbmPicture& picture) {
     const std::filesystem::path path = dir / name;
     if (!ilbmw::WriteFile(path.string(), ilbmw::MakeIlbm(picture))) {
@@ -638,6 +682,8 @@ int main(int argc, char** argv) {
         {"18-rgb8.iff", Rgb8Sphere},
         {"19-rgbn.iff", RgbnBands},
         {"20-acbm.iff", AcbmRings},
+        {"21-sham.iff", ShamSky},
+        {"22-ctbl.iff", CtblBars},
     };
     for (const auto& sample : samples) {
         if (!Save(dir, sample.name, sample.make())) {

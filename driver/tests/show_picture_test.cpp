@@ -319,6 +319,51 @@ TEST_F(ShowPictureTest, OtherPictureFormsAndTheirBadData) {
     }
 }
 
+// SHAM and CTBL: bounded by the picture's rows whatever the chunk says,
+// corrupt when a SHAM is too short for its version word, and their memory
+// is given back on every path.
+TEST_F(ShowPictureTest, LinePalettesAreBoundedAndFreed) {
+    IlbmPicture picture = Picture(16, 3, 4, cmpByteRun1);
+    const Bytes palettes = EncodeLinePalettes(std::vector<std::vector<Rgb>>(3, Palette(16)), false);
+    for (const char* id : {"SHAM", "CTBL"}) {
+        SCOPED_TRACE(id);
+        IlbmPicture p = picture;
+        p.extraChunks.push_back(Chunk(id, palettes));
+        EXPECT_EQ(Show(MakeIlbm(p)), 0);
+        // A chunk of 5000 palettes for 3 rows: 3 are read, the rest skipped.
+        p.extraChunks.assign(1, Chunk(id, Bytes(5000 * 32 + 2, 0x0F)));
+        EXPECT_EQ(Show(MakeIlbm(p)), 0);
+        // Less than one palette: none.
+        p.extraChunks.assign(1, Chunk(id, Bytes(20, 0x0F)));
+        EXPECT_EQ(Show(MakeIlbm(p)), 0);
+        // Two chunks: the second replaces the first.
+        p.extraChunks = {Chunk(id, palettes), Chunk(id, palettes)};
+        EXPECT_EQ(Show(MakeIlbm(p)), 0);
+    }
+    IlbmPicture shortSham = picture;
+    shortSham.extraChunks.push_back(Chunk("SHAM", Bytes{0}));
+    EXPECT_EQ(Show(MakeIlbm(shortSham)), ERR_CORRUPT);
+    // Every allocation failing in turn: a code or the picture, never a leak
+    // (Show checks that only the display outlives the picture).
+    IlbmPicture sham = picture;
+    sham.header.nPlanes = 6;
+    sham.hasCamg = true;
+    sham.camg = HAM;
+    sham.extraChunks.push_back(Chunk("SHAM", EncodeLinePalettes(std::vector<std::vector<Rgb>>(3, Palette(16)), true)));
+    const Bytes file = MakeIlbm(sham);
+    bool sawSuccess = false;
+    for (uint32_t n = 1; n <= 40; ++n) {
+        SCOPED_TRACE(n);
+        os::testing::ResetFaults();
+        os::testing::FailNthAlloc(n);
+        const int32_t result = Show(file);
+        os::testing::ResetFaults();
+        EXPECT_NE(result, CODE_STOP);
+        if (result == 0) sawSuccess = true;
+    }
+    EXPECT_TRUE(sawSuccess);
+}
+
 TEST_F(ShowPictureTest, HeightZeroAndNineRangesAreViewedNormally) {
     IlbmPicture empty = Picture(16, 1, 2, cmpNone);
     empty.header.h = 0;

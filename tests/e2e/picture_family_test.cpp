@@ -2,6 +2,7 @@
 // pixel with netpbm's ilbmtoppm: deep pictures with every masking, 32-plane
 // RGBA, BODYs packed as one ByteRun1 stream, Extra-Half-Brite with a short
 // colour map, files cut short, and the chunky FORM PBM.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -336,6 +337,93 @@ TEST_F(PictureFamilyTest, AcbmContiguousPlanes) {
     add("acbm-masked", masked);
     add("acbm-deep", Deep(21, 6, 24, cmpNone, mskNone));
     Compare(files, references);
+}
+
+// 16 colours of 12 bits (each component's low four bits repeat its high
+// ones, so nothing is lost in the chunk) for line `line`.
+std::vector<Rgb> LinePalette(int line, int seed) {
+    std::vector<Rgb> colours;
+    for (int i = 0; i < 16; ++i) {
+        const int r = (line * 3 + i + seed) % 16, g = (line + i * 5) % 16, b = (15 - i + line * 7) % 16;
+        colours.push_back({uint8_t(r * 17), uint8_t(g * 17), uint8_t(b * 17)});
+    }
+    return colours;
+}
+
+std::vector<std::vector<Rgb>> LinePalettes(int lines, int seed) {
+    std::vector<std::vector<Rgb>> palettes;
+    for (int l = 0; l < lines; ++l) palettes.push_back(LinePalette(l, seed));
+    return palettes;
+}
+
+// CTBL: a colour-mapped picture with new colours 0..15 on every line, on a
+// 24-bit screen. Where the chunk holds fewer palettes than the picture has
+// rows, the last one stays in force; an interlaced picture has one palette
+// a row too, as ilbmtoppm reads them.
+TEST_F(PictureFamilyTest, CtblChangesTheColoursEveryLine) {
+    std::vector<std::string> files;
+    int n = 0;
+    for (int height : {12, 30}) {
+        for (int lines : {12, 5, 200}) {
+            IlbmPicture ctbl = ColourMapped(33, height, 4 + n % 2, n % 2 == 0 ? cmpNone : cmpByteRun1, n);
+            ctbl.extraChunks.push_back(MakeChunk("CTBL", EncodeLinePalettes(LinePalettes(lines, n + 3), false)));
+            files.push_back(Save("ctbl" + std::to_string(n++) + ".iff", ctbl));
+        }
+    }
+    IlbmPicture laced = ColourMapped(40, 400, 4, cmpByteRun1, 9);
+    laced.hasCamg = true;
+    laced.camg = LACE | HIRES;
+    laced.extraChunks.push_back(MakeChunk("CTBL", EncodeLinePalettes(LinePalettes(200, 1), false)));
+    files.push_back(Save("ctbl-laced.iff", laced));
+    Compare(files);
+}
+
+// SHAM: HAM6 with a new base palette on every line, the rows of which are
+// chosen as for CTBL. ilbmtoppm widens a HAM modify value v to v * 16 (15
+// gives 240) where the display hardware repeats the four bits (15 gives
+// 255, as for every other HAM picture here), and it starts each row from
+// black: so the colours are worked out here, with the hardware's rules,
+// from the line palettes.
+TEST_F(PictureFamilyTest, ShamChangesTheHamPaletteEveryLine) {
+    std::vector<std::string> files;
+    std::vector<Image> expected;
+    int n = 0;
+    for (int height : {12, 30}) {
+        for (int lines : {12, 5, 200}) {
+            IlbmPicture sham = ColourMapped(45, height, 6, n % 2 == 0 ? cmpByteRun1 : cmpNone, n);
+            sham.hasCamg = true;
+            sham.camg = HAM;
+            sham.colours = Palette(16, n);
+            for (int y = 0; y < height; ++y) sham.pixels[size_t(y) * 45 + 1] = uint32_t(0x20 | y % 16);
+            const auto palettes = LinePalettes(lines, n);
+            sham.extraChunks.push_back(MakeChunk("SHAM", EncodeLinePalettes(palettes, true)));
+            files.push_back(Save("sham" + std::to_string(n++) + ".iff", sham));
+            Image image{45, height, {}};
+            for (int y = 0; y < height; ++y) {
+                const std::vector<Rgb>& line = palettes[size_t(std::min(y, lines - 1))];
+                Rgb c = line[0];
+                for (int x = 0; x < 45; ++x) {
+                    const uint32_t v = sham.pixels[size_t(y) * 45 + size_t(x)];
+                    const uint8_t level = uint8_t((v & 15) * 17);
+                    switch (v >> 4) {
+                        case 0: c = line[v & 15]; break;
+                        case 1: c.b = level; break;
+                        case 2: c.r = level; break;
+                        default: c.g = level; break;
+                    }
+                    image.rgb.insert(image.rgb.end(), {c.r, c.g, c.b});
+                }
+            }
+            expected.push_back(image);
+        }
+    }
+    const e2e::RunResult run = Lanterna(files);
+    ASSERT_EQ(run.result, 0) << run.output << run.errors;
+    ASSERT_EQ(SnapshotCount(), int(files.size()));
+    for (size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i]);
+        EXPECT_EQ(e2e::Difference(Snapshot(int(i) + 1), expected[i]), "");
+    }
 }
 
 // Where the BODY's data starts in a file made by MakeIlbm (the BODY is the

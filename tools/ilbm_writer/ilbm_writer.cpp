@@ -130,6 +130,18 @@ Bytes EncodeCycleTiming(int16_t direction, uint8_t start, uint8_t end, int32_t s
     return out;
 }
 
+Bytes EncodeLinePalettes(const std::vector<std::vector<Rgb>>& lines, bool sham) {
+    Bytes out;
+    if (sham) AppendBE16(out, 0);
+    for (const std::vector<Rgb>& line : lines) {
+        for (size_t i = 0; i < 16; ++i) {
+            const Rgb c = i < line.size() ? line[i] : Rgb{};
+            AppendBE16(out, (uint32_t(c.r >> 4) << 8) | (uint32_t(c.g >> 4) << 4) | uint32_t(c.b >> 4));
+        }
+    }
+    return out;
+}
+
 int32_t PlaneRowBytes(int32_t width) { return 2 * ((width + 15) / 16); }
 
 Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,

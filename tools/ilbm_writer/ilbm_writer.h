@@ -56,6 +56,11 @@ Bytes EncodeColourRange(int16_t pad1, int16_t rate, int16_t flags, uint8_t low, 
 Bytes EncodeCycleTiming(int16_t direction, uint8_t start, uint8_t end, int32_t seconds,
                         int32_t microseconds);
 
+// SHAM (with its version word 0) or CTBL data: 16 colours a line, each as a
+// 12-bit word 0x0RGB from the top four bits of its components; lines with
+// fewer than 16 colours are filled with black.
+Bytes EncodeLinePalettes(const std::vector<std::vector<Rgb>>& lines, bool sham);
+
 // ---- BODY ----------------------------------------------------------------------
 // Bytes of one plane row: 2 * ceil(width / 16).
 int32_t PlaneRowBytes(int32_t width);
