@@ -51,7 +51,7 @@ TEST(RgbnDecoding, EveryCountFormAndRunsAcrossRows) {
             for (int i = 0; i < width * height; ++i) {
                 // Runs of 1 to 40 pixels, one of 6000 (a 16-bit count) and
                 // one of 67000 (longer than a count: split in two).
-                uint32_t v = uint32_t((i / (1 + i % 40)) * 0x0B1D2F) & 0xFFFFFF;
+                uint32_t v = (uint32_t(i / (1 + i % 40)) * 0x0B1D2Fu) & 0xFFFFFF;
                 if (i >= 1000 && i < 7000) v = 0x336699;
                 if (i >= 7000) v = 0xCC8844;
                 if (rgbn) v = (v & 0xF0F0F0) | ((v & 0xF0F0F0) >> 4);
