@@ -13,6 +13,9 @@ namespace lanterna {
 struct CycleHandle;
 
 void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options);
+// A planar picture of up to 8 planes with SHAM or CTBL palettes: shown in
+// RGB, each row through its own colours.
+bool HasLinePalettes(const PictureInfo& picture);
 int32_t PrepareDisplay(const PictureInfo& picture, const ViewOptions& options);
 int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
                     const uint8_t* colours, int32_t colourCount);

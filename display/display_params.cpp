@@ -2,8 +2,14 @@
 // half-brite colours and the screen depth.
 #include "display/display.h"
 #include "display/palette.h"
+#include "display/pixel_transfer.h"
 
 namespace lanterna {
+
+bool HasLinePalettes(const PictureInfo& picture) {
+    return picture.linePaletteCount > 0 && picture.header.nPlanes <= 8 &&
+           (picture.formType == ID_ILBM || picture.formType == ID_ACBM);
+}
 
 void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options) {
     const BitMapHeader& header = picture.header;
@@ -23,6 +29,13 @@ void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options) {
         }
         picture.modeId = mode;
     }
+    // A PBM row holds colour indices, and RGB8 and RGBN rows hold colours,
+    // never HAM codes or half-brite values: only the aspect bits of their
+    // mode mean anything.
+    const bool trueColour = IsTrueColourForm(picture.formType);
+    if (picture.formType == ID_PBM || trueColour) {
+        picture.modeId &= ~(HAM | EXTRA_HALFBRITE);
+    }
     const uint32_t mode = picture.modeId;
     const bool hires = (mode & HIRES) != 0;
     const bool lace = (mode & LACE) != 0;
@@ -40,7 +53,7 @@ void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options) {
 
     // The pen is chosen among the file's own colours, before half-brite.
     picture.backgroundPen = 0;
-    if (header.nPlanes <= 8 && !ham) {
+    if (header.nPlanes <= 8 && !ham && !trueColour && !HasLinePalettes(picture)) {
         picture.backgroundPen = FindDarkestColour(picture.colours, picture.colourCount);
     }
 
@@ -48,7 +61,11 @@ void ChooseDisplayParameters(PictureInfo& picture, const ViewOptions& options) {
         ExtendHalfBrite(picture.colours, picture.colourCount);
     }
 
-    picture.displayDepth = (header.nPlanes > 8 || ham) ? 24 : 8;
+    // RGB8 and RGBN are true colour whatever their plane count (25 and 13,
+    // counting the genlock bit); a PBM is at most 8 bits a pixel. A planar
+    // picture with a palette for every line (SHAM, CTBL) needs more colours
+    // than one screen palette holds: its rows are converted to RGB.
+    picture.displayDepth = (header.nPlanes > 8 || ham || trueColour || HasLinePalettes(picture)) ? 24 : 8;
 }
 
 }  // namespace lanterna

@@ -40,8 +40,12 @@ void ExtendHalfBrite(uint8_t* colours, int32_t& colourCount) {
     for (int32_t i = 0; i < 32 * 3; ++i) {
         colours[32 * 3 + i] = colours[i] >> 1;
     }
-    // The map holds 256 colours: a doubled count never goes beyond that.
-    colourCount = std::clamp(colourCount, 0, MAX_COLOURS / 2) * 2;
+    // Pixel values 32..63 exist whatever the map holds, so the screen gets
+    // at least 64 colours: with fewer than 32 in the file, the missing ones
+    // are black (the table is zero-filled) and so are their halves, as the
+    // display hardware shows them. The map holds 256 colours: a doubled
+    // count never goes beyond that.
+    colourCount = std::clamp(colourCount, 32, MAX_COLOURS / 2) * 2;
 }
 
 }  // namespace lanterna

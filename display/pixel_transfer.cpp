@@ -129,6 +129,24 @@ void ConvertHam(RowBuffers* rows, const uint8_t* colours) {
     }
 }
 
+// Colour indices looked up in the row's colours (black without a map): for
+// a picture whose colours change from line to line on a 24-bit screen.
+void ConvertMappedToRgb(RowBuffers* rows, const uint8_t* colours) {
+    const size_t bytesPerRow = rows->planeView.BytesPerRow;
+    const size_t padded = bytesPerRow * 8;
+    // As for HAM: the indices at the far end, the RGB line from the start.
+    uint8_t* values = rows->lineBuffer + 5 * padded;
+    const uint32_t planeCount = rows->planeCount < 8 ? rows->planeCount : 8;
+    PlanarToChunky(rows->planeView.Planes, planeCount, bytesPerRow, values);
+    uint8_t* out = rows->lineBuffer;
+    for (uint32_t p = 0; p < rows->width; ++p) {
+        const uint8_t* c = colours != nullptr ? colours + 3 * size_t{values[p]} : nullptr;
+        out[3 * size_t{p}] = c != nullptr ? c[0] : 0;
+        out[3 * size_t{p} + 1] = c != nullptr ? c[1] : 0;
+        out[3 * size_t{p} + 2] = c != nullptr ? c[2] : 0;
+    }
+}
+
 // With 8 bits per component the levels are the components themselves and the
 // table is skipped.
 template <bool kScaled>
@@ -157,7 +175,7 @@ void InterleaveDeep(RowBuffers* rows, uint32_t bits) {
 }
 
 void ConvertDeep(RowBuffers* rows) {
-    const uint32_t bits = rows->planeCount / 3;
+    const uint32_t bits = rows->componentBits;
     if (bits == 8) {
         InterleaveDeep<false>(rows, bits);
     } else {
@@ -232,6 +250,19 @@ void WriteRow(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const
             break;
         case PIXEL_DEEP:
             ConvertDeep(rows);
+            break;
+        case PIXEL_CHUNKY:
+            // A PBM row already holds one colour index a pixel.
+            bytesPerPixel = 1;
+            format = os::RECTFMT_LUT8;
+            std::memcpy(rows->lineBuffer, rows->planeView.Planes[0], rows->width);
+            break;
+        case PIXEL_MAPPED_RGB:
+            ConvertMappedToRgb(rows, colours);
+            break;
+        case PIXEL_RGB:
+            // RGB8 and RGBN rows are decoded to RGB already.
+            std::memcpy(rows->lineBuffer, rows->planeView.Planes[0], size_t{rows->width} * 3);
             break;
         default:
             return;

@@ -44,28 +44,103 @@ void FreeRowBuffers(RowBuffers* rows) {
     os::FreeVec(rows);
 }
 
-RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId) {
+bool IsTrueColourForm(uint32_t formType) { return formType == ID_RGB8 || formType == ID_RGBN; }
+
+bool RowsCanBeShown(const BitMapHeader& header, uint32_t formType) {
+    const int32_t planes = header.nPlanes;
+    if (IsTrueColourForm(formType)) {
+        return true;
+    }
+    if (formType == ID_PBM) {
+        return planes <= 8 && header.w < 0xFFFF;
+    }
+    return planes <= 8 || (planes >= 12 && planes <= 24 && planes % 3 == 0) || planes == 32;
+}
+
+namespace {
+
+// A chunky row is its pixels, one byte each, padded to an even length; the
+// decoders see it as a single "plane row" of that many bytes.
+RowBuffers* AllocChunkyRows(RowBuffers* rows, const BitMapHeader& header) {
+    const size_t rowBytes = size_t{header.w} + (header.w & 1u);
+    rows->pixelKind = PIXEL_CHUNKY;
+    rows->planeCount = header.nPlanes;
+    rows->width = header.w;
+    rows->planeView.BytesPerRow = static_cast<uint16_t>(rowBytes);
+    rows->planeView.Rows = header.h;
+    rows->planeView.Depth = 8;
+    rows->blankRow = static_cast<uint8_t*>(os::AllocVec(rowBytes + LINE_SLACK, os::MEMF_CLEAR));
+    rows->lineBuffer = static_cast<uint8_t*>(os::AllocVec(rowBytes * 2 + LINE_SLACK, os::MEMF_ANY));
+    rows->planeRows[0] = static_cast<uint8_t*>(os::AllocVec(rowBytes + LINE_SLACK, os::MEMF_ANY));
+    if (rows->blankRow == nullptr || rows->lineBuffer == nullptr || rows->planeRows[0] == nullptr) {
+        FreeRowBuffers(rows);
+        return nullptr;
+    }
+    for (uint8_t*& plane : rows->planeView.Planes) {
+        plane = rows->blankRow;
+    }
+    rows->planeView.Planes[0] = rows->planeRows[0];
+    return rows;
+}
+
+// An RGB row: three bytes a pixel, written by the RGB8 / RGBN decoder.
+RowBuffers* AllocRgbRows(RowBuffers* rows, const BitMapHeader& header) {
+    const size_t rowBytes = size_t{header.w} * 3;
+    rows->pixelKind = PIXEL_RGB;
+    rows->planeCount = header.nPlanes;
+    rows->width = header.w;
+    rows->blankRow = static_cast<uint8_t*>(os::AllocVec(LINE_SLACK, os::MEMF_CLEAR));
+    rows->lineBuffer = static_cast<uint8_t*>(os::AllocVec(rowBytes * 2 + LINE_SLACK, os::MEMF_ANY));
+    rows->planeRows[0] = static_cast<uint8_t*>(os::AllocVec(rowBytes + LINE_SLACK, os::MEMF_ANY));
+    if (rows->blankRow == nullptr || rows->lineBuffer == nullptr || rows->planeRows[0] == nullptr) {
+        FreeRowBuffers(rows);
+        return nullptr;
+    }
+    for (uint8_t*& plane : rows->planeView.Planes) {
+        plane = rows->blankRow;
+    }
+    rows->planeView.Planes[0] = rows->planeRows[0];
+    return rows;
+}
+
+}  // namespace
+
+RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_t formType, bool rgbRows) {
+    if (!RowsCanBeShown(header, formType)) {
+        return nullptr;
+    }
     void* memory = os::AllocVec(sizeof(RowBuffers), os::MEMF_CLEAR);
     if (memory == nullptr) {
         return nullptr;
     }
     RowBuffers* rows = new (memory) RowBuffers{};
+    if (formType == ID_PBM) {
+        return AllocChunkyRows(rows, header);
+    }
+    if (IsTrueColourForm(formType)) {
+        return AllocRgbRows(rows, header);
+    }
 
     const int32_t planes = header.nPlanes;
+    // The mask plane of a masked picture is read like a plane and shown
+    // nowhere; the other masking values change nothing in the rows.
+    const bool masked = header.masking == mskHasMask;
     size_t bytesPerPixel = 1;
     if (planes <= 8) {
-        if ((modeId & HAM) == 0) {
+        if ((modeId & HAM) == 0 && rgbRows) {
+            rows->pixelKind = PIXEL_MAPPED_RGB;
+            bytesPerPixel = 3;
+        } else if ((modeId & HAM) == 0) {
             rows->pixelKind = PIXEL_COLOUR_MAPPED;
         } else {
             rows->pixelKind = planes == 6 ? PIXEL_HAM6 : PIXEL_HAM8;
             bytesPerPixel = 3;
         }
-    } else if (planes >= 12 && planes <= 24 && planes % 3 == 0 && header.masking == mskNone) {
-        rows->pixelKind = PIXEL_DEEP;
-        bytesPerPixel = 3;
     } else {
-        FreeRowBuffers(rows);
-        return nullptr;
+        rows->pixelKind = PIXEL_DEEP;
+        // 32 planes are 8 bits each of red, green, blue and alpha.
+        rows->componentBits = planes == 32 ? 8u : static_cast<uint32_t>(planes / 3);
+        bytesPerPixel = 3;
     }
     rows->planeCount = static_cast<uint32_t>(planes);
     rows->width = header.w;
@@ -99,7 +174,7 @@ RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId) {
         }
     }
 
-    const int32_t owned = rows->pixelKind == PIXEL_DEEP ? MAX_PLANES : SMALL_PLANE_ROWS;
+    const int32_t owned = rows->pixelKind == PIXEL_DEEP ? planes + (masked ? 1 : 0) : SMALL_PLANE_ROWS;
     for (int32_t i = 0; i < owned; ++i) {
         rows->planeRows[i] = static_cast<uint8_t*>(os::AllocVec(bytesPerRow + LINE_SLACK, os::MEMF_ANY));
         if (rows->planeRows[i] == nullptr) {
@@ -110,18 +185,18 @@ RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId) {
     for (int32_t i = 0; i < planes; ++i) {
         rows->planeView.Planes[i] = rows->planeRows[i];
     }
-
+    // The mask row of each BODY row is read into the plane after the colour
+    // planes; it never becomes part of a pixel value.
+    if (masked) {
+        rows->planeView.Planes[planes] = rows->planeRows[planes];
+    }
     if (rows->pixelKind != PIXEL_DEEP) {
-        // The mask row of each BODY row is read into the plane after the
-        // colour planes; it never becomes part of a pixel value.
-        if (header.masking == mskHasMask) {
-            rows->planeView.Planes[planes] = rows->planeRows[planes];
-        }
         return rows;
     }
 
-    // Deep: b red planes, then b green, then b blue, least significant first.
-    const int32_t bits = planes / 3;
+    // Deep: b red planes, then b green, then b blue, least significant first
+    // (and, with 32 planes, 8 alpha planes that no colour is made of).
+    const int32_t bits = static_cast<int32_t>(rows->componentBits);
     for (int32_t i = 0; i < bits; ++i) {
         rows->redView.Planes[i] = rows->planeRows[i];
         rows->greenView.Planes[i] = rows->planeRows[bits + i];

@@ -8,9 +8,12 @@
 #include "display/display.h"
 #include "display/pixel_transfer.h"
 #include "driver/services.h"
+#include "ilbm/acbm_decoding.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
 #include "ilbm/ilbm_session.h"
+#include "ilbm/line_palettes.h"
+#include "ilbm/rgbn_decoding.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
 #include "platform/graphics/graphics.h"
@@ -32,6 +35,8 @@ struct Picture {
     PictureInfo info;
     os::IFFHandle* iff = nullptr;
     CycleHandle* cycling = nullptr;
+    AbitReader* abit = nullptr;  // ACBM only
+    uint8_t* lineColours = nullptr;  // the colours of the current row, with SHAM or CTBL
     bool headerSeen = false;
     bool bodyDone = false;
 };
@@ -51,12 +56,56 @@ void PlaceRowZero(PictureInfo& info) {
     }
 }
 
+// How a BODY is decoded, chosen by its form and compression.
+enum class RowSource { Plain, ByteRun1, Rgb8, Rgbn, Abit };
+
+// What DecodeRow gives besides a result code: the data is over, the
+// picture is viewed as far as it was drawn.
+constexpr int32_t ROWS_END = 1;
+
+// Fills the row buffers with the next picture row: 0 to draw it, ROWS_END
+// when the data is over, or the code that ends the picture.
+int32_t DecodeRow(Picture& picture, RowSource source, int32_t planeRows) {
+    PictureInfo& info = picture.info;
+    int32_t got = 0;
+    switch (source) {
+        case RowSource::Plain:
+            // 0: a full row, or the BODY ended at a plane-row boundary and the
+            // plane rows keep what they last held.
+            got = ReadPlainRow(picture.iff, info.rows, planeRows);
+            if (got < 0) {
+                // A file cut short inside the BODY: the rows before are
+                // drawn, and the picture is viewed as far as it got.
+                return IlbmBytesAtEnd(picture.iff) >= 0 ? ROWS_END : IffResultCode(got);
+            }
+            return got > 0 ? ERR_CORRUPT : 0;  // a positive count: the data stops inside a plane row
+        case RowSource::ByteRun1:
+            got = DecodeByteRun1Row(info.body, info.rows, planeRows);
+            break;
+        case RowSource::Rgb8:
+        case RowSource::Rgbn:
+            got = DecodeRgbnRow(info.body, info.rows, source == RowSource::Rgbn);
+            break;
+        case RowSource::Abit:
+            got = ReadAbitRow(picture.abit, info.rows, planeRows);
+            break;
+    }
+    if (got == -1) {
+        return ROWS_END;  // the data ran out: view what was drawn
+    }
+    return AsResult(got);
+}
+
 // Decodes and draws every row. 0 when the picture is drawn as far as its
 // BODY goes, otherwise the code that ends the picture.
-int32_t DrawRows(Picture& picture) {
+int32_t DrawRows(Picture& picture, RowSource source) {
     PictureInfo& info = picture.info;
     const BitMapHeader& header = info.header;
-    const int32_t planeRows = int32_t{header.nPlanes} + (header.masking == mskHasMask ? 1 : 0);
+    // A PBM or RGB row is one row of its own; an ILBM or ACBM row is its
+    // planes and the mask plane of a masked picture.
+    const bool ownRows = info.formType == ID_PBM || IsTrueColourForm(info.formType);
+    const int32_t planeRows =
+        ownRows ? 1 : int32_t{header.nPlanes} + (header.masking == mskHasMask ? 1 : 0);
     const bool doubleWidth = info.xScale == 2;
 
     for (int32_t r = 0; r < int32_t{header.h}; ++r) {
@@ -69,59 +118,92 @@ int32_t DrawRows(Picture& picture) {
                 return input;
             }
         }
-        if (header.compression == cmpNone) {
-            // 0: a full row, or the BODY ended at a plane-row boundary and the
-            // plane rows keep what they last held.
-            const int32_t got = ReadPlainRow(picture.iff, info.rows, planeRows);
-            if (got < 0) {
-                return IffResultCode(got);
+        const int32_t decoded = DecodeRow(picture, source, planeRows);
+        if (decoded == ROWS_END) {
+            return 0;
+        }
+        if (decoded != 0) {
+            return decoded;
+        }
+        // With a palette for every line, the row's own colours; they change
+        // only while there are palettes left (the last one stays in force).
+        const uint8_t* colours = info.colours;
+        if (picture.lineColours != nullptr) {
+            if (r < info.linePaletteCount || r == 0) {
+                LineColours(info, r, picture.lineColours);
             }
-            if (got > 0) {
-                return ERR_CORRUPT;  // the data stops inside a plane row
-            }
-        } else {
-            const int32_t got = DecodeByteRun1Row(info.body, info.rows, planeRows);
-            if (got == -1) {
-                return 0;  // the data ran out: view what was drawn
-            }
-            if (got != 0) {
-                return AsResult(got);
-            }
+            colours = picture.lineColours;
         }
         if (info.yScale == 2) {
-            WriteRow(info.left, info.top + 2 * r, doubleWidth, info.rows, info.colours);
-            WriteRow(info.left, info.top + 2 * r + 1, doubleWidth, info.rows, info.colours);
+            WriteRow(info.left, info.top + 2 * r, doubleWidth, info.rows, colours);
+            WriteRow(info.left, info.top + 2 * r + 1, doubleWidth, info.rows, colours);
         } else {
-            WriteRow(info.left, info.top + r, doubleWidth, info.rows, info.colours);
+            WriteRow(info.left, info.top + r, doubleWidth, info.rows, colours);
         }
     }
     return 0;
 }
 
 // The BODY steps: display parameters, row buffers, the display, placement,
-// then the rows by the header's compression.
+// then the rows by the form and the header's compression. An ACBM's ABIT
+// chunk takes the place of the BODY.
 int32_t ShowBody(Picture& picture, const os::ContextNode* chunk) {
     PictureInfo& info = picture.info;
     picture.bodyDone = true;
+    info.formType = chunk->cn_Type;
+    // A plane count no screen can show is a missing display mode, not a
+    // lack of memory; it is known before any display is touched.
+    if (!RowsCanBeShown(info.header, info.formType)) {
+        return ERR_NO_SCREEN_MODE;
+    }
     ChooseDisplayParameters(info, gViewOptions);
-    info.rows = AllocRowBuffers(info.header, info.modeId);
+    const bool linePalettes = HasLinePalettes(info);
+    info.rows = AllocRowBuffers(info.header, info.modeId, info.formType, linePalettes);
     if (info.rows == nullptr) {
         return os::ERROR_NO_FREE_STORE;
+    }
+    if (linePalettes) {
+        picture.lineColours = static_cast<uint8_t*>(os::AllocVec(COLOUR_TABLE_BYTES, os::MEMF_ANY));
+        if (picture.lineColours == nullptr) {
+            return os::ERROR_NO_FREE_STORE;
+        }
     }
     const int32_t prepared = PrepareDisplay(info, gViewOptions);
     if (prepared != 0) {
         return prepared;
     }
     PlaceRowZero(info);
-    if (info.header.compression == cmpByteRun1) {
+    const uint8_t compression = info.header.compression;
+    RowSource source = RowSource::Plain;
+    if (IsTrueColourForm(info.formType)) {
+        // RGB8 and RGBN know only their own run-length coding.
+        if (compression != cmpRgbn) {
+            return ERR_COMPRESSION;
+        }
+        source = info.formType == ID_RGBN ? RowSource::Rgbn : RowSource::Rgb8;
+    } else if (info.formType == ID_ACBM) {
+        // The planes of an ACBM are stored one after another, unpacked.
+        if (compression != cmpNone) {
+            return ERR_COMPRESSION;
+        }
+        picture.abit = OpenAbitReader(picture.iff, chunk->cn_Size, info.header.h,
+                                      info.rows->planeView.BytesPerRow);
+        if (picture.abit == nullptr) {
+            return os::ERROR_NO_FREE_STORE;
+        }
+        return DrawRows(picture, RowSource::Abit);
+    } else if (compression == cmpByteRun1) {
+        source = RowSource::ByteRun1;
+    } else if (compression != cmpNone) {
+        return ERR_COMPRESSION;
+    }
+    if (source != RowSource::Plain) {
         info.body = OpenBodyReader(picture.iff, chunk->cn_Size);
         if (info.body == nullptr) {
             return os::ERROR_NO_FREE_STORE;
         }
-    } else if (info.header.compression != cmpNone) {
-        return ERR_COMPRESSION;
     }
-    return DrawRows(picture);
+    return DrawRows(picture, source);
 }
 
 // Reads the chunk the scan stopped at. 0, or the code that ends the picture;
@@ -141,11 +223,17 @@ int32_t ReadChunk(Picture& picture, const os::ContextNode* chunk, bool* leave) {
         case ID_CRNG:
             // CRNG and CCRT share the eight slots in file order; later ones are skipped.
             return info.rangeCount < MAX_CYCLE_RANGES ? AsResult(ReadColourRange(picture.iff, info)) : 0;
+        case ID_SHAM:
+        case ID_CTBL:
+            // A SHAM starts with its version word; a CTBL has none.
+            return ReadLinePalettes(picture.iff, chunk->cn_Size, chunk->cn_ID == ID_SHAM, info);
         case ID_CCRT:
             return info.rangeCount < MAX_CYCLE_RANGES ? AsResult(ReadCycleTiming(picture.iff, info)) : 0;
         case ID_BODY:
+        case ID_ABIT:
             // A BODY before any BMHD cannot be decoded; look for a later one.
-            if (!picture.headerSeen) {
+            // The planes of an ACBM are its ABIT; other forms have a BODY.
+            if (!picture.headerSeen || (chunk->cn_ID == ID_ABIT) != (chunk->cn_Type == ID_ACBM)) {
                 return 0;
             }
             *leave = true;
@@ -262,6 +350,12 @@ int32_t ShowPicture(const char* path) {
     picture.cycling = nullptr;
     CloseBodyReader(picture.info.body);
     picture.info.body = nullptr;
+    CloseAbitReader(picture.abit);
+    picture.abit = nullptr;
+    os::FreeVec(picture.lineColours);
+    picture.lineColours = nullptr;
+    os::FreeVec(picture.info.linePalettes);
+    picture.info.linePalettes = nullptr;
     if (picture.iff != nullptr) {
         CloseIlbmSession(picture.iff);
         picture.iff = nullptr;

@@ -1,15 +1,19 @@
 // libFuzzer target over the whole reading path of one picture file: the
 // session (stream, parser), the stops, every chunk reader, and every BODY row
-// with both row decoders. The input is a file image, put in a memory file and
+// with every row decoder: plain and ByteRun1 (ILBM and PBM), RGB8 / RGBN
+// runs, and the ACBM planes. The input is a file image, put in a memory file and
 // opened by name, so the real stream and its handler thread are exercised.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "display/pixel_transfer.h"
+#include "ilbm/acbm_decoding.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
 #include "ilbm/ilbm_session.h"
+#include "ilbm/line_palettes.h"
+#include "ilbm/rgbn_decoding.h"
 #include "platform/exec/exec.h"
 #include "platform/testing/memory_file.h"
 #include "records/ilbm_records.h"
@@ -24,23 +28,42 @@ namespace {
 constexpr int64_t MAX_BODY_BYTES = int64_t(4) << 20;
 
 os::testing::MemoryFile* file = nullptr;
+uint8_t lineColours[COLOUR_TABLE_BYTES];
 
 enum class Decoder { Plain, ByteRun1 };
 
 void DecodeBody(os::IFFHandle* iff, const os::ContextNode* body, const PictureInfo& picture, Decoder decoder) {
     const BitMapHeader& h = picture.header;
-    RowBuffers* rows = AllocRowBuffers(h, picture.modeId);
+    // The form of the BODY decides its rows: a PBM or RGB row is one row of
+    // its own, an ACBM's planes stand one after another in its ABIT.
+    const uint32_t form = body->cn_Type;
+    if (!RowsCanBeShown(h, form)) return;
+    RowBuffers* rows = AllocRowBuffers(h, picture.modeId, form);
     if (!rows) return;
-    const int32_t planeRows = h.nPlanes + (h.masking == mskHasMask ? 1 : 0);
-    const int64_t work = int64_t(rows->planeView.BytesPerRow) * planeRows * h.h;
+    const bool ownRows = form == ID_PBM || IsTrueColourForm(form);
+    const int32_t planeRows = ownRows ? 1 : h.nPlanes + (h.masking == mskHasMask ? 1 : 0);
+    const int64_t rowBytes = IsTrueColourForm(form) ? int64_t{h.w} * 3 : int64_t{rows->planeView.BytesPerRow};
+    const int64_t work = rowBytes * planeRows * h.h;
     if (planeRows <= MAX_PLANES && work <= MAX_BODY_BYTES) {
-        if (decoder == Decoder::Plain) {
+        if (form == ID_ACBM) {
+            if (AbitReader* reader = OpenAbitReader(iff, body->cn_Size, h.h, rows->planeView.BytesPerRow)) {
+                for (int32_t y = 0; y < h.h; ++y) {
+                    if (ReadAbitRow(reader, rows, planeRows) != 0) break;
+                }
+                CloseAbitReader(reader);
+            }
+        } else if (decoder == Decoder::Plain && !IsTrueColourForm(form)) {
             for (int32_t y = 0; y < h.h; ++y) {
                 if (ReadPlainRow(iff, rows, planeRows) != 0) break;
             }
         } else if (BodyReader* reader = OpenBodyReader(iff, body->cn_Size)) {
             for (int32_t y = 0; y < h.h; ++y) {
-                if (DecodeByteRun1Row(reader, rows, planeRows) != 0) break;
+                const int32_t result = IsTrueColourForm(form) ? DecodeRgbnRow(reader, rows, form == ID_RGBN)
+                                                              : DecodeByteRun1Row(reader, rows, planeRows);
+                if (result != 0) break;
+                if (picture.linePaletteCount > 0) LineColours(picture, y, lineColours);
+                // A carried run never claims more than a 16-bit count.
+                if (reader->runLeft < 0 || reader->runLeft > 65535) std::abort();
             }
             CloseBodyReader(reader);
         }
@@ -66,12 +89,16 @@ void ReadPicture(const char* name, Decoder decoder) {
                 case ID_CAMG: e = ReadDisplayMode(iff, picture); break;
                 case ID_CRNG: e = ReadColourRange(iff, picture); break;
                 case ID_CCRT: e = ReadCycleTiming(iff, picture); break;
+                case ID_SHAM:
+                case ID_CTBL: e = ReadLinePalettes(iff, cn->cn_Size, cn->cn_ID == ID_SHAM, picture); break;
                 default: break;
             }
             if (e != 0) break;
             if (picture.colourCount < 0 || picture.colourCount > COLOUR_TABLE_ENTRIES) std::abort();
             if (picture.rangeCount < 0 || picture.rangeCount > MAX_CYCLE_RANGES) std::abort();
-            if (cn->cn_ID == ID_BODY && header) {
+            // Line palettes never outnumber the rows a header can give.
+            if (picture.linePaletteCount < 0 || picture.linePaletteCount > 65535) std::abort();
+            if ((cn->cn_ID == ID_BODY || cn->cn_ID == ID_ABIT) && header) {
                 DecodeBody(iff, cn, picture, decoder);
                 break;
             }
@@ -79,6 +106,7 @@ void ReadPicture(const char* name, Decoder decoder) {
     }
     CloseIlbmSession(iff);
     os::FreeVec(picture.colours);
+    os::FreeVec(picture.linePalettes);
 }
 
 }  // namespace

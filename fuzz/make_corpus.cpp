@@ -86,6 +86,47 @@ int main(int argc, char** argv) {
         Bytes cut = MakeIlbm(Picture(30, 8, 4, cmpByteRun1));
         seeds.emplace_back("truncated", Truncated(cut, cut.size() - 17));
     }
+    {
+        // The rest of the picture family: chunky PBM (odd width, both
+        // compressions, with ranges), BODYs packed as one stream, deep
+        // pictures with masks, 32-plane RGBA, a file shorter than a header.
+        IlbmPicture pbm = Picture(19, 5, 8, cmpByteRun1);
+        pbm.formType = "PBM ";
+        pbm.extraChunks.push_back(MakeChunk("CRNG", EncodeColourRange(0, 4000, 1, 2, 9)));
+        seeds.emplace_back("pbm-packed", MakeIlbm(pbm));
+        pbm.header.compression = cmpNone;
+        seeds.emplace_back("pbm-plain", MakeIlbm(pbm));
+        pbm.header.compression = cmpByteRun1;
+        pbm.packAsStream = true;
+        seeds.emplace_back("pbm-stream", MakeIlbm(pbm));
+        IlbmPicture stream = Picture(40, 6, 5, cmpByteRun1, mskHasMask);
+        stream.packAsStream = true;
+        seeds.emplace_back("stream-masked", MakeIlbm(stream));
+        seeds.emplace_back("deep-masked", MakeIlbm(Picture(11, 3, 24, cmpByteRun1, mskHasMask)));
+        seeds.emplace_back("deep-lasso", MakeIlbm(Picture(7, 3, 12, cmpNone, mskLasso)));
+        seeds.emplace_back("rgba-32", MakeIlbm(Picture(9, 4, 32, cmpByteRun1)));
+        seeds.emplace_back("short-header", Truncated(MakeIlbm(Picture(4, 1, 1, cmpNone)), 10));
+        std::vector<std::vector<Rgb>> lines(3, std::vector<Rgb>(16, Rgb{200, 100, 50}));
+        IlbmPicture sham = Picture(20, 4, 6, cmpByteRun1);
+        sham.hasCamg = true;
+        sham.camg = HAM;
+        sham.extraChunks.push_back(MakeChunk("SHAM", EncodeLinePalettes(lines, true)));
+        seeds.emplace_back("sham", MakeIlbm(sham));
+        IlbmPicture ctbl = Picture(20, 4, 4, cmpNone);
+        ctbl.extraChunks.push_back(MakeChunk("CTBL", EncodeLinePalettes(lines, false)));
+        seeds.emplace_back("ctbl", MakeIlbm(ctbl));
+        IlbmPicture acbm = Picture(23, 4, 5, cmpNone, mskHasMask);
+        acbm.formType = "ACBM";
+        seeds.emplace_back("acbm", MakeIlbm(acbm));
+        for (const char* form : {"RGB8", "RGBN"}) {
+            IlbmPicture rgb = Picture(13, 5, 25, cmpRgbn);
+            rgb.formType = form;
+            for (size_t i = 0; i < rgb.pixels.size(); ++i) rgb.pixels[i] = uint32_t(i / 7 * 0x102030);
+            seeds.emplace_back(std::string(form) + "-runs", MakeIlbm(rgb));
+            rgb.body = MakeRgbnBody(rgb.pixels, rgb.formType == "RGBN", 1);
+            seeds.emplace_back(std::string(form) + "-long-counts", MakeIlbm(rgb));
+        }
+    }
 
     int failures = 0;
     for (const auto& [name, data] : seeds) {

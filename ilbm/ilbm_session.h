@@ -9,12 +9,25 @@ namespace lanterna {
 
 // Null on any failure; the caller takes the code from os::IoErr().
 os::IFFHandle* OpenIlbmSession(const char* path);
-// Registers the stops (ILBM, BMHD), (ILBM, CMAP), (ILBM, CAMG), (ILBM, BODY),
-// (ILBM, CCRT), (ILBM, CRNG). 0, or IffResultCode of the parser's error.
+// Registers the stops BMHD, CMAP, CAMG, BODY, CCRT, CRNG, ABIT, SHAM and
+// CTBL, in that order, of every picture form (ILBM, PBM, RGB8, RGBN, ACBM). 0, or
+// IffResultCode of the parser's error.
 int32_t RegisterIlbmStops(os::IFFHandle* iff);
 // 0 with *chunk set when the parser stopped at one of the six chunks;
-// otherwise the parser's negative status (IFFERR_EOF at the normal end).
+// otherwise the parser's negative status (IFFERR_EOF at the normal end;
+// IFFERR_NOTIFF for a file that ends before its IFF header is complete).
 int32_t ScanNextChunk(os::IFFHandle* iff, os::ContextNode** chunk);
+// After a read through the session failed: the bytes the file still held
+// when it ended inside that read (they are in the reader's buffer), or -1
+// when the read failed for another reason or the handle is not a session's.
+int32_t IlbmBytesAtEnd(os::IFFHandle* iff);
+// Direct access to the file under the parser, for data that is not read in
+// order (the planes of an ACBM): after it, nothing more may be parsed.
+// IlbmSeek moves by a signed distance: 0, or IFFERR_SEEK. IlbmRead reads
+// exactly `count` bytes: 0; -1 when the file ends first; IFFERR_READ when
+// the stream fails.
+int32_t IlbmSeek(os::IFFHandle* iff, int64_t distance);
+int32_t IlbmRead(os::IFFHandle* iff, void* buffer, int32_t count);
 void CloseIlbmSession(os::IFFHandle* iff);  // null is ignored
 
 }  // namespace lanterna

@@ -9,6 +9,13 @@
 namespace lanterna {
 
 constexpr uint32_t ID_ILBM = os::MakeId('I', 'L', 'B', 'M');
+constexpr uint32_t ID_PBM = os::MakeId('P', 'B', 'M', ' ');   // chunky: one byte a pixel
+constexpr uint32_t ID_RGB8 = os::MakeId('R', 'G', 'B', '8');  // run-length 24-bit colour
+constexpr uint32_t ID_RGBN = os::MakeId('R', 'G', 'B', 'N');  // run-length 12-bit colour
+constexpr uint32_t ID_ACBM = os::MakeId('A', 'C', 'B', 'M');  // contiguous bit planes
+constexpr uint32_t ID_ABIT = os::MakeId('A', 'B', 'I', 'T');  // the planes of an ACBM
+constexpr uint32_t ID_SHAM = os::MakeId('S', 'H', 'A', 'M');  // a HAM palette for every line
+constexpr uint32_t ID_CTBL = os::MakeId('C', 'T', 'B', 'L');  // a colour palette for every line
 constexpr uint32_t ID_BMHD = os::MakeId('B', 'M', 'H', 'D');
 constexpr uint32_t ID_CMAP = os::MakeId('C', 'M', 'A', 'P');
 constexpr uint32_t ID_CAMG = os::MakeId('C', 'A', 'M', 'G');
@@ -23,6 +30,7 @@ constexpr uint8_t mskLasso = 3;
 
 constexpr uint8_t cmpNone = 0;
 constexpr uint8_t cmpByteRun1 = 1;
+constexpr uint8_t cmpRgbn = 4;  // the run-length coding of RGB8 and RGBN
 
 // BMHD, 20 bytes in the file.
 struct BitMapHeader {

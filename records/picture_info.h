@@ -12,6 +12,7 @@ struct BodyReader;  // ilbm/body_decoding.h
 
 struct PictureInfo {
     BitMapHeader header;
+    uint32_t formType = ID_ILBM;  // the FORM the BODY stands in: ILBM or PBM
     uint32_t modeId = 0;
     bool hasMode = false;         // a usable CAMG chunk was read
     uint8_t* colours = nullptr;   // 256 RGB triplets, zero-filled; null without CMAP
@@ -24,6 +25,8 @@ struct PictureInfo {
     uint8_t backgroundPen = 0;
     int32_t left = 0;             // where row 0 is drawn
     int32_t top = 0;
+    uint8_t* linePalettes = nullptr;  // SHAM / CTBL: 16 12-bit colours a line, big-endian
+    int32_t linePaletteCount = 0;     // lines held (at most the picture's rows)
     RowBuffers* rows = nullptr;
     BodyReader* body = nullptr;   // compressed pictures only
 };

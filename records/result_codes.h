@@ -29,6 +29,7 @@ constexpr int32_t ERR_CORRUPT = 30023;  // "Data in file is corrupt"
 constexpr int32_t ERR_NOT_IFF = 30025;
 constexpr int32_t ERR_COMPRESSION = 30027;
 constexpr int32_t ERR_NOT_ILBM = 30028;
+constexpr int32_t ERR_NO_SCREEN_MODE = 30029;  // "Requested screen mode is not available"
 
 // 30015 - error, for a negative iffparse error.
 constexpr int32_t IffResultCode(int32_t error) { return IFF_CODE_BASE - error; }

@@ -10,9 +10,10 @@
 
 namespace lanterna {
 
-constexpr int32_t MAX_PLANES = 24;
+// Up to 32 colour planes (RGBA deep pictures) and a mask plane.
+constexpr int32_t MAX_PLANES = 33;
 
-// A BitMap header followed by 24 plane pointers instead of 8.
+// A BitMap header followed by 33 plane pointers instead of 8.
 struct PlaneView {
     uint16_t BytesPerRow = 0;
     uint16_t Rows = 0;
@@ -26,6 +27,9 @@ constexpr uint32_t PIXEL_COLOUR_MAPPED = 0;
 constexpr uint32_t PIXEL_HAM6 = 1;
 constexpr uint32_t PIXEL_HAM8 = 2;
 constexpr uint32_t PIXEL_DEEP = 3;
+constexpr uint32_t PIXEL_CHUNKY = 4;  // PBM: the row holds one colour index a pixel
+constexpr uint32_t PIXEL_RGB = 5;     // RGB8, RGBN: the row holds red, green, blue a pixel
+constexpr uint32_t PIXEL_MAPPED_RGB = 6;  // colour-mapped rows shown in RGB (a palette per line)
 
 struct RowBuffers {
     PlaneView planeView;       // plane i of the current row at Planes[i]
@@ -39,6 +43,7 @@ struct RowBuffers {
     uint32_t width = 0;
     uint32_t pixelKind = PIXEL_COLOUR_MAPPED;
     uint32_t planeCount = 0;  // nPlanes of the header: the planes that make a pixel value
+    uint32_t componentBits = 0;  // deep pictures: bits of each of red, green and blue
 };
 
 }  // namespace lanterna

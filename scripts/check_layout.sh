@@ -5,7 +5,8 @@
 # platform/testing, the writers in tools/ and tests/support. The program's
 # folders (records, ilbm, cycle, display, driver) include no system header:
 # only the C++ standard library's, everything else comes through platform/.
-# tests/e2e, tests/support, fuzz/ and bench/ may use anything.
+# tests/e2e, tests/support, fuzz/ and bench/ may use anything. The decoders'
+# tests may also use display/, which allocates the rows they decode into.
 #
 # The CMake libraries link along the same lines; keep the two in step.
 #
@@ -29,6 +30,7 @@ cycle: records platform/graphics platform/exec
 display: records cycle platform/graphics platform/dos platform/exec
 driver: records ilbm cycle display platform/libraries platform/asl platform/icon platform/dos platform/iffparse platform/graphics platform/exec
 tools: records
+ilbm/tests: ilbm records platform/iffparse platform/dos platform/exec display
 '
 
 find . -type f \( -name '*.h' -o -name '*.cpp' \) ! -path './build*' ! -path './.git/*' | sed 's#^\./##' | sort |
@@ -64,7 +66,7 @@ function folder(path,    k, best) {
     if (file ~ /^(tests|fuzz|bench)\//) next
     from = folder(file)
     if (from == "") next
-    inTests = (index(file, from "/tests/") == 1)
+    inTests = (index(file, "/tests/") > 0)
     if (match(text, /<[^>]*>/)) {
         header = substr(text, RSTART + 1, RLENGTH - 2)
         if ((from in program) && !inTests && (header ~ /\// || header ~ /\./)) {

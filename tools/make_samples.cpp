@@ -1,9 +1,12 @@
 // Writes the sample pictures into the directory named on the command line:
 // one for each kind of picture the viewer shows (2 to 256 colours,
 // Extra-Half-Brite, HAM6, HAM8, deep 24 and 12 bits, the HIRES and LACE
-// aspects, a masked picture) and a scene made for colour cycling. Every
-// picture is computed, so the set needs no files of its own; smooth areas
-// are ordered-dithered between the entries of a colour ramp.
+// aspects, a masked picture), a scene made for colour cycling, and the rest
+// of the picture family (a chunky PBM, 32-plane RGBA, a BODY packed as one
+// ByteRun1 stream, RGB8, RGBN, ACBM, and palettes for every line in SHAM
+// and CTBL). Every picture is computed, so the set needs no files of
+// its own; smooth areas are ordered-dithered between the entries of a colour
+// ramp.
 //
 //   make_samples DIRECTORY
 #include <algorithm>
@@ -473,6 +476,163 @@ IlbmPicture Cycling() {
     return p;
 }
 
+// ---- the rest of the picture family ---------------------------------------------------------
+
+// A chunky PBM, as the PC paint programs save them: a 256-colour sunset
+// over the sea, whose sky, sun and waves cycle. Sky 0-63, sun 64-95,
+// sea 96-159 (cycled as the waves), sand 160-191.
+IlbmPicture PbmSunset() {
+    IlbmPicture p = Picture(320, 200, 8, cmpByteRun1);
+    p.formType = "PBM ";
+    p.header.xAspect = 5;
+    p.header.yAspect = 6;
+    AddRamp(p.colours, {20, 10, 60}, {250, 120, 60}, 64);
+    AddRamp(p.colours, {255, 250, 200}, {255, 160, 40}, 32);
+    AddRamp(p.colours, {10, 40, 110}, {60, 140, 200}, 32);
+    AddRamp(p.colours, {60, 140, 200}, {10, 40, 110}, 32);
+    AddRamp(p.colours, {200, 170, 110}, {120, 90, 50}, 32);
+    p.colours.resize(256);
+    p.pixels = Render(320, 200, [](int x, int y) -> uint32_t {
+        const double sun = std::hypot(x - 160.0, y - 110.0);
+        if (y < 110 && sun < 30) {
+            return uint32_t(64 + Dither(sun / 30, 32, x, y));
+        }
+        if (y < 110) {
+            return uint32_t(Dither(y / 110.0, 64, x, y));
+        }
+        if (y < 170) {
+            const double wave = 4 * std::sin(x * 0.07 + y * 0.4);
+            return uint32_t(96 + int((y - 110) * 2 + wave + 64) % 64);
+        }
+        return uint32_t(160 + Dither((y - 170) / 30.0, 32, x, y));
+    });
+    p.extraChunks.push_back(RangeChunk(2000, RNG_ACTIVE, 64, 95));              // the sun glows
+    p.extraChunks.push_back(RangeChunk(8000, RNG_ACTIVE | RNG_REVERSE, 96, 159)); // the waves roll in
+    return p;
+}
+
+// Red, green, blue and alpha planes, 8 each, as image converters write
+// them: a disc that fades out towards its edge over a gradient; the alpha
+// plane does not change what is shown.
+IlbmPicture DeepRgba() {
+    IlbmPicture p = Picture(320, 256, 32, cmpByteRun1);
+    p.pixels = Render(320, 256, [](int x, int y) -> uint32_t {
+        const double r = std::hypot(x - 160.0, y - 128.0);
+        const uint32_t alpha = uint32_t(Byte(1 - Clamp01((r - 60) / 60)));
+        const Rgb c = r < 120 ? Hue(std::atan2(y - 128.0, x - 160.0) / (2 * PI) + 0.5)
+                              : Rgb{Byte(y / 255.0 * 0.3), Byte(0.2), Byte(x / 319.0 * 0.5)};
+        return ilbmw::DeepPixel(c.r, c.g, c.b, 8) | (alpha << 24);
+    });
+    return p;
+}
+
+// A picture whose BODY is one ByteRun1 stream, as some writers pack it:
+// runs pass the ends of plane rows and picture rows.
+IlbmPicture ByteRun1Stream() {
+    IlbmPicture p = Picture(320, 200, 4, cmpByteRun1);
+    AddRamp(p.colours, {0, 30, 20}, {200, 255, 120}, 16);
+    p.packAsStream = true;
+    p.pixels = Render(320, 200, [](int x, int y) -> uint32_t {
+        // Wide flat bands, so that many runs are longer than a plane row.
+        const int band = (y / 25 + (x > 160 ? 1 : 0)) % 8;
+        return uint32_t(band * 2 + ((x / 40 + y / 50) % 2));
+    });
+    return p;
+}
+
+// A rendered scene in RGB8 (24-bit colour, runs of one colour): a lit sphere
+// over a floor of tiles, flat enough in places for long runs.
+IlbmPicture Rgb8Sphere() {
+    IlbmPicture p = Picture(320, 240, 25, cmpRgbn);
+    p.formType = "RGB8";
+    p.pixels = Render(320, 240, [](int x, int y) -> uint32_t {
+        const double dx = (x - 160) / 70.0, dy = (y - 100) / 70.0;
+        const double d2 = dx * dx + dy * dy;
+        Rgb c;
+        if (d2 < 1) {
+            const double dz = std::sqrt(1 - d2);
+            const double light = Clamp01(0.15 + 0.85 * (-0.5 * dx - 0.6 * dy + 0.62 * dz));
+            const double specular = std::pow(Clamp01(-0.4 * dx - 0.5 * dy + 0.77 * dz), 30);
+            c = {Byte(light * 0.9 + specular), Byte(light * 0.3 + specular), Byte(light * 0.2 + specular)};
+        } else if (y > 170) {
+            const bool tile = ((x / 32) + ((y - 170) / 14)) % 2 == 0;
+            c = tile ? Rgb{200, 200, 190} : Rgb{40, 60, 90};
+        } else {
+            c = {20, 24, 48};
+        }
+        return (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b;
+    });
+    return p;
+}
+
+// The same kind of picture in RGBN: 4 bits a component, in bands of colour.
+IlbmPicture RgbnBands() {
+    IlbmPicture p = Picture(320, 200, 13, cmpRgbn);
+    p.formType = "RGBN";
+    p.pixels = Render(320, 200, [](int x, int y) -> uint32_t {
+        const Rgb c = Hue(x / 320.0, 1 - y / 250.0);
+        const uint32_t r = c.r >> 4, g = c.g >> 4, b = c.b >> 4;
+        return (r * 17) << 16 | (g * 17) << 8 | (b * 17);
+    });
+    return p;
+}
+
+// FORM ACBM: contiguous bit planes in an ABIT chunk; 32 colours in rings.
+IlbmPicture AcbmRings() {
+    IlbmPicture p = Picture(320, 200, 5, cmpNone);
+    p.formType = "ACBM";
+    AddRamp(p.colours, {10, 10, 40}, {120, 200, 255}, 16);
+    AddRamp(p.colours, {255, 230, 120}, {120, 30, 10}, 16);
+    p.pixels = Render(320, 200, [](int x, int y) -> uint32_t {
+        const double r = std::hypot(x - 160.0, (y - 100.0) * 1.1);
+        return uint32_t(int(r / 6) % 32);
+    });
+    return p;
+}
+
+// 12-bit colours for a line palette: the top four bits of each component.
+Rgb Twelve(Rgb c) { return {uint8_t((c.r >> 4) * 17), uint8_t((c.g >> 4) * 17), uint8_t((c.b >> 4) * 17)}; }
+
+// SHAM: HAM6 with a new base palette on every line; a sky whose base
+// colours move through the hues from top to bottom, over hills.
+IlbmPicture ShamSky() {
+    IlbmPicture p = Picture(320, 200, 6, cmpByteRun1);
+    p.hasCamg = true;
+    p.camg = MODE_HAM;
+    std::vector<std::vector<Rgb>> lines;
+    for (int y = 0; y < 200; ++y) {
+        std::vector<Rgb> line;
+        for (int i = 0; i < 16; ++i) line.push_back(Twelve(Hue(y / 200.0 + i / 48.0, 0.35 + i / 24.0)));
+        lines.push_back(line);
+    }
+    p.colours = lines[0];
+    p.pixels = Render(320, 200, [](int x, int y) -> uint32_t {
+        const double hill = 140 + 25 * std::sin(x * 0.03) + 10 * std::sin(x * 0.11);
+        if (y > hill) {
+            return uint32_t(0x30 | (4 + Dither((y - hill) / 60.0, 8, x, y)));  // green by modify
+        }
+        return uint32_t(Dither(x / 320.0, 16, x, y));  // the line's own colours
+    });
+    p.extraChunks.push_back(ilbmw::MakeChunk("SHAM", ilbmw::EncodeLinePalettes(lines, true)));
+    return p;
+}
+
+// CTBL: a 16-colour picture with its own 16 colours on every line; bars
+// whose colours shift down the picture.
+IlbmPicture CtblBars() {
+    IlbmPicture p = Picture(320, 200, 4, cmpByteRun1);
+    std::vector<std::vector<Rgb>> lines;
+    for (int y = 0; y < 200; ++y) {
+        std::vector<Rgb> line;
+        for (int i = 0; i < 16; ++i) line.push_back(Twelve(Hue(i / 16.0 + y / 400.0, 0.4 + 0.6 * (y % 50) / 50.0)));
+        lines.push_back(line);
+    }
+    p.colours = lines[0];
+    p.pixels = Render(320, 200, [](int x, int) -> uint32_t { return uint32_t(x / 20); });
+    p.extraChunks.push_back(ilbmw::MakeChunk("CTBL", ilbmw::EncodeLinePalettes(lines, false)));
+    return p;
+}
+
 bool Save(const std::filesystem::path& dir, const char* name, const IlbmPicture& picture) {
     const std::filesystem::path path = dir / name;
     if (!ilbmw::WriteFile(path.string(), ilbmw::MakeIlbm(picture))) {
@@ -516,6 +676,14 @@ int main(int argc, char** argv) {
         {"12-lace.iff", Lace},
         {"13-masked.iff", Masked},
         {"14-colour-cycling.iff", Cycling},
+        {"15-pbm-chunky.iff", PbmSunset},
+        {"16-deep-32-bit-rgba.iff", DeepRgba},
+        {"17-byterun1-stream.iff", ByteRun1Stream},
+        {"18-rgb8.iff", Rgb8Sphere},
+        {"19-rgbn.iff", RgbnBands},
+        {"20-acbm.iff", AcbmRings},
+        {"21-sham.iff", ShamSky},
+        {"22-ctbl.iff", CtblBars},
     };
     for (const auto& sample : samples) {
         if (!Save(dir, sample.name, sample.make())) {

@@ -57,20 +57,30 @@ TEST(ExtendHalfBrite, AddsHalvedCopiesOfTheFirst32) {
 }
 
 TEST(ExtendHalfBrite, SmallAndLargeMaps) {
-    // 16 colours: count 32; 16..31 stay black; the copies are built anyway.
+    // 16 colours: all 64 values are loaded, as the hardware shows them:
+    // 16..31 are black, 32..47 the halves of 0..15, 48..63 the halves of
+    // black.
     std::vector<uint8_t> map(768, 0);
     for (int i = 0; i < 16 * 3; ++i) {
         map[i] = static_cast<uint8_t>(100 + i);
     }
     int32_t count = 16;
     ExtendHalfBrite(map.data(), count);
-    EXPECT_EQ(count, 32);
+    EXPECT_EQ(count, 64);
     for (int i = 16 * 3; i < 32 * 3; ++i) {
         EXPECT_EQ(map[i], 0);
     }
     for (int i = 0; i < 16 * 3; ++i) {
         EXPECT_EQ(map[96 + i], (100 + i) / 2);
     }
+    for (int i = 48 * 3; i < 64 * 3; ++i) {
+        EXPECT_EQ(map[i], 0);
+    }
+    // A map with no entries at all still gives the 64 values (all black).
+    int32_t none = 0;
+    std::vector<uint8_t> empty(768, 0);
+    ExtendHalfBrite(empty.data(), none);
+    EXPECT_EQ(none, 64);
 
     // Doubling a map of more than 128 colours stays within the 256 entries.
     for (int32_t start : {129, 200, 256}) {

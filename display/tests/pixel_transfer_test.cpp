@@ -231,6 +231,67 @@ TEST_F(PixelTransfer, DeepRowsScaleTheirLevels) {
     }
 }
 
+// A deep picture's mask plane, and the masking values that only describe
+// transparency, change no colour; 32 planes are red, green, blue and an
+// alpha plane group that no colour is made of.
+TEST_F(PixelTransfer, DeepRowsWithMasksAndAlphaKeepTheirColours) {
+    OpenScreen(24, 1, 24);
+    std::vector<uint32_t> values;
+    for (uint32_t x = 0; x < 24; ++x) values.push_back((x * 10) | ((255 - x * 9) << 8) | ((x * 7 + 3) << 16));
+    for (uint8_t masking : {mskHasMask, mskHasTransparentColor, mskLasso}) {
+        SCOPED_TRACE(::testing::Message() << "masking " << int{masking});
+        RowsPtr rows(AllocRowBuffers(Header(24, 24, masking), 0));
+        ASSERT_NE(rows, nullptr);
+        SetRow(rows.get(), values, 24);
+        if (masking == mskHasMask) {
+            // The mask row sits after the colour planes, apart from all of them.
+            ASSERT_NE(rows->planeView.Planes[24], rows->blankRow);
+            for (int i = 0; i < 24; ++i) ASSERT_NE(rows->planeView.Planes[24], rows->planeView.Planes[i]);
+            std::memset(rows->planeView.Planes[24], 0xA5, rows->planeView.BytesPerRow);
+        }
+        WriteRow(0, 0, false, rows.get(), nullptr);
+        for (int x = 0; x < 24; ++x) {
+            const uint32_t v = values[size_t(x)];
+            ASSERT_EQ(Colour(x, 0), (Rgb{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)})) << "x " << x;
+        }
+    }
+    for (uint8_t masking : {mskNone, mskHasMask}) {
+        SCOPED_TRACE(::testing::Message() << "32 planes, masking " << int{masking});
+        RowsPtr rows(AllocRowBuffers(Header(24, 32, masking), 0));
+        ASSERT_NE(rows, nullptr);
+        EXPECT_EQ(rows->pixelKind, PIXEL_DEEP);
+        EXPECT_EQ(rows->componentBits, 8u);
+        std::vector<uint32_t> rgba = values;
+        for (uint32_t x = 0; x < 24; ++x) rgba[x] |= (x * 11) << 24;  // opaque to clear
+        SetRow(rows.get(), rgba, 32);
+        WriteRow(0, 0, false, rows.get(), nullptr);
+        for (int x = 0; x < 24; ++x) {
+            const uint32_t v = values[size_t(x)];
+            ASSERT_EQ(Colour(x, 0), (Rgb{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)})) << "x " << x;
+        }
+    }
+}
+
+// A PBM row is one colour index a pixel, padded to an even length.
+TEST_F(PixelTransfer, ChunkyRowsAreTheirOwnIndices) {
+    OpenScreen(40, 1, 8);
+    for (uint16_t width : {1, 7, 8, 33}) {
+        SCOPED_TRACE(width);
+        RowsPtr rows(AllocRowBuffers(Header(width, 8), 0, ID_PBM));
+        ASSERT_NE(rows, nullptr);
+        EXPECT_EQ(rows->pixelKind, PIXEL_CHUNKY);
+        EXPECT_EQ(rows->planeView.BytesPerRow, width + (width & 1));
+        for (int x = 0; x < width; ++x) rows->planeView.Planes[0][x] = uint8_t(200 + x);
+        WriteRow(2, 0, true, rows.get(), nullptr);
+        for (int x = 0; x < 2 * width && 2 + x < 40; ++x) ASSERT_EQ(Index(2 + x, 0), 200 + x / 2) << x;
+    }
+    // Rows that would not fit a 16-bit length are refused.
+    EXPECT_EQ(AllocRowBuffers(Header(0xFFFF, 8), 0, ID_PBM), nullptr);
+    EXPECT_FALSE(RowsCanBeShown(Header(0xFFFF, 8), ID_PBM));
+    EXPECT_TRUE(RowsCanBeShown(Header(0xFFFF, 8), ID_ILBM));
+    EXPECT_FALSE(RowsCanBeShown(Header(8, 12), ID_PBM));
+}
+
 TEST(FillLevelTable, SpreadsLevelsOverTheTable) {
     uint8_t table[256];
     FillLevelTable(table, 256, 16, 255);
@@ -332,9 +393,18 @@ TEST(AllocRowBuffers, RejectsUnsupportedPlaneCountsWithoutLeaks) {
         uint8_t planes;
         uint8_t masking;
     } rejected[] = {{9, mskNone}, {10, mskNone}, {11, mskNone}, {13, mskNone}, {25, mskNone},
-                    {27, mskNone}, {24, mskHasMask}, {12, mskHasMask}};
+                    {27, mskNone}, {31, mskNone}, {33, mskNone}, {255, mskHasMask}, {14, mskHasMask}};
     for (const Case& c : rejected) {
+        EXPECT_FALSE(RowsCanBeShown(Header(320, c.planes, c.masking), ID_ILBM)) << int{c.planes};
         EXPECT_EQ(AllocRowBuffers(Header(320, c.planes, c.masking), 0), nullptr) << int{c.planes};
+    }
+    EXPECT_EQ(os::testing::LiveAllocations(), before);
+    // Deep pictures with any masking, and 32 planes, have rows.
+    for (const Case& c : {Case{24, mskHasMask}, Case{12, mskHasMask}, Case{18, mskLasso},
+                          Case{21, mskHasTransparentColor}, Case{32, mskNone}, Case{32, mskHasMask}}) {
+        RowBuffers* rows = AllocRowBuffers(Header(320, c.planes, c.masking), 0);
+        EXPECT_NE(rows, nullptr) << int{c.planes} << " masking " << int{c.masking};
+        FreeRowBuffers(rows);
     }
     EXPECT_EQ(os::testing::LiveAllocations(), before);
 }

@@ -106,6 +106,14 @@ TEST_F(ShowPictureTest, FilesThatAreNotPicturesAreReportedWithoutADisplay) {
     EXPECT_EQ(Show({'G', 'I', 'F', '8', '9', 'a', 1, 2, 3, 4, 5, 6, 7, 8}), ERR_NOT_IFF);
     EXPECT_FALSE(lastDisplayOpen_);
     EXPECT_NE(Show({}), 0);  // an empty file holds no picture
+    // Files shorter than an IFF header (group id, size, type) are no IFF
+    // files, whatever their first bytes: the stream did not fail.
+    const Bytes header = MakeGroup("FORM", "ILBM", {});
+    for (size_t length : {0, 1, 4, 7, 8, 11}) {
+        SCOPED_TRACE(length);
+        EXPECT_EQ(Show(Truncated(header, length)), ERR_NOT_IFF);
+    }
+    EXPECT_EQ(Show(header), ERR_NOT_ILBM);  // a whole header, and nothing in it
 
     // Another FORM type, even with chunks named like an ILBM's.
     const IlbmPicture good = Picture(16, 4, 2, cmpNone);
@@ -218,15 +226,142 @@ TEST_F(ShowPictureTest, UnknownCompressionAfterTheDisplayIsPrepared) {
     EXPECT_TRUE(lastDisplayOpen_);
 }
 
-TEST_F(ShowPictureTest, UnsupportedDepthsGiveNoMemoryBeforeAnyDisplay) {
-    for (int32_t planes : {9, 13, 25}) {
+// A plane count that no screen shows is a missing screen mode, told before
+// any display is touched; it is no lack of memory.
+TEST_F(ShowPictureTest, UnsupportedDepthsGiveNoScreenModeBeforeAnyDisplay) {
+    for (int32_t planes : {9, 10, 11, 13, 14, 23, 25, 27, 31, 33, 64}) {
         SCOPED_TRACE(planes);
         IlbmPicture picture = Picture(8, 2, 1, cmpNone);
         picture.header.nPlanes = uint8_t(planes);
         picture.body = Bytes(size_t(2 * 2 * planes), 0);
-        EXPECT_EQ(Show(MakeIlbm(picture)), os::ERROR_NO_FREE_STORE);
+        EXPECT_EQ(Show(MakeIlbm(picture)), ERR_NO_SCREEN_MODE);
         EXPECT_FALSE(lastDisplayOpen_);
     }
+}
+
+// Deep pictures whose masking is a transparent colour or a lasso are shown
+// as they are; a mask plane is read and not shown; 32 planes are RGBA.
+TEST_F(ShowPictureTest, DeepPicturesWithMasksAndAlphaAreShown) {
+    for (int32_t planes : {12, 24, 32}) {
+        for (uint8_t masking : {mskHasMask, mskHasTransparentColor, mskLasso}) {
+            for (uint8_t compression : {cmpNone, cmpByteRun1}) {
+                SCOPED_TRACE(::testing::Message() << planes << " planes, masking " << int{masking}
+                                                  << ", compression " << int{compression});
+                IlbmPicture picture = Picture(19, 3, 1, compression);
+                picture.header.nPlanes = uint8_t(planes);
+                picture.header.masking = masking;
+                picture.colours.clear();
+                for (uint32_t& p : picture.pixels) p *= 0x01030507u;
+                EXPECT_EQ(Show(MakeIlbm(picture)), 0);
+            }
+        }
+    }
+}
+
+// The other picture forms end as ILBM does on their own kinds of bad data:
+// a compression they do not know, data that runs out or ends in a run of no
+// pixels (viewed as far as drawn), a BODY of the wrong kind (passed over).
+TEST_F(ShowPictureTest, OtherPictureFormsAndTheirBadData) {
+    IlbmPicture rgb8;
+    rgb8.formType = "RGB8";
+    rgb8.header = SimpleHeader(20, 6, 25, cmpRgbn);
+    for (int i = 0; i < 120; ++i) rgb8.pixels.push_back(uint32_t(i * 0x030507));
+    EXPECT_EQ(Show(MakeIlbm(rgb8)), 0);
+    IlbmPicture rgbn = rgb8;
+    rgbn.formType = "RGBN";
+    rgbn.header.nPlanes = 13;
+    EXPECT_EQ(Show(MakeIlbm(rgbn)), 0);
+    // A run of no pixels, runs that pass the end of the picture, a BODY cut
+    // short and one that is empty: viewed as far as drawn.
+    for (const Bytes& body : {Bytes{1, 2, 3, 0, 0, 0, 0, 9, 9, 9, 5}, Bytes{1, 2, 3, 0, 0xFF, 0xFF, 4, 4, 4, 0x7F},
+                              Truncated(MakeBodyData(rgb8), 37), Bytes{}}) {
+        IlbmPicture bad = rgb8;
+        bad.body = body;
+        if (body.empty()) bad.extraChunks.push_back(Chunk("BODY", {}));  // the first BODY counts
+        EXPECT_EQ(Show(MakeIlbm(bad)), 0);
+        EXPECT_FALSE(lastDisplayOpen_);
+    }
+    for (uint8_t compression : {cmpNone, cmpByteRun1, uint8_t(7)}) {
+        IlbmPicture other = rgbn;
+        other.header.compression = compression;
+        other.body = MakeBodyData(rgbn);
+        EXPECT_EQ(Show(MakeIlbm(other)), ERR_COMPRESSION);
+    }
+
+    IlbmPicture acbm = Picture(30, 7, 3, cmpNone);
+    acbm.formType = "ACBM";
+    EXPECT_EQ(Show(MakeIlbm(acbm)), 0);
+    // An ABIT shorter than its planes: the rows whose planes are all there.
+    const Bytes abit = MakeBodyData(acbm);
+    acbm.body = Truncated(abit, abit.size() - 1);
+    EXPECT_EQ(Show(MakeIlbm(acbm)), 0);
+    acbm.body = {};
+    acbm.header.compression = cmpByteRun1;
+    EXPECT_EQ(Show(MakeIlbm(acbm)), ERR_COMPRESSION);
+    // A BODY in an ACBM and an ABIT in an ILBM are not their pictures.
+    const IlbmPicture ilbm = Picture(30, 7, 3, cmpNone);
+    EXPECT_EQ(Show(MakeGroup("FORM", "ACBM", Concat({Chunk("BMHD", EncodeBitMapHeader(ilbm.header)),
+                                                     Chunk("BODY", MakeBodyData(ilbm))}))),
+              ERR_NOT_ILBM);
+    EXPECT_EQ(Show(MakeGroup("FORM", "ILBM", Concat({Chunk("BMHD", EncodeBitMapHeader(ilbm.header)),
+                                                     Chunk("ABIT", MakeBodyData(ilbm))}))),
+              ERR_NOT_ILBM);
+    // Files cut short anywhere: what could be drawn, or a code; never a crash or a leak.
+    for (const IlbmPicture& picture : {rgb8, rgbn, Picture(24, 5, 4, cmpNone)}) {
+        IlbmPicture whole = picture;
+        if (whole.formType == "ILBM") whole.formType = "ACBM";  // the planar one as ACBM
+        const Bytes file = MakeIlbm(whole);
+        for (size_t length = 0; length < file.size(); length += 5) {
+            SCOPED_TRACE(length);
+            const int32_t result = Show(Truncated(file, length));
+            EXPECT_TRUE(result == 0 || (result >= 30016 && result <= 30028)) << result;
+        }
+    }
+}
+
+// SHAM and CTBL: bounded by the picture's rows whatever the chunk says,
+// corrupt when a SHAM is too short for its version word, and their memory
+// is given back on every path.
+TEST_F(ShowPictureTest, LinePalettesAreBoundedAndFreed) {
+    IlbmPicture picture = Picture(16, 3, 4, cmpByteRun1);
+    const Bytes palettes = EncodeLinePalettes(std::vector<std::vector<Rgb>>(3, Palette(16)), false);
+    for (const char* id : {"SHAM", "CTBL"}) {
+        SCOPED_TRACE(id);
+        IlbmPicture p = picture;
+        p.extraChunks.push_back(Chunk(id, palettes));
+        EXPECT_EQ(Show(MakeIlbm(p)), 0);
+        // A chunk of 5000 palettes for 3 rows: 3 are read, the rest skipped.
+        p.extraChunks.assign(1, Chunk(id, Bytes(5000 * 32 + 2, 0x0F)));
+        EXPECT_EQ(Show(MakeIlbm(p)), 0);
+        // Less than one palette: none.
+        p.extraChunks.assign(1, Chunk(id, Bytes(20, 0x0F)));
+        EXPECT_EQ(Show(MakeIlbm(p)), 0);
+        // Two chunks: the second replaces the first.
+        p.extraChunks = {Chunk(id, palettes), Chunk(id, palettes)};
+        EXPECT_EQ(Show(MakeIlbm(p)), 0);
+    }
+    IlbmPicture shortSham = picture;
+    shortSham.extraChunks.push_back(Chunk("SHAM", Bytes{0}));
+    EXPECT_EQ(Show(MakeIlbm(shortSham)), ERR_CORRUPT);
+    // Every allocation failing in turn: a code or the picture, never a leak
+    // (Show checks that only the display outlives the picture).
+    IlbmPicture sham = picture;
+    sham.header.nPlanes = 6;
+    sham.hasCamg = true;
+    sham.camg = HAM;
+    sham.extraChunks.push_back(Chunk("SHAM", EncodeLinePalettes(std::vector<std::vector<Rgb>>(3, Palette(16)), true)));
+    const Bytes file = MakeIlbm(sham);
+    bool sawSuccess = false;
+    for (uint32_t n = 1; n <= 40; ++n) {
+        SCOPED_TRACE(n);
+        os::testing::ResetFaults();
+        os::testing::FailNthAlloc(n);
+        const int32_t result = Show(file);
+        os::testing::ResetFaults();
+        EXPECT_NE(result, CODE_STOP);
+        if (result == 0) sawSuccess = true;
+    }
+    EXPECT_TRUE(sawSuccess);
 }
 
 TEST_F(ShowPictureTest, HeightZeroAndNineRangesAreViewedNormally) {

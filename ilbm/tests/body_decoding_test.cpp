@@ -109,6 +109,51 @@ TEST(BodyDecoding, BothDecodersGiveBackWhatTheWriterStored) {
     }
 }
 
+// A BODY packed as one stream (runs across plane rows and picture rows, and
+// across the reader's 4096-byte fills) decodes to the same rows, one
+// picture row per call.
+TEST(BodyDecoding, ByteRun1StreamAcrossRowsGivesTheSameRows) {
+    struct Shape {
+        int32_t width, height, planes;
+        bool mask;
+    };
+    for (Shape s : {Shape{1, 30, 1, false}, Shape{17, 5, 8, false}, Shape{321, 40, 4, true},
+                    Shape{640, 60, 8, false}, Shape{33, 7, 24, false}}) {
+        SCOPED_TRACE(::testing::Message() << s.width << "x" << s.height << "x" << s.planes);
+        std::vector<uint32_t> pixels = RandomPixels(s.width, s.height, s.planes, uint32_t(s.height * 7 + s.planes));
+        // Long stretches of one value make runs of 128 that cross many rows.
+        for (size_t i = 0; i < pixels.size() / 3; ++i) pixels[i] = 0;
+        std::vector<uint8_t> mask;
+        if (s.mask) mask.assign(pixels.size(), 1);
+        const Bytes planar = MakePlanarBody(s.width, s.height, s.planes, pixels, mask);
+        const int32_t bpr = PlaneRowBytes(s.width);
+        const int32_t planeRows = s.planes + (s.mask ? 1 : 0);
+        const Bytes stream = PackBodyStream(planar);
+        Body body(stream);
+        ReaderHolder holder(body);
+        Rows rows(bpr, planeRows);
+        for (int32_t y = 0; y < s.height; ++y) {
+            ASSERT_EQ(DecodeByteRun1Row(holder.reader, &rows.rows, planeRows), 0) << "row " << y;
+            for (int32_t i = 0; i < planeRows; ++i) {
+                const size_t at = (size_t(y) * size_t(planeRows) + size_t(i)) * size_t(bpr);
+                ASSERT_EQ(rows.Plane(i), Bytes(planar.begin() + ptrdiff_t(at), planar.begin() + ptrdiff_t(at) + bpr))
+                    << "row " << y << " plane " << i;
+            }
+        }
+        EXPECT_EQ(DecodeByteRun1Row(holder.reader, &rows.rows, planeRows), -1);
+    }
+    // A repeat run that covers three whole rows and half of a fourth.
+    Body body(Bytes{0x81, 0x5A, 0x01, 1, 2});
+    ReaderHolder holder(body);
+    for (int r = 0; r < 3; ++r) {
+        Rows rows(40, 1);
+        ASSERT_EQ(DecodeByteRun1Row(holder.reader, &rows.rows, 1), 0);
+        EXPECT_EQ(rows.Plane(0), Bytes(40, 0x5A));
+    }
+    Rows last(12, 1, 0x11);
+    EXPECT_EQ(DecodeByteRun1Row(holder.reader, &last.rows, 1), -1);  // 8 + 2 of 12 bytes, then nothing
+}
+
 TEST(BodyDecoding, MaskRowGoesToThePlaneAfterTheColourPlanes) {
     const int32_t w = 16;
     std::vector<uint32_t> pixels(w, 0xF);                  // all four colour planes set
@@ -133,20 +178,28 @@ TEST(BodyDecoding, ByteRun1CodesAtTheEdgesOfARow) {
         EXPECT_EQ(rows.Plane(0), (Bytes{0x80, 0xFF}));
     }
     {
-        // No-ops, then a run of three, then a run of two that would pass the end.
+        // No-ops, then a run of three, then a run of two that passes the end:
+        // its second byte begins the next row, and the data ends inside it.
         Body body(Bytes{0x80, 0x80, 0xFE, 0x55, 0xFF, 0xAA});
         ReaderHolder holder(body);
         Rows rows(4, 1, 0x11);
-        EXPECT_EQ(DecodeByteRun1Row(holder.reader, &rows.rows, 1), -1);
-        EXPECT_EQ(rows.Plane(0), (Bytes{0x55, 0x55, 0x55, 0x11}));  // nothing of the long run written
+        EXPECT_EQ(DecodeByteRun1Row(holder.reader, &rows.rows, 1), 0);
+        EXPECT_EQ(rows.Plane(0), (Bytes{0x55, 0x55, 0x55, 0xAA}));
+        Rows next(4, 1, 0x11);
+        EXPECT_EQ(DecodeByteRun1Row(holder.reader, &next.rows, 1), -1);
+        EXPECT_EQ(next.Plane(0), (Bytes{0xAA, 0x11, 0x11, 0x11}));
     }
     {
-        // A literal run one byte too long.
-        Body body(Bytes{0x02, 1, 2, 3});
+        // A literal run one byte longer than the row: its last byte begins
+        // the next row.
+        Body body(Bytes{0x02, 1, 2, 3, 0x00, 4});
         ReaderHolder holder(body);
         Rows rows(2, 1, 0x11);
-        EXPECT_EQ(DecodeByteRun1Row(holder.reader, &rows.rows, 1), -1);
-        EXPECT_EQ(rows.Plane(0), (Bytes{0x11, 0x11}));
+        EXPECT_EQ(DecodeByteRun1Row(holder.reader, &rows.rows, 1), 0);
+        EXPECT_EQ(rows.Plane(0), (Bytes{1, 2}));
+        Rows next(2, 1, 0x11);
+        EXPECT_EQ(DecodeByteRun1Row(holder.reader, &next.rows, 1), 0);
+        EXPECT_EQ(next.Plane(0), (Bytes{3, 4}));
     }
     {
         // A repeat run of exactly the row (128 copies), then a literal of
@@ -161,12 +214,13 @@ TEST(BodyDecoding, ByteRun1CodesAtTheEdgesOfARow) {
         EXPECT_EQ(rows.Plane(1), Bytes(data.begin() + 3, data.end()));
     }
     {
-        // A run that would carry on into the next plane row is corrupt.
+        // A run that carries on into the next plane row fills both.
         Body body(Bytes{0xFD, 0x77});  // four bytes of 0x77 for two plane rows of two
         ReaderHolder holder(body);
         Rows rows(2, 2, 0x11);
-        EXPECT_EQ(DecodeByteRun1Row(holder.reader, &rows.rows, 2), -1);
-        EXPECT_EQ(rows.Plane(0), (Bytes{0x11, 0x11}));
+        EXPECT_EQ(DecodeByteRun1Row(holder.reader, &rows.rows, 2), 0);
+        EXPECT_EQ(rows.Plane(0), (Bytes{0x77, 0x77}));
+        EXPECT_EQ(rows.Plane(1), (Bytes{0x77, 0x77}));
     }
 }
 

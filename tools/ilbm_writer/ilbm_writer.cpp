@@ -130,6 +130,18 @@ Bytes EncodeCycleTiming(int16_t direction, uint8_t start, uint8_t end, int32_t s
     return out;
 }
 
+Bytes EncodeLinePalettes(const std::vector<std::vector<Rgb>>& lines, bool sham) {
+    Bytes out;
+    if (sham) AppendBE16(out, 0);
+    for (const std::vector<Rgb>& line : lines) {
+        for (size_t i = 0; i < 16; ++i) {
+            const Rgb c = i < line.size() ? line[i] : Rgb{};
+            AppendBE16(out, (uint32_t(c.r >> 4) << 8) | (uint32_t(c.g >> 4) << 4) | uint32_t(c.b >> 4));
+        }
+    }
+    return out;
+}
+
 int32_t PlaneRowBytes(int32_t width) { return 2 * ((width + 15) / 16); }
 
 Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,
@@ -190,9 +202,73 @@ Bytes PackByteRun1(const uint8_t* row, size_t count) {
 
 Bytes PackBody(const Bytes& planar, int32_t planeRowBytes) {
     Bytes out;
+    if (planeRowBytes <= 0) return out;  // rows of no bytes pack to nothing
     for (size_t at = 0; at + size_t(planeRowBytes) <= planar.size(); at += size_t(planeRowBytes)) {
         Bytes packed = PackByteRun1(planar.data() + at, size_t(planeRowBytes));
         out.insert(out.end(), packed.begin(), packed.end());
+    }
+    return out;
+}
+
+Bytes PackBodyStream(const Bytes& planar) { return PackByteRun1(planar.data(), planar.size()); }
+
+Bytes MakeChunkyBody(int32_t width, int32_t height, const std::vector<uint32_t>& pixels) {
+    const size_t rowBytes = size_t(width) + size_t(width & 1);
+    Bytes out(rowBytes * size_t(height), 0);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            out[size_t(y) * rowBytes + size_t(x)] = uint8_t(pixels[size_t(y) * size_t(width) + size_t(x)]);
+        }
+    }
+    return out;
+}
+
+Bytes MakeContiguousPlanes(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,
+                           const std::vector<uint8_t>& mask) {
+    const Bytes interleaved = MakePlanarBody(width, height, planes, pixels, mask);
+    const size_t rowBytes = size_t(PlaneRowBytes(width));
+    const size_t planeRows = size_t(planes) + (mask.empty() ? 0 : 1);
+    Bytes out(interleaved.size());
+    for (size_t y = 0; y < size_t(height); ++y) {
+        for (size_t p = 0; p < planeRows; ++p) {
+            std::copy_n(interleaved.begin() + ptrdiff_t((y * planeRows + p) * rowBytes), rowBytes,
+                        out.begin() + ptrdiff_t((p * size_t(height) + y) * rowBytes));
+        }
+    }
+    return out;
+}
+
+Bytes MakeRgbnBody(const std::vector<uint32_t>& pixels, bool rgbn, uint32_t maxInline) {
+    const uint32_t inlineLimit = std::min<uint32_t>(maxInline, rgbn ? 7u : 127u);
+    Bytes out;
+    auto put = [&](uint32_t colour, uint32_t count) {
+        const uint32_t inlineCount = count <= inlineLimit ? count : 0;
+        if (rgbn) {
+            const uint32_t word = (((colour >> 20) & 0xF) << 12) | (((colour >> 12) & 0xF) << 8) |
+                                  (((colour >> 4) & 0xF) << 4) | inlineCount;
+            AppendBE16(out, word);
+        } else {
+            out.push_back(uint8_t(colour >> 16));
+            out.push_back(uint8_t(colour >> 8));
+            out.push_back(uint8_t(colour));
+            out.push_back(uint8_t(inlineCount));
+        }
+        if (inlineCount != 0) return;
+        if (count <= 255) {
+            out.push_back(uint8_t(count));
+        } else {
+            out.push_back(0);
+            AppendBE16(out, count);
+        }
+    };
+    // RGBN compares only the bits it keeps.
+    const uint32_t keep = rgbn ? 0xF0F0F0u : 0xFFFFFFu;
+    size_t i = 0;
+    while (i < pixels.size()) {
+        size_t run = 1;
+        while (i + run < pixels.size() && run < 65535 && (pixels[i + run] & keep) == (pixels[i] & keep)) ++run;
+        put(pixels[i], uint32_t(run));
+        i += run;
     }
     return out;
 }
@@ -304,8 +380,19 @@ Bytes MakeBodyData(const IlbmPicture& picture) {
     }
     std::vector<uint32_t> pixels = picture.pixels;
     pixels.resize(size_t(h.w) * h.h, 0);
+    if (picture.formType == "RGB8" || picture.formType == "RGBN") {
+        return MakeRgbnBody(pixels, picture.formType == "RGBN");
+    }
+    if (picture.formType == "PBM ") {
+        const Bytes chunky = MakeChunkyBody(h.w, h.h, pixels);
+        if (h.compression != cmpByteRun1) return chunky;
+        return picture.packAsStream ? PackBodyStream(chunky) : PackBody(chunky, h.w + (h.w & 1));
+    }
+    if (picture.formType == "ACBM") return MakeContiguousPlanes(h.w, h.h, h.nPlanes, pixels, mask);
     Bytes planar = MakePlanarBody(h.w, h.h, h.nPlanes, pixels, mask);
-    if (h.compression == cmpByteRun1) return PackBody(planar, PlaneRowBytes(h.w));
+    if (h.compression == cmpByteRun1) {
+        return picture.packAsStream ? PackBodyStream(planar) : PackBody(planar, PlaneRowBytes(h.w));
+    }
     return planar;
 }
 
@@ -315,8 +402,9 @@ Bytes MakeIlbm(const IlbmPicture& picture) {
     if (!picture.colours.empty()) parts.push_back(MakeChunk("CMAP", EncodeColourMap(picture.colours)));
     if (picture.hasCamg) parts.push_back(MakeChunk("CAMG", EncodeDisplayMode(picture.camg)));
     for (const Bytes& c : picture.extraChunks) parts.push_back(c);
-    parts.push_back(MakeChunk("BODY", picture.body.empty() ? MakeBodyData(picture) : picture.body));
-    return MakeGroup("FORM", "ILBM", Concat(parts));
+    const char* bodyId = picture.formType == "ACBM" ? "ABIT" : "BODY";
+    parts.push_back(MakeChunk(bodyId, picture.body.empty() ? MakeBodyData(picture) : picture.body));
+    return MakeGroup("FORM", picture.formType.c_str(), Concat(parts));
 }
 
 BitMapHeader SimpleHeader(int32_t width, int32_t height, int32_t planes, uint8_t compression,

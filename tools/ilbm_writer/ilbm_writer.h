@@ -56,6 +56,11 @@ Bytes EncodeColourRange(int16_t pad1, int16_t rate, int16_t flags, uint8_t low, 
 Bytes EncodeCycleTiming(int16_t direction, uint8_t start, uint8_t end, int32_t seconds,
                         int32_t microseconds);
 
+// SHAM (with its version word 0) or CTBL data: 16 colours a line, each as a
+// 12-bit word 0x0RGB from the top four bits of its components; lines with
+// fewer than 16 colours are filled with black.
+Bytes EncodeLinePalettes(const std::vector<std::vector<Rgb>>& lines, bool sham);
+
 // ---- BODY ----------------------------------------------------------------------
 // Bytes of one plane row: 2 * ceil(width / 16).
 int32_t PlaneRowBytes(int32_t width);
@@ -70,6 +75,25 @@ Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::v
 Bytes PackByteRun1(const uint8_t* row, size_t count);
 // Packs an uncompressed body plane row by plane row.
 Bytes PackBody(const Bytes& planar, int32_t planeRowBytes);
+// Packs an uncompressed body as one ByteRun1 stream, as some writers do:
+// runs pass the ends of plane rows and picture rows.
+Bytes PackBodyStream(const Bytes& planar);
+// The chunky body of a PBM: one byte a pixel, each row padded to an even
+// length. pixels.size() must be width * height.
+Bytes MakeChunkyBody(int32_t width, int32_t height, const std::vector<uint32_t>& pixels);
+// The ABIT chunk of FORM ACBM: the interleaved body rearranged plane by
+// plane (plane 0 of every row, then plane 1, ..., the mask plane last).
+Bytes MakeContiguousPlanes(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,
+                           const std::vector<uint8_t>& mask = {});
+// The run-length BODY of FORM RGB8 (24-bit colour) or RGBN (12-bit colour)
+// from one 0xRRGGBB value per pixel (RGBN keeps the top four bits of each
+// component). Runs of equal pixels carry on from row to row, as the format
+// allows. A run's count goes in the pixel word when it fits (1..127 for
+// RGB8, 1..7 for RGBN), else in a following byte (up to 255), else in a
+// following 16-bit word; longer runs are split. maxInline lowers the largest
+// count put in the pixel word, so that the other forms are used too.
+Bytes MakeRgbnBody(const std::vector<uint32_t>& pixels, bool rgbn, uint32_t maxInline = 127);
+
 // The value of a deep pixel with `bits` bits per component (8 for 24 planes,
 // 4 for 12 planes).
 uint32_t DeepPixel(uint32_t r, uint32_t g, uint32_t b, int32_t bits);
@@ -90,6 +114,11 @@ std::vector<Rgb> DecodeHamRow(const std::vector<uint32_t>& codes, const std::vec
 
 // ---- whole pictures ------------------------------------------------------------
 struct IlbmPicture {
+    // "ILBM" (interleaved bit planes), "PBM " (chunky, one byte a pixel),
+    // "RGB8" or "RGBN" (run-length true colour: pixels hold 0xRRGGBB; set
+    // the header's compression to cmpRgbn), "ACBM" (contiguous planes in an
+    // ABIT chunk instead of the BODY, never packed).
+    std::string formType = "ILBM";
     BitMapHeader header;             // w, h, nPlanes, masking, compression as wanted
     std::vector<uint32_t> pixels;    // w * h values
     std::vector<uint8_t> mask;       // w * h, used when header.masking == mskHasMask
@@ -100,11 +129,13 @@ struct IlbmPicture {
     // The BODY's data as the file will hold it; when empty it is made from
     // pixels (packed when header.compression == cmpByteRun1).
     Bytes body;
+    // With ByteRun1: pack the BODY as one stream instead of row by row.
+    bool packAsStream = false;
 };
 
 // The BODY data the picture's pixels give (plain or packed by its header).
 Bytes MakeBodyData(const IlbmPicture& picture);
-// FORM ILBM: BMHD, CMAP, CAMG, extra chunks, BODY.
+// FORM ILBM (or the picture's form type): BMHD, CMAP, CAMG, extra chunks, BODY.
 Bytes MakeIlbm(const IlbmPicture& picture);
 // A picture with pageWidth/pageHeight set to the size and aspect 1:1.
 BitMapHeader SimpleHeader(int32_t width, int32_t height, int32_t planes, uint8_t compression,
