@@ -75,12 +75,11 @@ median_of() {
     echo "$median $peak"
 }
 
-lanterna() {
-    env -u LANTERNA_INPUT -u LANTERNA_SNAPSHOTS -u LANTERNA_DRAW_INPUT LANTERNA_DISPLAY=headless "$LANTERNA" "$1"
-}
+# Lanterna headless, with none of the test variables that change a run.
+HEADLESS="env -u LANTERNA_INPUT -u LANTERNA_SNAPSHOTS -u LANTERNA_DRAW_INPUT -u LANTERNA_TRACE LANTERNA_DISPLAY=headless"
 
-# The pictures: file, label, bytes per screen pixel.
-PICTURES="planes8.iff:8-plane ByteRun1:1 deep24.iff:24-plane ByteRun1:3 ham8.iff:HAM8 ByteRun1:3"
+# The pictures (ByteRun1-packed): file, label, bytes per screen pixel.
+PICTURES="planes8.iff:8-plane:1 deep24.iff:24-plane:3 ham8.iff:HAM8:3"
 
 status=0
 echo "Making ${SIZE}x${SIZE} pictures ..."
@@ -94,12 +93,15 @@ for entry in $PICTURES; do
     rest=${entry#*:}
     label=${rest%:*}
     bpp=${rest##*:}
-    set -- $(median_of lanterna "$file")
+    set -- $(median_of $HEADLESS "$LANTERNA" "$file")
+    [ $# -eq 2 ] || exit 2
     l_ns=$1
     l_kib=$2
     set -- $(median_of ilbmtoppm "$file")
+    [ $# -eq 2 ] || exit 2
     n_ns=$1
     set -- $(median_of ffmpeg -v error -i "$file" -f null -)
+    [ $# -eq 2 ] || exit 2
     f_ns=$1
     limit_kib=$((SIZE * SIZE * bpp / 1024 + 16384))
     awk -v label="$label" -v l="$l_ns" -v n="$n_ns" -v f="$f_ns" -v kib="$l_kib" -v limit="$limit_kib" 'BEGIN {
@@ -125,7 +127,8 @@ for scale in $SCALES $SIZE; do
         rest=${entry#*:}
         label=${rest%:*}
         bpp=${rest##*:}
-        set -- $(median_of lanterna "$file")
+        set -- $(median_of $HEADLESS "$LANTERNA" "$file")
+        [ $# -eq 2 ] || exit 2
         limit_kib=$((scale * scale * bpp / 1024 + 16384))
         awk -v label="$label" -v size="$scale" -v l="$1" -v kib="$2" -v limit="$limit_kib" 'BEGIN {
             mp = size * size / 1e6
