@@ -4,7 +4,9 @@
 # tests/ may use what the folder uses, plus the fault injection of
 # platform/testing, the writers in tools/ and tests/support. The program's
 # folders (records, ilbm, cycle, display, driver) include no system header:
-# only the C++ standard library's, everything else comes through platform/.
+# only the C++ standard library's and the compiler's vector intrinsics
+# (<immintrin.h>, for the pixel kernels); everything else comes through
+# platform/.
 # tests/e2e, tests/support, fuzz/ and bench/ may use anything.
 #
 # The CMake libraries link along the same lines; keep the two in step.
@@ -67,7 +69,7 @@ function folder(path,    k, best) {
     inTests = (index(file, from "/tests/") == 1)
     if (match(text, /<[^>]*>/)) {
         header = substr(text, RSTART + 1, RLENGTH - 2)
-        if ((from in program) && !inTests && (header ~ /\// || header ~ /\./)) {
+        if ((from in program) && !inTests && (header ~ /\// || header ~ /\./) && header != "immintrin.h") {
             printf "%s:%s: includes <%s>; outside platform/ only the C++ standard library is included\n", file, line, header
             bad = 1
         }
