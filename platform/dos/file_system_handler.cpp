@@ -7,6 +7,7 @@
 // a descriptor that has since been reused.
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <new>
 #include <system_error>
@@ -34,6 +35,7 @@ struct Handler {
     bool started = false;
     bool ready = false;
     MsgPort* port = nullptr;
+    std::atomic<MsgPort*> servedPort{nullptr};  // port, for ServePktNow without the lock
 };
 
 // Never destroyed: the handler thread lives until the process ends.
@@ -113,6 +115,7 @@ void HandlerMain() {
     {
         std::lock_guard lock(h.mutex);
         h.port = port;
+        h.servedPort.store(port, std::memory_order_release);
         h.ready = true;
         h.changed.notify_all();
     }
@@ -179,6 +182,26 @@ void SendPkt(DosPacket* packet, MsgPort* port, MsgPort* replyPort) {
         return;
     }
     PutMsg(port, message);
+}
+
+bool ServePktNow(DosPacket* packet, MsgPort* port) {
+    if (packet == nullptr || packet->dp_Link == nullptr || port == nullptr) return false;
+    if (port != State().servedPort.load(std::memory_order_acquire)) return false;
+    Message* message = packet->dp_Link;
+    {
+        std::lock_guard lock(internal::PortMutex());
+        bool queued = false;
+        for (Node* n = port->mp_MsgList.lh_Head.ln_Succ; n != nullptr && n->ln_Succ != nullptr; n = n->ln_Succ) {
+            if (n == &message->mn_Node) {
+                queued = true;
+                break;
+            }
+        }
+        if (!queued) return false;
+        Remove(&message->mn_Node);
+    }
+    Serve(message);
+    return true;
 }
 
 }  // namespace os
