@@ -58,7 +58,8 @@ printf '%-22s %11s %11s %11s %7s  %s\n' picture "first row" "last row" headless 
 for dir in "$BIG:4096x4096" "$TMP/640x512:640x512" "$TMP/320x200:320x200"; do
     for entry in planes8.iff:8-plane deep24.iff:24-plane ham8.iff:HAM8; do
         rc=0
-        "$TIMER" "$LANTERNA" "${dir%%:*}/${entry%%:*}" "${entry#*:} ${dir#*:}" "$RUNS" || rc=$?
+        size=${dir#*:}
+        "$TIMER" "$LANTERNA" "${dir%%:*}/${entry%%:*}" "${entry#*:} $size" "$RUNS" "${size#*x}" || rc=$?
         [ "$rc" = 0 ] || status=1
         [ "$rc" -ge 2 ] && status=2
     done

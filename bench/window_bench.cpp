@@ -1,6 +1,6 @@
 // The window's timing for one picture (bench/window.sh runs it under Xvfb).
 //
-//   window_bench LANTERNA FILE LABEL [RUNS]
+//   window_bench LANTERNA FILE LABEL [RUNS [HEIGHT]]
 //
 // Starts LANTERNA on FILE in the real window (DISPLAY must name an X server)
 // with LANTERNA_TRACE pointing at a temporary file, which gets a line
@@ -8,10 +8,14 @@
 // from the start of the process to the first such line is when the first row
 // reached the screen, to the last one when the last row did. The same picture
 // is also run headless for the whole-process time the window is compared
-// with. Each figure is the median of RUNS (7 by default). Prints one table
+// with. With HEIGHT, the picture's height, a window run is ended (as Ctrl-C
+// would) as soon as the trace shows that row HEIGHT - 1 has been presented;
+// otherwise it ends after WAIT=1. Each figure is the median of RUNS (7 by
+// default). Prints one table
 // row and exits with 1 when a target is missed: the first row within 50 ms,
 // the last within 1.5 times the headless time.
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +26,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <thread>
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -51,10 +57,20 @@ std::vector<std::string> Environment(const std::vector<std::string>& extra) {
     return out;
 }
 
-// Runs the program and waits for it; its start time in `started`. False when
-// it could not be started or did not end with 0.
+// The bottom of the last trace line so far, or 0.
+uint32_t TraceBottom(const char* path) {
+    std::ifstream in(path);
+    int64_t ns = 0;
+    uint32_t top = 0, bottom = 0, last = 0;
+    while (in >> ns >> top >> bottom) last = bottom;
+    return last;
+}
+
+// Runs the program and waits for it; its start and end times. With a trace
+// and a height, the program is sent SIGINT once the trace shows the bottom
+// row. False when it could not be started or did not end normally.
 bool Run(const std::vector<std::string>& args, const std::vector<std::string>& env, int64_t& started,
-         int64_t& ended) {
+         int64_t& ended, const char* trace = nullptr, uint32_t height = 0) {
     std::vector<char*> argv, envp;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -72,11 +88,22 @@ bool Run(const std::vector<std::string>& args, const std::vector<std::string>& e
         return false;
     }
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return false;
+    bool interrupted = false;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, trace != nullptr && height > 0 && !interrupted ? WNOHANG : 0);
+        if (done == pid) break;
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (TraceBottom(trace) >= height) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
     }
     ended = Now();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (!WIFEXITED(status) || (!interrupted && WEXITSTATUS(status) != 0)) {
         std::fprintf(stderr, "window_bench: %s ended with status %d\n", argv[0], status);
         return false;
     }
@@ -92,15 +119,16 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s LANTERNA FILE LABEL [RUNS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s LANTERNA FILE LABEL [RUNS [HEIGHT]]\n", argv[0]);
         return 2;
     }
     const std::string lanterna = argv[1];
     const std::string file = argv[2];
     const std::string label = argv[3];
     const int runs = argc > 4 ? std::atoi(argv[4]) : 7;
-    if (runs < 1 || runs > 100 || std::getenv("DISPLAY") == nullptr) {
-        std::fprintf(stderr, "window_bench: RUNS must be 1 to 100 and DISPLAY must be set\n");
+    const long height = argc > 5 ? std::atol(argv[5]) : 0;
+    if (runs < 1 || runs > 100 || height < 0 || height > 16384 || std::getenv("DISPLAY") == nullptr) {
+        std::fprintf(stderr, "window_bench: RUNS must be 1 to 100, HEIGHT 0 to 16384, and DISPLAY must be set\n");
         return 2;
     }
     char traceName[] = "/tmp/lanterna-window-trace.XXXXXX";
@@ -125,7 +153,7 @@ int main(int argc, char** argv) {
             break;
         }
         ok = Run({lanterna, file, "WAIT=1"}, Environment({std::string("LANTERNA_TRACE=") + traceName}), start,
-                 end);
+                 end, traceName, static_cast<uint32_t>(height));
         if (!ok) break;
         std::ifstream in(traceName);
         int64_t ns = 0, firstNs = -1, lastNs = -1;
