@@ -11,7 +11,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN   = -G Ninja
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-asan test-tsan fuzz bench install clean
+.PHONY: all deps configure build run test test-asan test-tsan fuzz bench bench-quick install clean
 
 all: build
 
@@ -52,8 +52,13 @@ fuzz: deps
 	  -DLANTERNA_FUZZ=ON -DLANTERNA_TESTS=OFF -DLANTERNA_WERROR=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
 
+# Lanterna against ilbmtoppm and ffmpeg, the window under Xvfb and the cost
+# of cycling; fails while a speed target is missed. bench-quick: about a minute.
 bench: build
 	@sh bench/run.sh $(BUILD)
+
+bench-quick: build
+	@sh bench/run.sh $(BUILD) quick
 
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)

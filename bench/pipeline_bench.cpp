@@ -1,8 +1,8 @@
 // Benchmark pictures for the whole-pipeline benchmark (bench/run.sh).
 //
-//   pipeline_bench make DIR [SIZE]
+//   pipeline_bench make DIR [SIZE [HEIGHT]]
 //
-// writes three SIZE x SIZE pictures (4096 by default) made with the ILBM
+// writes three SIZE x SIZE (or SIZE x HEIGHT) pictures (4096 by default) made with the ILBM
 // writer into DIR: an 8-plane ByteRun1 picture, a 24-plane ByteRun1 picture
 // and an 8-plane HAM picture. They are smooth images with edges, not noise,
 // so the packed bodies hold a realistic mix of runs and literals.
@@ -30,12 +30,12 @@ using lanterna::ilbmw::Rgb;
 namespace w = lanterna::ilbmw;
 
 // A few rings around two centres, plus a band of stripes: values 0..1.
-double Shade(int32_t x, int32_t y, int32_t size) {
-    const double s = size;
-    const double d1 = std::hypot(x - 0.3 * s, y - 0.4 * s) / s;
-    const double d2 = std::hypot(x - 0.75 * s, y - 0.7 * s) / s;
+double Shade(int32_t x, int32_t y, int32_t width, int32_t height) {
+    const double s = width > height ? width : height;
+    const double d1 = std::hypot(x - 0.3 * width, y - 0.4 * height) / s;
+    const double d2 = std::hypot(x - 0.75 * width, y - 0.7 * height) / s;
     double v = 0.5 + 0.25 * std::sin(d1 * 40.0) + 0.25 * std::cos(d2 * 25.0);
-    if (y > size / 2 && y < size / 2 + size / 16) {
+    if (y > height / 2 && y < height / 2 + height / 16) {
         v = ((x / 24) & 1) ? 0.9 : 0.1;
     }
     return v;
@@ -45,51 +45,52 @@ uint8_t Byte(double v) {
     return static_cast<uint8_t>(std::lround(std::fmin(1.0, std::fmax(0.0, v)) * 255.0));
 }
 
-bool WriteColourMapped(const std::string& path, int32_t size) {
+bool WriteColourMapped(const std::string& path, int32_t width, int32_t height) {
     w::IlbmPicture picture;
-    picture.header = w::SimpleHeader(size, size, 8, lanterna::cmpByteRun1);
+    picture.header = w::SimpleHeader(width, height, 8, lanterna::cmpByteRun1);
     for (int i = 0; i < 256; ++i) {
         const double t = i / 255.0;
         picture.colours.push_back({Byte(t), Byte(0.5 + 0.5 * std::sin(6.28 * t)), Byte(1.0 - t)});
     }
-    picture.pixels.resize(static_cast<size_t>(size) * size);
-    for (int32_t y = 0; y < size; ++y) {
-        for (int32_t x = 0; x < size; ++x) {
-            picture.pixels[static_cast<size_t>(y) * size + x] = Byte(Shade(x, y, size));
+    picture.pixels.resize(static_cast<size_t>(width) * height);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            picture.pixels[static_cast<size_t>(y) * width + x] = Byte(Shade(x, y, width, height));
         }
     }
     return w::WriteFile(path, w::MakeIlbm(picture));
 }
 
-bool WriteDeep(const std::string& path, int32_t size) {
+bool WriteDeep(const std::string& path, int32_t width, int32_t height) {
     w::IlbmPicture picture;
-    picture.header = w::SimpleHeader(size, size, 24, lanterna::cmpByteRun1);
-    picture.pixels.resize(static_cast<size_t>(size) * size);
-    for (int32_t y = 0; y < size; ++y) {
-        for (int32_t x = 0; x < size; ++x) {
-            const uint32_t r = static_cast<uint32_t>(x) * 255 / (size - 1);
-            const uint32_t g = static_cast<uint32_t>(y) * 255 / (size - 1);
-            picture.pixels[static_cast<size_t>(y) * size + x] = w::DeepPixel(r, g, Byte(Shade(x, y, size)), 8);
+    picture.header = w::SimpleHeader(width, height, 24, lanterna::cmpByteRun1);
+    picture.pixels.resize(static_cast<size_t>(width) * height);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t r = static_cast<uint32_t>(x) * 255 / static_cast<uint32_t>(width - 1);
+            const uint32_t g = static_cast<uint32_t>(y) * 255 / static_cast<uint32_t>(height - 1);
+            picture.pixels[static_cast<size_t>(y) * width + x] =
+                w::DeepPixel(r, g, Byte(Shade(x, y, width, height)), 8);
         }
     }
     return w::WriteFile(path, w::MakeIlbm(picture));
 }
 
-bool WriteHam8(const std::string& path, int32_t size) {
+bool WriteHam8(const std::string& path, int32_t width, int32_t height) {
     w::IlbmPicture picture;
-    picture.header = w::SimpleHeader(size, size, 8, lanterna::cmpByteRun1);
+    picture.header = w::SimpleHeader(width, height, 8, lanterna::cmpByteRun1);
     picture.hasCamg = true;
     picture.camg = lanterna::HAM;
     for (int i = 0; i < 64; ++i) {
         const uint8_t grey = static_cast<uint8_t>(i * 4);
         picture.colours.push_back({grey, grey, grey});
     }
-    picture.pixels.reserve(static_cast<size_t>(size) * size);
-    std::vector<Rgb> targets(size);
-    for (int32_t y = 0; y < size; ++y) {
-        for (int32_t x = 0; x < size; ++x) {
-            const double v = Shade(x, y, size);
-            targets[x] = {Byte(v), Byte(static_cast<double>(y) / size), Byte(1.0 - v)};
+    picture.pixels.reserve(static_cast<size_t>(width) * height);
+    std::vector<Rgb> targets(width);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const double v = Shade(x, y, width, height);
+            targets[x] = {Byte(v), Byte(static_cast<double>(y) / height), Byte(1.0 - v)};
         }
         const auto codes = w::EncodeHamRow(targets, picture.colours, 8);
         picture.pixels.insert(picture.pixels.end(), codes.begin(), codes.end());
@@ -163,17 +164,18 @@ int main(int argc, char** argv) {
         return TimeAllRows(size);
     }
     if (argc < 3 || std::strcmp(argv[1], "make") != 0) {
-        std::fprintf(stderr, "usage: %s make DIR [SIZE] | rows [SIZE]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s make DIR [SIZE [HEIGHT]] | rows [SIZE]\n", argv[0]);
         return 20;
     }
     const std::string dir = argv[2];
-    const int32_t size = argc > 3 ? std::atoi(argv[3]) : 4096;
-    if (size < 16 || size > 16384) {
-        std::fprintf(stderr, "size must be 16 to 16384\n");
+    const int32_t width = argc > 3 ? std::atoi(argv[3]) : 4096;
+    const int32_t height = argc > 4 ? std::atoi(argv[4]) : width;
+    if (width < 16 || width > 16384 || height < 16 || height > 16384) {
+        std::fprintf(stderr, "sizes must be 16 to 16384\n");
         return 20;
     }
-    const bool ok = WriteColourMapped(dir + "/planes8.iff", size) && WriteDeep(dir + "/deep24.iff", size) &&
-                    WriteHam8(dir + "/ham8.iff", size);
+    const bool ok = WriteColourMapped(dir + "/planes8.iff", width, height) &&
+                    WriteDeep(dir + "/deep24.iff", width, height) && WriteHam8(dir + "/ham8.iff", width, height);
     if (!ok) {
         std::fprintf(stderr, "cannot write the pictures in %s\n", dir.c_str());
         return 20;

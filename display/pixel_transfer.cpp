@@ -6,48 +6,16 @@
 #include <cstring>
 
 #include "display/display_state.h"
+#include "display/planar_kernels.h"
 #include "display/pixel_transfer.h"
 
 namespace lanterna {
 
 namespace {
 
-// Spreads one plane byte over the eight pixels it covers: byte k (in memory
-// order) of entry b is bit 7 - k of b, since bit 7 is the leftmost pixel.
-// OR-ing the entries of several planes, each shifted by its plane number,
-// gives eight pixel values at once; no byte can carry into the next.
-constexpr std::array<uint64_t, 256> MakeSpreadTable() {
-    std::array<uint64_t, 256> table{};
-    for (uint32_t b = 0; b < 256; ++b) {
-        uint64_t entry = 0;
-        for (uint32_t k = 0; k < 8; ++k) {
-            const uint64_t bit = (b >> (7 - k)) & 1u;
-            const uint32_t shift = std::endian::native == std::endian::little ? 8 * k : 56 - 8 * k;
-            entry |= bit << shift;
-        }
-        table[b] = entry;
-    }
-    return table;
-}
-
-constexpr std::array<uint64_t, 256> kSpread = MakeSpreadTable();
-
-// Eight pixel values of byte column `column` from `count` planes; plane i
-// goes to bit shift + i of each value.
-inline uint64_t GatherColumn(uint8_t* const* planes, uint32_t count, uint32_t shift, size_t column) {
-    uint64_t pixels = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        pixels |= kSpread[planes[i][column]] << (shift + i);
-    }
-    return pixels;
-}
-
 // One value per pixel over the whole padded row.
 void PlanarToChunky(uint8_t* const* planes, uint32_t count, size_t bytesPerRow, uint8_t* out) {
-    for (size_t column = 0; column < bytesPerRow; ++column) {
-        const uint64_t pixels = GatherColumn(planes, count, 0, column);
-        std::memcpy(out + 8 * column, &pixels, 8);
-    }
+    PlanesToChunky(BestKernelSet(), planes, count, bytesPerRow, out);
 }
 
 // An RGB colour as a 32-bit word whose first three bytes in memory are red,
@@ -148,39 +116,13 @@ void ConvertMappedToRgb(RowBuffers* rows, const uint8_t* colours) {
 }
 
 // With 8 bits per component the levels are the components themselves and the
-// table is skipped.
-template <bool kScaled>
-void InterleaveDeep(RowBuffers* rows, uint32_t bits) {
-    const size_t bytesPerRow = rows->planeView.BytesPerRow;
-    // Plane i of a b-bit component goes to bit 8 - b + i: the gathered byte
-    // is the level v times 2^(8-b), the index of its entry in levelTable.
-    const uint32_t shift = 8 - bits;
-    const uint8_t* level = rows->levelTable;
-    uint8_t* out = rows->lineBuffer;
-    for (size_t column = 0; column < bytesPerRow; ++column) {
-        const uint64_t r = GatherColumn(rows->redView.Planes, bits, shift, column);
-        const uint64_t g = GatherColumn(rows->greenView.Planes, bits, shift, column);
-        const uint64_t b = GatherColumn(rows->blueView.Planes, bits, shift, column);
-        uint8_t rb[8], gb[8], bb[8];
-        std::memcpy(rb, &r, 8);
-        std::memcpy(gb, &g, 8);
-        std::memcpy(bb, &b, 8);
-        uint8_t* o = out + 24 * column;
-        for (int k = 0; k < 8; ++k) {
-            o[3 * k] = kScaled ? level[rb[k]] : rb[k];
-            o[3 * k + 1] = kScaled ? level[gb[k]] : gb[k];
-            o[3 * k + 2] = kScaled ? level[bb[k]] : bb[k];
-        }
-    }
-}
-
+// table is skipped. Plane i of a b-bit component goes to bit 8 - b + i: the
+// gathered byte is the level v times 2^(8-b), the index of its entry in
+// levelTable.
 void ConvertDeep(RowBuffers* rows) {
     const uint32_t bits = rows->componentBits;
-    if (bits == 8) {
-        InterleaveDeep<false>(rows, bits);
-    } else {
-        InterleaveDeep<true>(rows, bits);
-    }
+    PlanesToRgb(BestKernelSet(), rows->redView.Planes, rows->greenView.Planes, rows->blueView.Planes, bits,
+                bits == 8 ? nullptr : rows->levelTable, rows->planeView.BytesPerRow, rows->lineBuffer);
 }
 
 // Widens the first `width` pixels to twice as many, from the right end so

@@ -30,6 +30,9 @@ int32_t WaitForPacket(BufferedStream* s) {
         return pkt.dp_Res1;
     }
     for (;;) {
+        // A transfer the file system has not begun yet is done now, by this
+        // task, rather than waited for.
+        os::ServePktNow(&pkt, s->handlerPort);
         SetPortFlags(s->replyPort, os::PA_SIGNAL);
         os::WaitPort(&s->replyPort);
         os::Remove(&s->packet.sp_Msg.mn_Node);

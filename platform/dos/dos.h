@@ -132,6 +132,14 @@ struct StandardPacket {
 // file, -1 on error with dp_Res2 the DOS error.
 void SendPkt(DosPacket* packet, MsgPort* port, MsgPort* replyPort);
 
+// For a task about to wait for the reply of a packet it sent to the file
+// system's handler at `port`: when the handler has not taken the packet up
+// yet, the calling task serves it itself, so the reply is on the reply port
+// when this returns and no wait for the handler's turn is needed. A packet
+// that the handler is serving or has served, or one sent to another port, is
+// left alone. True when the packet was served here.
+bool ServePktNow(DosPacket* packet, MsgPort* port);
+
 // The system's retry requester for a failed transfer; there is no one to ask
 // on Linux, so it always gives up (non-zero).
 constexpr int32_t REPORT_STREAM = 0;

@@ -36,6 +36,8 @@ struct ScreenPrivate {
     bool allZero = true;            // every byte is 0 (fresh, or cleared to black)
     Window* window = nullptr;       // the one window on this screen
     void* backend = nullptr;        // the backend's own record
+    uint32_t tracedTop = 0;         // rows [tracedTop, tracedBottom) written since
+    uint32_t tracedBottom = 0;      // the last present, kept only with LANTERNA_TRACE
 
     std::mutex paletteLock;
     Rgb palette[256];
@@ -86,6 +88,14 @@ struct Backend {
     virtual void toFront(Screen* screen) = 0;
     virtual void waitHook(uint32_t signalMask) = 0;
 };
+
+// A backend calls this once it has put a screen's new pixels in front of
+// the user. With LANTERNA_TRACE=FILE set when the backend was chosen, every
+// present that shows rows written since the one before appends a line
+// "NANOSECONDS TOP BOTTOM" (CLOCK_MONOTONIC; rows [TOP, BOTTOM)) to FILE, so
+// a benchmark can tell when the first and the last row of a picture reached
+// the screen. Without the variable it returns at once.
+void NotePresented(Screen* screen);
 
 Backend* CreateHeadlessBackend();
 Backend* CreateSdlBackend();

@@ -1,7 +1,13 @@
 // Display modes, screens, windows, pointers, colours and pixel writes: the
 // part of intuition, graphics and cybergraphics that does not depend on how
 // a screen is shown. The backend (SDL or headless) is told of every change.
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <ctime>
 
 #include <cstdlib>
 #include <cstring>
@@ -151,6 +157,45 @@ void SetPointerState(Window* window, PointerKind kind, const Object* object) {
 
 namespace gfx {
 
+namespace {
+// LANTERNA_TRACE's file, opened when the backend is chosen; -1 without it.
+int gTraceFd = -1;
+
+void OpenTrace() {
+    const char* path = std::getenv("LANTERNA_TRACE");
+    if (path == nullptr || *path == '\0') return;
+    gTraceFd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+
+// Rows written on a screen, remembered for the next present (traced runs only).
+void TraceWritten(ScreenPrivate* sp, uint32_t top, uint32_t bottom) {
+    if (gTraceFd < 0) return;
+    if (sp->tracedTop >= sp->tracedBottom) {
+        sp->tracedTop = top;
+        sp->tracedBottom = bottom;
+        return;
+    }
+    if (top < sp->tracedTop) sp->tracedTop = top;
+    if (bottom > sp->tracedBottom) sp->tracedBottom = bottom;
+}
+}  // namespace
+
+void NotePresented(Screen* screen) {
+    if (gTraceFd < 0 || screen == nullptr || screen->priv == nullptr) return;
+    ScreenPrivate* sp = screen->priv;
+    if (sp->tracedTop >= sp->tracedBottom) return;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    char line[64];
+    const int n = std::snprintf(line, sizeof line, "%" PRId64 " %" PRIu32 " %" PRIu32 "\n",
+                                int64_t{now.tv_sec} * 1000000000 + now.tv_nsec, sp->tracedTop, sp->tracedBottom);
+    if (n > 0 && write(gTraceFd, line, static_cast<size_t>(n)) != n) {
+        close(gTraceFd);  // a trace that cannot be written is given up
+        gTraceFd = -1;
+    }
+    sp->tracedTop = sp->tracedBottom = 0;
+}
+
 WindowRegistry& OpenWindows() {
     static WindowRegistry registry;
     return registry;
@@ -167,6 +212,7 @@ Backend* CurrentBackend() {
                          ? CreateHeadlessBackend()
                          : CreateSdlBackend();
         internal::SetWaitHook(&DispatchWaitHook);
+        OpenTrace();
         return b;
     }();
     return backend;
@@ -539,6 +585,7 @@ uint32_t WritePixelArray(const void* source, uint16_t sourceX, uint16_t sourceY,
     }
     sp->drawn = true;
     sp->allZero = false;
+    gfx::TraceWritten(sp, destY, destY + h);
     backend->rowsChanged(screen, destY, destY + h);
     return w * h;
 }

@@ -113,6 +113,45 @@ TEST_F(DosFiles, ReadPacketsDeliverTheFileAndLeaveThePositionAfterIt) {
     EXPECT_NE(Close(fh), 0);
 }
 
+// A reader about to wait serves a packet that the handler has not taken up
+// itself; which of the two serves it is a race, so the file is read many
+// times over with small packets: every packet is served exactly once (one
+// reply, nothing left on the reply port), with the right bytes in order,
+// and a packet served here is replied before ServePktNow returns.
+TEST_F(DosFiles, PacketsServedByTheWaitingTaskOrTheHandlerAreServedOnce) {
+    FileHandle* fh = Open(file.c_str(), MODE_OLDFILE);
+    ASSERT_NE(fh, nullptr);
+    PacketReader reader(fh);
+    SetSignal(0, SIGF_SINGLE);
+    std::vector<unsigned char> buffer(257), got;
+    int servedHere = 0;
+    for (;;) {
+        reader.Send(fh->fh_Type, buffer.data(), static_cast<int32_t>(buffer.size()));
+        if (ServePktNow(&reader.packet.sp_Pkt, fh->fh_Type)) {
+            ++servedHere;
+            ASSERT_EQ(reader.packet.sp_Msg.mn_Node.ln_Type, NT_REPLYMSG);
+        }
+        const int32_t n = reader.Collect();
+        ASSERT_GE(n, 0);
+        ASSERT_EQ(GetMsg(&reader.port), nullptr) << "a packet was replied twice";
+        // Served after its reply (by either side): nothing left to serve.
+        EXPECT_FALSE(ServePktNow(&reader.packet.sp_Pkt, fh->fh_Type));
+        if (n == 0) break;
+        got.insert(got.end(), buffer.begin(), buffer.begin() + n);
+    }
+    EXPECT_EQ(got, contents);
+    std::printf("%d of %zu packets served by the waiting task\n", servedHere, contents.size() / buffer.size() + 2);
+    // A port that is not the file system's is never served from.
+    MsgPort* other = CreateMsgPort();
+    ASSERT_NE(other, nullptr);
+    reader.Send(other, buffer.data(), 10);
+    EXPECT_FALSE(ServePktNow(&reader.packet.sp_Pkt, other));
+    EXPECT_EQ(GetMsg(other), &reader.packet.sp_Msg);
+    DeleteMsgPort(other);
+    SetSignal(0, SIGF_SINGLE);
+    EXPECT_NE(Close(fh), 0);
+}
+
 TEST_F(DosFiles, IgnoringReplyPortIsNotSignalled) {
     FileHandle* fh = Open(file.c_str(), MODE_OLDFILE);
     ASSERT_NE(fh, nullptr);

@@ -443,6 +443,7 @@ private:
             gSdl->SDL_UpdateWindowSurfaceRects(s->window, &changed, 1);
         }
         s->needPresent = false;
+        gfx::NotePresented(s->screen);
     }
 
     void FreeCustomCursor() {

@@ -1,0 +1,180 @@
+// The window's timing for one picture (bench/window.sh runs it under Xvfb).
+//
+//   window_bench LANTERNA FILE LABEL [RUNS [HEIGHT]]
+//
+// Starts LANTERNA on FILE in the real window (DISPLAY must name an X server)
+// with LANTERNA_TRACE pointing at a temporary file, which gets a line
+// "NANOSECONDS TOP BOTTOM" for every present that shows new rows. The time
+// from the start of the process to the first such line is when the first row
+// reached the screen, to the last one when the last row did. The same picture
+// is also run headless for the whole-process time the window is compared
+// with. With HEIGHT, the picture's height, a window run is ended (as Ctrl-C
+// would) as soon as the trace shows that row HEIGHT - 1 has been presented;
+// otherwise it ends after WAIT=1. Each figure is the median of RUNS (7 by
+// default). Prints one table
+// row and exits with 1 when a target is missed: the first row within 50 ms,
+// the last within 1.5 times the headless time.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <thread>
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr double kFirstRowMs = 50.0;
+constexpr double kLastRowRatio = 1.5;
+
+int64_t Now() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
+
+// The environment of this process without the variables Lanterna reads,
+// plus `extra`.
+std::vector<std::string> Environment(const std::vector<std::string>& extra) {
+    std::vector<std::string> out;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, "LANTERNA_", 9) == 0) continue;
+        out.emplace_back(*e);
+    }
+    out.insert(out.end(), extra.begin(), extra.end());
+    return out;
+}
+
+// The bottom of the last trace line so far, or 0.
+uint32_t TraceBottom(const char* path) {
+    std::ifstream in(path);
+    int64_t ns = 0;
+    uint32_t top = 0, bottom = 0, last = 0;
+    while (in >> ns >> top >> bottom) last = bottom;
+    return last;
+}
+
+// Runs the program and waits for it; its start and end times. With a trace
+// and a height, the program is sent SIGINT once the trace shows the bottom
+// row. False when it could not be started or did not end normally.
+bool Run(const std::vector<std::string>& args, const std::vector<std::string>& env, int64_t& started,
+         int64_t& ended, const char* trace = nullptr, uint32_t height = 0) {
+    std::vector<char*> argv, envp;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) return false;
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    started = Now();
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        std::fprintf(stderr, "window_bench: cannot start %s: %s\n", argv[0], std::strerror(rc));
+        return false;
+    }
+    int status = 0;
+    bool interrupted = false;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, trace != nullptr && height > 0 && !interrupted ? WNOHANG : 0);
+        if (done == pid) break;
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (TraceBottom(trace) >= height) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
+    }
+    ended = Now();
+    if (!WIFEXITED(status) || (!interrupted && WEXITSTATUS(status) != 0)) {
+        std::fprintf(stderr, "window_bench: %s ended with status %d\n", argv[0], status);
+        return false;
+    }
+    return true;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[(v.size() - 1) / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s LANTERNA FILE LABEL [RUNS [HEIGHT]]\n", argv[0]);
+        return 2;
+    }
+    const std::string lanterna = argv[1];
+    const std::string file = argv[2];
+    const std::string label = argv[3];
+    const int runs = argc > 4 ? std::atoi(argv[4]) : 7;
+    const long height = argc > 5 ? std::atol(argv[5]) : 0;
+    if (runs < 1 || runs > 100 || height < 0 || height > 16384 || std::getenv("DISPLAY") == nullptr) {
+        std::fprintf(stderr, "window_bench: RUNS must be 1 to 100, HEIGHT 0 to 16384, and DISPLAY must be set\n");
+        return 2;
+    }
+    char traceName[] = "/tmp/lanterna-window-trace.XXXXXX";
+    const int traceFd = mkstemp(traceName);
+    if (traceFd < 0) {
+        std::perror("window_bench: trace file");
+        return 2;
+    }
+    close(traceFd);
+
+    std::vector<double> headless, first, last;
+    bool ok = true;
+    for (int i = 0; i < runs && ok; ++i) {
+        int64_t start = 0, end = 0;
+        ok = Run({lanterna, file}, Environment({"LANTERNA_DISPLAY=headless"}), start, end);
+        if (!ok) break;
+        headless.push_back(double(end - start) / 1e6);
+
+        // Emptied before each run; the picture stays up a second once drawn.
+        if (truncate(traceName, 0) != 0) {
+            ok = false;
+            break;
+        }
+        ok = Run({lanterna, file, "WAIT=1"}, Environment({std::string("LANTERNA_TRACE=") + traceName}), start,
+                 end, traceName, static_cast<uint32_t>(height));
+        if (!ok) break;
+        std::ifstream in(traceName);
+        int64_t ns = 0, firstNs = -1, lastNs = -1;
+        uint32_t top = 0, bottom = 0;
+        while (in >> ns >> top >> bottom) {
+            if (firstNs < 0) firstNs = ns;
+            lastNs = ns;
+        }
+        if (firstNs < 0) {
+            std::fprintf(stderr, "window_bench: no row of %s was presented\n", file.c_str());
+            ok = false;
+            break;
+        }
+        first.push_back(double(firstNs - start) / 1e6);
+        last.push_back(double(lastNs - start) / 1e6);
+    }
+    unlink(traceName);
+    if (!ok) return 2;
+
+    const double h = Median(headless), f = Median(first), l = Median(last);
+    const bool met = f <= kFirstRowMs && l <= kLastRowRatio * h;
+    std::printf("%-22s %9.1fms %9.1fms %9.1fms %7.2f  %s\n", label.c_str(), f, l, h, l / h, met ? "ok" : "MISSED");
+    return met ? 0 : 1;
+}
