@@ -118,12 +118,9 @@ int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
         os::SetRGB4(&screen->ViewPort, 0, 0, 0, 0);  // pen 0 clears to black
     }
     os::SetRast(gDisplay.window->RPort, pen);
-    if (gViewOptions.waitAfterOpenSeconds > 0) {
-        // Ticks of 1/50 s; a huge WAITAFTEROPEN saturates instead of overflowing.
-        int64_t ticks = int64_t(gViewOptions.waitAfterOpenSeconds) * 50;
-        os::Delay(ticks > INT32_MAX ? INT32_MAX : static_cast<int32_t>(ticks));
-    }
-    return 0;
+    // The user may end the picture or stop the run during the pause; the
+    // screen then stays open, as after a picture ended while drawing.
+    return PauseAfterOpen(gDisplay.window, gViewOptions.waitAfterOpenSeconds);
 }
 
 namespace {

@@ -1,0 +1,70 @@
+// Faults found by trying to break the program from outside: readers that go
+// away, signals during pauses, odd files on the command line, odd starts.
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_support.h"
+#include "tools/ilbm_writer/ilbm_writer.h"
+
+namespace {
+
+using namespace lanterna;
+using namespace lanterna::ilbmw;
+
+IlbmPicture Picture(int width, int height, int planes, uint8_t compression) {
+    IlbmPicture picture;
+    picture.header = SimpleHeader(width, height, planes, compression);
+    for (int i = 0; i < width * height; ++i) picture.pixels.push_back(uint32_t(i % (1 << planes)));
+    for (int i = 0; i < (1 << planes); ++i) picture.colours.push_back({uint8_t(i * 30), 80, uint8_t(255 - i * 30)});
+    return picture;
+}
+
+std::string Showing(const std::string& name) { return "Showing \"" + name + "\"... "; }
+
+class ReliabilityTest : public e2e::ProgramTest {
+protected:
+    void SetUp() override {
+        e2e::ProgramTest::SetUp();
+        Write("a.iff", MakeIlbm(Picture(40, 20, 3, cmpByteRun1)));
+        Write("b.iff", MakeIlbm(Picture(24, 10, 2, cmpNone)));
+    }
+    void Write(const std::string& name, const Bytes& data) {
+        ASSERT_TRUE(WriteFile(Path(name).string(), data));
+    }
+};
+
+TEST_F(ReliabilityTest, ReaderOfTheOutputGoingAwayDoesNotKillTheRun) {
+    // head takes five bytes of the first line and goes; the program's next
+    // line meets a closed pipe. With CENTER the last screen is closed (and
+    // its snapshot written) only by the teardown.
+    const e2e::RunResult run =
+        Lanterna({"CENTER", "a.iff", "b.iff", "WAIT=1"}, {"LANTERNA_INPUT=none,none"}, "",
+                 "{ $LANTERNA; echo $? > program-rc.txt; } | head -c 5 > /dev/null");
+    EXPECT_EQ(e2e::ReadText(Path("program-rc.txt")), "0\n");
+    EXPECT_EQ(SnapshotCount(), 2);
+}
+
+// Sends SIGTERM a second after the program has started showing a picture.
+std::string TermAfterASecond() {
+    return "$LANTERNA & p=$!; i=0; until grep -q Showing out.txt || [ $i -ge 600 ]; do sleep 0.05; "
+           "i=$((i+1)); done; sleep 1; kill -TERM $p; wait $p";
+}
+
+TEST_F(ReliabilityTest, BreakDuringThePauseAfterOpeningEndsTheRunAtOnce) {
+    const e2e::RunResult run = Lanterna({"a.iff", "b.iff", "WAITAFTEROPEN=20"}, {}, "", TermAfterASecond());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.output, Showing("a.iff") + "***Break\n");
+    EXPECT_LT(run.milliseconds, 8000);
+}
+
+TEST_F(ReliabilityTest, PipeOrDeviceNamedOnTheCommandLineGetsItsLine) {
+    ASSERT_EQ(std::system(("mkfifo " + e2e::Quote(Path("pipe.iff").string())).c_str()), 0);
+    const e2e::RunResult run = Lanterna({"pipe.iff", "/dev/null", "a.iff"});
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.output, Showing("pipe.iff") + "object is not of required type\n" + Showing("/dev/null") +
+                              "object is not of required type\n" + Showing("a.iff") + "Done.\n");
+    // Met by a pattern, such an entry is passed over as before.
+    EXPECT_EQ(Lanterna({"#?.iff"}).output, Showing("a.iff") + "Done.\n" + Showing("b.iff") + "Done.\n");
+}
+
+}  // namespace
