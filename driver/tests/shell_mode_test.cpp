@@ -16,6 +16,9 @@
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/testing.h"
+#include "tests/support/as_nobody.h"
+
+#include <sys/stat.h>
 
 namespace lanterna {
 namespace {
@@ -251,6 +254,52 @@ TEST_F(ShellModeTest, StopUnderQuietPrintsTheBreakTextNotAnUnknownError) {
     EXPECT_EQ(Run({"QUIET", f, f}), 0);
     EXPECT_EQ(output_, "Lanterna: ***Break\n");
     EXPECT_EQ(gCalls.size(), 1u);
+}
+
+// Run as an ordinary user: root reads every directory.
+TEST_F(ShellModeTest, UnreadableSubDirectoryIsReportedAndTheWalkGoesOn) {
+    const std::string a = File("pics/a.iff");
+    File("pics/locked/hidden.iff");
+    const std::string z = File("pics/z.iff");
+    const std::string later = File("later.iff");
+    ASSERT_EQ(chmod(Path("pics/locked").c_str(), 0), 0);
+    EXPECT_EQ(test_support::RunAsOrdinaryUser([&] {
+        EXPECT_EQ(Run({"ALL", Path("pics"), later}), 0);
+        EXPECT_EQ(ShownPaths(), (std::vector<std::string>{a, z, later}));
+        EXPECT_EQ(output_, Showing(a) + "Done.\n" + "Lanterna: \"" + Path("pics/locked") + "\": " +
+                               ErrorText(os::ErrnoToDos(EACCES)) + "\n" + Showing(z) + "Done.\n" + Showing(later) +
+                               "Done.\n");
+    }), 0);
+    chmod(Path("pics/locked").c_str(), 0755);
+}
+
+TEST_F(ShellModeTest, PathTooLongForTheAnchorIsReportedAndTheWalkGoesOn) {
+    std::string deep = "tree";
+    for (int i = 0; i < 3; ++i) deep += "/" + std::string(150, char('m' + i));
+    File(deep + "/lost.iff");
+    const std::string near = File("tree/near.iff");
+    const std::string later = File("later.iff");
+    EXPECT_EQ(Run({"ALL", Path("tree"), later}), 0);
+    EXPECT_EQ(ShownPaths(), (std::vector<std::string>{near, later}));
+    EXPECT_EQ(output_, std::string("Lanterna: ") + ErrorText(os::ERROR_BUFFER_OVERFLOW) + "\n" + Showing(near) +
+                           "Done.\n" + Showing(later) + "Done.\n");
+}
+
+TEST_F(ShellModeTest, PipeNamedOnTheCommandLineGetsItsLineAndTheRunGoesOn) {
+    const std::string pipe = Path("pipe.iff");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    const std::string after = File("after.iff");
+    EXPECT_EQ(Run({pipe, after}), 0);
+    EXPECT_EQ(ShownPaths(), std::vector<std::string>{after});
+    EXPECT_EQ(output_, Showing(pipe) + ErrorText(os::ERROR_OBJECT_WRONG_TYPE) + "\n" + Showing(after) + "Done.\n");
+    // Under QUIET it fails as a picture would.
+    gCalls.clear();
+    EXPECT_EQ(Run({"QUIET", pipe, after}), 10);
+    EXPECT_EQ(output_, std::string("Lanterna: ") + ErrorText(os::ERROR_OBJECT_WRONG_TYPE) + "\n");
+    // Met by a pattern it is passed over without a word.
+    gCalls.clear();
+    EXPECT_EQ(Run({Path("#?.iff")}), 0);
+    EXPECT_EQ(output_, Showing(after) + "Done.\n");
 }
 
 TEST_F(ShellModeTest, BreakWhileMatchingEndsTheRun) {

@@ -67,4 +67,23 @@ TEST_F(ReliabilityTest, PipeOrDeviceNamedOnTheCommandLineGetsItsLine) {
     EXPECT_EQ(Lanterna({"#?.iff"}).output, Showing("a.iff") + "Done.\n" + Showing("b.iff") + "Done.\n");
 }
 
+TEST_F(ReliabilityTest, WorkbenchStartWithAMissingFileShowsNoRequester) {
+    const std::string requester = "LANTERNA_REQUESTER=" + Path("a.iff").string();
+    for (const std::string& name : {std::string("missing.iff"), std::string("")}) {
+        SCOPED_TRACE(name);
+        const e2e::RunResult run = Lanterna({"--workbench", name}, {requester});
+        EXPECT_EQ(run.result, 0);
+        EXPECT_EQ(run.output, "");
+        EXPECT_EQ(SnapshotCount(), 0);  // the requester's a.iff was never shown
+    }
+}
+
+TEST_F(ReliabilityTest, WorkbenchStartWithMoreFilesThanDescriptors) {
+    std::vector<std::string> arguments{"--workbench"};
+    for (int i = 0; i < 400; ++i) arguments.push_back(i % 2 == 0 ? "a.iff" : "b.iff");
+    const e2e::RunResult run = Lanterna(arguments, {}, "", "ulimit -n 64 && $LANTERNA");
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(SnapshotCount(), 400);
+}
+
 }  // namespace
