@@ -25,21 +25,33 @@ constexpr int64_t SLICES_PER_SECOND = 1'000'000 / SLICE_MICROSECONDS;
 }  // namespace
 
 int32_t PauseAfterOpen(os::Window* window, int32_t seconds) {
-    if (seconds <= 0 || gServices.timerPort == nullptr || gServices.timerRequest == nullptr) {
+    if (seconds <= 0) {
         return 0;
     }
-    const uint32_t timerSignal = 1u << gServices.timerPort->mp_SigBit;
+    // Without the program's timer (a display opened on its own) each slice
+    // is a plain delay; breaks and the window are still looked at after each.
+    const bool timed = gServices.timerPort != nullptr && gServices.timerRequest != nullptr;
+    const uint32_t timerSignal = timed ? 1u << gServices.timerPort->mp_SigBit : 0;
     int32_t code = 0;
     for (int64_t left = int64_t{seconds} * SLICES_PER_SECOND; left > 0 && code == 0; --left) {
-        StartTimer(0, SLICE_MICROSECONDS);
-        const uint32_t got = os::Wait(timerSignal | os::SIGBREAKF_CTRL_C);
+        uint32_t got = 0;
+        if (timed) {
+            StartTimer(0, SLICE_MICROSECONDS);
+            got = os::Wait(timerSignal | os::SIGBREAKF_CTRL_C);
+        } else {
+            os::Delay(static_cast<int32_t>(SLICE_MICROSECONDS / 20'000));
+            got = os::CheckSignal(os::SIGBREAKF_CTRL_C);
+        }
         if ((got & os::SIGBREAKF_CTRL_C) != 0) {
+            os::SetSignal(0, os::SIGBREAKF_CTRL_C);
             code = CODE_STOP;
         } else {
             code = PollWindowInput(window, nullptr);
         }
     }
-    StopTimer();
+    if (timed) {
+        StopTimer();
+    }
     return code;
 }
 

@@ -125,17 +125,23 @@ int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
 
 namespace {
 
-// An open screen serves the next picture only when the picture fits it and
-// needs the depth it was opened with.
-bool OpenScreenFits(const PictureInfo& picture) {
+// An open screen serves the next picture only when it needs the depth the
+// screen was opened with and fits it: with the centre option any screen at
+// least as large (the picture is centred on it), without it only a screen of
+// exactly the picture's size, as a screen of its own would have been; a
+// smaller picture would otherwise sit in the corner of a larger screen left
+// open by a picture that ended while drawing.
+bool OpenScreenFits(const PictureInfo& picture, const ViewOptions& options) {
     const os::Screen* screen = gDisplay.screen;
-    if (screen == nullptr || gDisplay.window == nullptr) {
+    if (screen == nullptr || gDisplay.window == nullptr || picture.displayDepth != gDisplay.depth) {
         return false;
     }
     const int32_t width = picture.xScale * int32_t{picture.header.pageWidth};
     const int32_t height = picture.yScale * int32_t{picture.header.pageHeight};
-    return width <= screen->Width && height <= screen->Height &&
-           picture.displayDepth == gDisplay.depth;
+    if (!options.center) {
+        return width == screen->Width && height == screen->Height;
+    }
+    return width <= screen->Width && height <= screen->Height;
 }
 
 }  // namespace
@@ -144,8 +150,7 @@ int32_t PrepareDisplay(const PictureInfo& picture, const ViewOptions& options) {
     // A screen is open when the centre option kept it, or when the previous
     // picture ended early. Either way it is only kept if the new picture fits
     // it; drawing into a screen of the other depth would show garbage.
-    static_cast<void>(options);
-    if (gDisplay.screen != nullptr && !OpenScreenFits(picture)) {
+    if (gDisplay.screen != nullptr && !OpenScreenFits(picture, options)) {
         CloseDisplay();
     }
     if (gDisplay.screen != nullptr) {
