@@ -26,6 +26,7 @@
 
 #include "platform/desktop_tools.h"
 #include "platform/path_names.h"
+#include "platform/sdl/sdl_library.h"
 
 namespace os {
 namespace {
@@ -132,6 +133,11 @@ void ShowDesktopMessage(const char* title, const char* text) {
     } else if (std::string kdialog = desktop::FindProgram("kdialog"); !kdialog.empty()) {
         argv = {kdialog, "--title", t, "--error", m};
     } else {
+        // No dialog tool on this desktop: SDL's own message box, which needs
+        // nothing but the display.
+        if (const sdl::SdlLibrary* library = sdl::LoadSdlLibrary()) {
+            library->SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, t.c_str(), m.c_str(), nullptr);
+        }
         return;
     }
     desktop::RunChild(argv, nullptr, 0);

@@ -27,7 +27,8 @@ WBStartup* CreateWorkbenchStartup(const char* programPath, int fileCount, const 
 void FreeWorkbenchStartup(WBStartup* startup);
 
 // A message box on the desktop, for failures when no shell is there to read
-// them. Does nothing when no desktop tool is available or in headless mode.
+// them: the desktop's dialog tool, or SDL's own message box when there is
+// none. Does nothing without a display or in headless mode.
 void ShowDesktopMessage(const char* title, const char* text);
 
 }  // namespace os

@@ -249,11 +249,11 @@ TEST_F(WorkbenchModeTest, RequesterModeShowsBatchesUntilCancelAndAStopEndsOnlyIt
     EXPECT_EQ(gCalls[3].options.waitSeconds, 7);
 }
 
-TEST_F(WorkbenchModeTest, RequesterModeEndsSilentlyWhenNoRequesterCanBeHad) {
+TEST_F(WorkbenchModeTest, RequesterModeFailsWithTwentyWhenNoRequesterCanBeHad) {
     ScopedEnv desktop("LANTERNA_DISPLAY", nullptr);
     ScopedEnv display("DISPLAY", nullptr);
     ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
-    EXPECT_EQ(Run({}), 0);
+    EXPECT_EQ(Run({}), 20);
     EXPECT_TRUE(gCalls.empty());
 
     // An empty selection ends the mode like Cancel.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/xvfb_support.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace {
@@ -84,6 +85,26 @@ TEST_F(ReliabilityTest, WorkbenchStartWithMoreFilesThanDescriptors) {
     const e2e::RunResult run = Lanterna(arguments, {}, "", "ulimit -n 64 && $LANTERNA");
     EXPECT_EQ(run.result, 0);
     EXPECT_EQ(SnapshotCount(), 400);
+}
+
+// Requester mode on a desktop without zenity or kdialog: the failure is told
+// in SDL's message box (dismissed here with Return), and the run fails.
+TEST_F(ReliabilityTest, RequesterThatCannotBeHadIsToldOnTheDesktopAndFails) {
+    if (!e2e::HaveProgram("Xvfb") || !e2e::HaveProgram("xwininfo") || !e2e::HaveProgram("xdotool")) {
+        GTEST_SKIP() << "Xvfb, xwininfo and xdotool are needed (scripts/deps.sh)";
+    }
+    ASSERT_GE(xvfb_test::StartXvfb(), 0);
+    const std::string around =
+        "env -u LANTERNA_DISPLAY PATH=/nonexistent $LANTERNA & p=$!; i=0; w=''; "
+        "while [ -z \"$w\" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); "
+        "w=$(xwininfo -root -tree | grep '\"Lanterna\"' | awk '{print $1}' | head -n 1); done; "
+        "echo \"$w\" > box.txt; [ -n \"$w\" ] && xdotool windowfocus --sync \"$w\" key Return; "
+        "i=0; while kill -0 $p 2>/dev/null && [ $i -lt 100 ]; do sleep 0.05; i=$((i+1)); done; "
+        "kill -9 $p 2>/dev/null; wait $p";
+    const e2e::RunResult run = Lanterna({"--workbench"}, {}, "", around);
+    EXPECT_NE(e2e::ReadText(Path("box.txt")), "\n") << "no message box appeared";
+    EXPECT_EQ(run.result, 20);
+    EXPECT_EQ(run.output, "");
 }
 
 }  // namespace
