@@ -3,6 +3,8 @@
 // afterwards, and that nothing leaks on any path.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -403,6 +405,23 @@ TEST_F(ShowPictureTest, PauseAfterOpeningEndsAtABreakOrAStopInTheWindow) {
     elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     EXPECT_GE(elapsed, 1000);
     EXPECT_LT(elapsed, 3000);
+}
+
+// The heap in use after a long run of pictures is what it was after the
+// first of them: nothing (such as a record of every port and request the
+// pictures opened) grows with the number of pictures shown.
+TEST_F(ShowPictureTest, LongSlideshowKeepsAFlatHeap) {
+    const Bytes data = MakeIlbm(Picture(32, 8, 4, cmpByteRun1));
+    const std::string path = Write(data);
+    auto showMany = [&](int count) {
+        for (int i = 0; i < count; ++i) ASSERT_EQ(ShowPicture(path.c_str()), 0);
+    };
+    showMany(100);
+    const size_t afterFirst = mallinfo2().uordblks;
+    showMany(400);
+    const size_t afterLast = mallinfo2().uordblks;
+    EXPECT_LT(afterLast, afterFirst + 16 * 1024) << "grew by " << (afterLast - afterFirst) << " bytes";
+    EXPECT_EQ(os::testing::ServiceLog(), "");  // no test asked for it
 }
 
 TEST_F(ShowPictureTest, CenterKeepsTheScreenForTheNextPictureThatFits) {
