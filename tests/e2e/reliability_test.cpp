@@ -87,6 +87,17 @@ TEST_F(ReliabilityTest, WorkbenchStartWithMoreFilesThanDescriptors) {
     EXPECT_EQ(SnapshotCount(), 400);
 }
 
+// Run as an ordinary user (root reads every file): an unreadable picture
+// gets its line and the run goes on.
+TEST_F(ReliabilityTest, UnreadablePictureAsAnOrdinaryUser) {
+    if (!e2e::HaveProgram("runuser")) GTEST_SKIP() << "runuser is needed (util-linux)";
+    Write("locked.iff", MakeIlbm(Picture(8, 8, 1, cmpNone)));
+    std::filesystem::permissions(Path("locked.iff"), std::filesystem::perms::none);
+    const e2e::RunResult run = Lanterna({"locked.iff", "a.iff"}, {}, "", "runuser -u nobody -- $LANTERNA");
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.output, Showing("locked.iff") + "file is read protected\n" + Showing("a.iff") + "Done.\n");
+}
+
 // Requester mode on a desktop without zenity or kdialog: the failure is told
 // in SDL's message box (dismissed here with Return), and the run fails.
 TEST_F(ReliabilityTest, RequesterThatCannotBeHadIsToldOnTheDesktopAndFails) {
