@@ -148,7 +148,9 @@ TEST(PatternMatch, LongPatternsAgainstLongNamesTakeLinearTime) {
     }
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(elapsed, 1000) << "50 matches of 400-character patterns";
+    // About 40 ms here optimised, under 2 s with the sanitizers; the old
+    // matcher needed some 25 s optimised.
+    EXPECT_LT(elapsed, 5000) << "50 matches of 400-character patterns";
 }
 
 // A small reference: random pattern trees, written out in the pattern
