@@ -20,6 +20,9 @@ int32_t PrepareDisplay(const PictureInfo& picture, const ViewOptions& options);
 int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
                     const uint8_t* colours, int32_t colourCount);
 void CloseDisplay();
+// The pause after a new screen has opened: 0 when it ran out, CODE_STOP for a
+// break or a stop in the window, CODE_NEXT when a click ended the picture.
+int32_t PauseAfterOpen(os::Window* window, int32_t seconds);
 // 0, CODE_NEXT or CODE_STOP; Tab switches cycling when a handle is given.
 int32_t PollWindowInput(os::Window* window, CycleHandle* handle);
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "display/display_state.h"
-#include "display/planar_kernels.h"
 #include "display/pixel_transfer.h"
+#include "display/planar_kernels.h"
 
 namespace lanterna {
 

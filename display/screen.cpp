@@ -118,27 +118,30 @@ int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
         os::SetRGB4(&screen->ViewPort, 0, 0, 0, 0);  // pen 0 clears to black
     }
     os::SetRast(gDisplay.window->RPort, pen);
-    if (gViewOptions.waitAfterOpenSeconds > 0) {
-        // Ticks of 1/50 s; a huge WAITAFTEROPEN saturates instead of overflowing.
-        int64_t ticks = int64_t(gViewOptions.waitAfterOpenSeconds) * 50;
-        os::Delay(ticks > INT32_MAX ? INT32_MAX : static_cast<int32_t>(ticks));
-    }
-    return 0;
+    // The user may end the picture or stop the run during the pause; the
+    // screen then stays open, as after a picture ended while drawing.
+    return PauseAfterOpen(gDisplay.window, gViewOptions.waitAfterOpenSeconds);
 }
 
 namespace {
 
-// An open screen serves the next picture only when the picture fits it and
-// needs the depth it was opened with.
-bool OpenScreenFits(const PictureInfo& picture) {
+// An open screen serves the next picture only when it needs the depth the
+// screen was opened with and fits it: with the centre option any screen at
+// least as large (the picture is centred on it), without it only a screen of
+// exactly the picture's size, as a screen of its own would have been; a
+// smaller picture would otherwise sit in the corner of a larger screen left
+// open by a picture that ended while drawing.
+bool OpenScreenFits(const PictureInfo& picture, const ViewOptions& options) {
     const os::Screen* screen = gDisplay.screen;
-    if (screen == nullptr || gDisplay.window == nullptr) {
+    if (screen == nullptr || gDisplay.window == nullptr || picture.displayDepth != gDisplay.depth) {
         return false;
     }
     const int32_t width = picture.xScale * int32_t{picture.header.pageWidth};
     const int32_t height = picture.yScale * int32_t{picture.header.pageHeight};
-    return width <= screen->Width && height <= screen->Height &&
-           picture.displayDepth == gDisplay.depth;
+    if (!options.center) {
+        return width == screen->Width && height == screen->Height;
+    }
+    return width <= screen->Width && height <= screen->Height;
 }
 
 }  // namespace
@@ -147,8 +150,7 @@ int32_t PrepareDisplay(const PictureInfo& picture, const ViewOptions& options) {
     // A screen is open when the centre option kept it, or when the previous
     // picture ended early. Either way it is only kept if the new picture fits
     // it; drawing into a screen of the other depth would show garbage.
-    static_cast<void>(options);
-    if (gDisplay.screen != nullptr && !OpenScreenFits(picture)) {
+    if (gDisplay.screen != nullptr && !OpenScreenFits(picture, options)) {
         CloseDisplay();
     }
     if (gDisplay.screen != nullptr) {

@@ -1,5 +1,6 @@
 // Shell mode: parse the command line, walk every name and pattern on disk and
 // show each matching file, printing a progress line per picture.
+#include <cstring>
 #include <new>
 
 #include "driver/error_text.h"
@@ -20,7 +21,21 @@ constexpr const char* PROGRAM_NAME = "Lanterna";
 enum ArgSlot { ARG_FILES, ARG_CENTER, ARG_WAIT, ARG_QUIET, ARG_ALL, ARG_WAITAFTEROPEN, ARG_CYCLE,
                ARG_HAM, ARG_EHB, ARG_COUNT };
 
+// The process result of a run that failed, so that a script can tell it
+// from a good run.
+constexpr int32_t RESULT_FAILED = 10;
+
 void PrintFailure(int32_t code) { os::Printf("%s: %s\n", PROGRAM_NAME, ErrorText(code)); }
+
+// What ended the loop, as the process result: a run that went through, or
+// that the user ended (a stop, a break, a picture ended early under QUIET),
+// is 0; a run ended by a failure is 10.
+int32_t RunResult(int32_t code) {
+    if (code == 0 || code == os::ERROR_NO_MORE_ENTRIES || code == os::ERROR_BREAK || code == CODE_STOP) {
+        return 0;
+    }
+    return RESULT_FAILED;
+}
 
 // A /N value counts only when given and above 0.
 int32_t PositiveNumber(intptr_t slot) {
@@ -33,14 +48,10 @@ struct LoopState {
     bool stopReported = false;  // the user's stop was already printed
 };
 
-// Shows one file and acts on its result. False ends the whole loop.
-bool ShowOne(const char* path, LoopState& state) {
+// Acts on the result of one file whose "Showing" line is printed (unless
+// quiet). False ends the whole loop.
+bool Completed(int32_t result, LoopState& state) {
     const bool quiet = gViewOptions.quiet;
-    if (!quiet) {
-        os::Printf("Showing \"%s\"... ", path);
-        os::FFlush(os::Output());  // visible before the picture opens
-    }
-    const int32_t result = gShowPicture(path);
     if (result == 0) {
         if (!quiet) os::Printf("Done.\n");
         return true;
@@ -61,6 +72,46 @@ bool ShowOne(const char* path, LoopState& state) {
     return true;
 }
 
+void PrintShowing(const char* path) {
+    if (!gViewOptions.quiet) {
+        os::Printf("Showing \"%s\"... ", path);
+        os::FFlush(os::Output());  // visible before the picture opens
+    }
+}
+
+// Shows one file and acts on its result. False ends the whole loop.
+bool ShowOne(const char* path, LoopState& state) {
+    PrintShowing(path);
+    return Completed(gShowPicture(path), state);
+}
+
+// A failure of one entry met during the walk (a sub-directory that cannot
+// be read, a path too long for the anchor's buffer) is reported and the walk
+// goes on; only a break or running out of memory ends it.
+bool EntryFailure(int32_t error) {
+    return error != 0 && error != os::ERROR_NO_MORE_ENTRIES && error != os::ERROR_BREAK &&
+           error != os::ERROR_NO_FREE_STORE;
+}
+
+void PrintEntryFailure(const os::AnchorPath* anchor, int32_t error) {
+    if (anchor->ap_Buf[0] != '\0') {
+        os::Printf("%s: \"%s\": %s\n", PROGRAM_NAME, anchor->ap_Buf, ErrorText(error));
+    } else {
+        os::Printf("%s: %s\n", PROGRAM_NAME, ErrorText(error));
+    }
+}
+
+// The next match, with the failures of single entries reported and passed
+// over. The matcher moves past the entry at every failure, so this ends.
+int32_t NextMatch(os::AnchorPath* anchor) {
+    int32_t error = os::MatchNext(anchor);
+    while (EntryFailure(error)) {
+        PrintEntryFailure(anchor, error);
+        error = os::MatchNext(anchor);
+    }
+    return error;
+}
+
 // Walks the matches of one argument. 0 when matching ended normally (no
 // more entries), otherwise the code that ends the whole loop.
 int32_t MatchOne(const char* pattern, os::AnchorPath* anchor, LoopState& state) {
@@ -72,6 +123,12 @@ int32_t MatchOne(const char* pattern, os::AnchorPath* anchor, LoopState& state) 
     anchor->ap_BreakBits = os::SIGBREAKF_CTRL_C;
 
     int32_t error = os::MatchFirst(pattern, anchor);
+    // A failure that leaves the walk able to go on (the matcher keeps its
+    // state) belongs to the first entry, not to the argument.
+    if (EntryFailure(error) && anchor->ap_Private != nullptr) {
+        PrintEntryFailure(anchor, error);
+        error = NextMatch(anchor);
+    }
     bool first = true;
     while (error == 0) {
         const int32_t type = anchor->ap_Info.fib_DirEntryType;
@@ -79,6 +136,9 @@ int32_t MatchOne(const char* pattern, os::AnchorPath* anchor, LoopState& state) 
         if (first && type > 0) {
             anchor->ap_Flags |= os::APF_DODIR;
         }
+        // A name given as it is that is neither a file nor a directory (a
+        // pipe, a device) gets its line and the reason it is not shown.
+        const bool named = first && std::strcmp(anchor->ap_Buf, pattern) == 0;
         first = false;
         if (type > 0) {
             if (gViewOptions.all) {
@@ -90,12 +150,17 @@ int32_t MatchOne(const char* pattern, os::AnchorPath* anchor, LoopState& state) 
                     anchor->ap_Flags |= os::APF_DODIR;
                 }
             }
+        } else if (type == 0 && named) {
+            PrintShowing(anchor->ap_Buf);
+            if (!Completed(os::ERROR_OBJECT_WRONG_TYPE, state)) {
+                break;
+            }
         } else if (type < 0 && anchor->ap_Info.fib_Size != 0) {
             if (!ShowOne(anchor->ap_Buf, state)) {
                 break;
             }
         }
-        error = os::MatchNext(anchor);
+        error = NextMatch(anchor);
     }
     os::MatchEnd(anchor);
     if (state.code != 0) {
@@ -131,7 +196,7 @@ int32_t RunShellMode() {
     if (memory == nullptr) {
         PrintFailure(os::ERROR_NO_FREE_STORE);
         os::FreeArgs(parsed);
-        return 0;
+        return RESULT_FAILED;
     }
     auto* anchor = new (memory) os::AnchorPath{};
 
@@ -147,10 +212,11 @@ int32_t RunShellMode() {
 
     os::FreeVec(anchor);
     if (code != 0 && code != os::ERROR_NO_MORE_ENTRIES && !state.stopReported) {
-        PrintFailure(code);
+        // The user's stop has no text of its own: it reads as the break.
+        PrintFailure(code == CODE_STOP ? os::ERROR_BREAK : code);
     }
     os::FreeArgs(parsed);
-    return 0;
+    return RunResult(code);
 }
 
 }  // namespace lanterna

@@ -275,11 +275,15 @@ int32_t View(Picture& picture) {
         if ((got & windowSignal) != 0) {
             code = PollWindowInput(window, picture.cycling);
         }
-        if ((got & timerSignal) != 0) {
-            break;  // a click in the same wake-up still counts as a normal end
-        }
+        // A break wins over everything else in the same wake-up, the time-out
+        // included: it stops the run.
         if ((got & os::SIGBREAKF_CTRL_C) != 0) {
             code = CODE_STOP;
+            break;
+        }
+        if ((got & timerSignal) != 0) {
+            if (code != CODE_STOP) code = 0;  // a click in the same wake-up still counts as a normal end
+            break;
         }
         if ((got & os::SIGBREAKF_CTRL_F) != 0 && gDisplay.screen != nullptr) {
             os::ScreenToFront(gDisplay.screen);

@@ -3,10 +3,12 @@
 // icon's tool types are applied (project mode); with none a file requester
 // asks for pictures again and again until it is cancelled (requester mode).
 // Nothing is printed in either mode: failures of single pictures pass
-// silently, and only the user's stop ends a run of pictures.
+// silently, and only the user's stop ends a run of pictures. A requester that
+// cannot be had is told in a desktop message box and ends the run with 20.
 
 #include <cstdint>
 
+#include "driver/error_text.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
 #include "driver/tool_types.h"
@@ -71,7 +73,12 @@ int32_t RunWorkbenchMode(const os::WBStartup* startup) {
                               {os::ASLFR_PositiveText, reinterpret_cast<uintptr_t>("Load")},
                               {os::ASLFR_Flags1, os::FRF_DOMULTISELECT | os::FRF_DOPATTERNS},
                               {os::TAG_DONE, 0}});
-    if (requester == nullptr) return 0;
+    if (requester == nullptr) {
+        // Without a requester this mode can do nothing at all: say so where
+        // the user is, on the desktop, and fail.
+        os::ShowDesktopMessage("Lanterna", ErrorText(ERR_FILE_REQUESTER));
+        return 20;
+    }
     while (os::AslRequestTags(requester, {{os::ASLFR_RejectIcons, 1}, {os::TAG_DONE, 0}}) &&
            requester->fr_NumArgs > 0) {
         // Each batch starts afresh: a stop ended only the batch before, so

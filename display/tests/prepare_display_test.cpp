@@ -134,8 +134,13 @@ TEST_F(Display, AnOpenScreenIsReusedOnlyWhenThePictureFitsAndHasItsDepth) {
         {"doubled rows fit", true, {320, 200, 1, 1, 8}, {300, 100, 1, 2, 8}, true},
         {"other depth", true, {320, 200, 1, 1, 8}, {100, 100, 1, 1, 24}, false},
         {"true colour again", true, {320, 200, 1, 1, 24}, {100, 100, 1, 1, 24}, true},
-        // Left open by a picture that ended early, without the centre option.
-        {"early end, fits", false, {320, 200, 1, 1, 8}, {160, 100, 1, 1, 8}, true},
+        // Left open by a picture that ended early, without the centre option:
+        // only a screen of exactly the size the picture needs is reused, so a
+        // smaller picture never sits in the corner of a larger screen.
+        {"early end, same size", false, {320, 200, 1, 1, 8}, {320, 200, 1, 1, 8}, true},
+        {"early end, smaller", false, {320, 200, 1, 1, 8}, {160, 100, 1, 1, 8}, false},
+        {"early end, 40x6 after 320x200", false, {320, 200, 1, 1, 8}, {40, 6, 1, 1, 8}, false},
+        {"early end, doubled to the same size", false, {320, 200, 1, 1, 8}, {160, 100, 2, 2, 8}, true},
         {"early end, other depth", false, {320, 200, 1, 1, 8}, {160, 100, 1, 1, 24}, false},
         {"early end, larger", false, {320, 200, 1, 1, 24}, {640, 200, 1, 1, 24}, false},
     };

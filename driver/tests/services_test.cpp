@@ -29,6 +29,7 @@ protected:
     void SetUp() override {
         setenv("LANTERNA_DISPLAY", "headless", 1);
         os::testing::ResetFaults();
+        os::testing::RecordServiceLog(true);
         os::testing::ClearServiceLog();
     }
     void TearDown() override {

@@ -16,6 +16,9 @@
 #include "platform/testing/testing.h"
 #include "records/result_codes.h"
 #include "records/view_options.h"
+#include "tests/support/as_nobody.h"
+
+#include <sys/stat.h>
 
 namespace lanterna {
 namespace {
@@ -166,7 +169,7 @@ TEST_F(ShellModeTest, PatternsZeroLengthFilesAndPatternsMatchingNothing) {
 TEST_F(ShellModeTest, MissingNameEndsTheRunWithTheSystemsText) {
     const std::string first = File("first.iff");
     const std::string later = File("later.iff");
-    EXPECT_EQ(Run({first, Path("missing.iff"), later}), 0);
+    EXPECT_EQ(Run({first, Path("missing.iff"), later}), 10);
     EXPECT_EQ(ShownPaths(), std::vector<std::string>{first});
     EXPECT_EQ(output_, Showing(first) + "Done.\n" + "Lanterna: " + ErrorText(205) + "\n");
 }
@@ -193,21 +196,23 @@ TEST_F(ShellModeTest, ResultTableWithQuiet) {
     struct Case {
         int32_t result;
         std::string line;
+        int32_t processResult;
     };
     const std::string f1 = File("q1.iff");
     const std::string f2 = File("q2.iff");
     const std::string f3 = File("q3.iff");
+    // The user's doing keeps 0; a failure ends the run with 10.
     const std::vector<Case> cases = {
-        {CODE_NEXT, std::string("Lanterna: ") + ErrorText(CODE_NEXT) + "\n"},
-        {CODE_STOP, std::string("Lanterna: ") + ErrorText(CODE_STOP) + "\n"},
-        {ERR_NOT_ILBM, "Lanterna: Not an IFF-ILBM file\n"},
-        {ERR_COMPRESSION, "Lanterna: Unknown compression format\n"},
+        {CODE_NEXT, std::string("Lanterna: ") + ErrorText(CODE_NEXT) + "\n", 0},
+        {CODE_STOP, "Lanterna: ***Break\n", 0},
+        {ERR_NOT_ILBM, "Lanterna: Not an IFF-ILBM file\n", 10},
+        {ERR_COMPRESSION, "Lanterna: Unknown compression format\n", 10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.result);
         gCalls.clear();
         gResults = {0, c.result};
-        EXPECT_EQ(Run({"QUIET", f1, f2, f3}), 0);
+        EXPECT_EQ(Run({"QUIET", f1, f2, f3}), c.processResult);
         // Good pictures print nothing; the first failing one ends the run.
         EXPECT_EQ(ShownPaths(), (std::vector<std::string>{f1, f2}));
         EXPECT_EQ(output_, c.line);
@@ -217,6 +222,84 @@ TEST_F(ShellModeTest, ResultTableWithQuiet) {
     EXPECT_EQ(Run({"Q", f1, f2}), 0);
     EXPECT_EQ(output_, "");
     EXPECT_EQ(gCalls.size(), 2u);
+}
+
+TEST_F(ShellModeTest, RunsEndedByAFailureReturnTenNotSuccess) {
+    const std::string good = File("good.iff");
+    // A name that does not exist, and a pattern whose directory is missing.
+    EXPECT_EQ(Run({good, Path("missing.iff")}), 10);
+    EXPECT_EQ(output_, Showing(good) + "Done.\nLanterna: " + ErrorText(205) + "\n");
+    EXPECT_EQ(Run({Path("nowhere/#?.iff")}), 10);
+    EXPECT_EQ(output_, std::string("Lanterna: ") + ErrorText(205) + "\n");
+    // QUIET's first failing picture.
+    gCalls.clear();
+    gResults = {ERR_CORRUPT};
+    EXPECT_EQ(Run({"QUIET", good}), 10);
+    EXPECT_EQ(output_, "Lanterna: Data in file is corrupt\n");
+    // A picture that fails while the run goes on says so on its line only.
+    gCalls.clear();
+    gResults = {ERR_CORRUPT};
+    EXPECT_EQ(Run({good, good}), 0);
+    EXPECT_EQ(output_, Showing(good) + "Data in file is corrupt\n" + Showing(good) + "Done.\n");
+    // The user's stop is no failure, with or without QUIET.
+    gCalls.clear();
+    gResults = {CODE_STOP};
+    EXPECT_EQ(Run({good, good}), 0);
+    EXPECT_EQ(output_, Showing(good) + "***Break\n");
+}
+
+TEST_F(ShellModeTest, StopUnderQuietPrintsTheBreakTextNotAnUnknownError) {
+    const std::string f = File("stop.iff");
+    gResults = {CODE_STOP};
+    EXPECT_EQ(Run({"QUIET", f, f}), 0);
+    EXPECT_EQ(output_, "Lanterna: ***Break\n");
+    EXPECT_EQ(gCalls.size(), 1u);
+}
+
+// Run as an ordinary user: root reads every directory.
+TEST_F(ShellModeTest, UnreadableSubDirectoryIsReportedAndTheWalkGoesOn) {
+    const std::string a = File("pics/a.iff");
+    File("pics/locked/hidden.iff");
+    const std::string z = File("pics/z.iff");
+    const std::string later = File("later.iff");
+    ASSERT_EQ(chmod(Path("pics/locked").c_str(), 0), 0);
+    EXPECT_EQ(test_support::RunAsOrdinaryUser([&] {
+        EXPECT_EQ(Run({"ALL", Path("pics"), later}), 0);
+        EXPECT_EQ(ShownPaths(), (std::vector<std::string>{a, z, later}));
+        EXPECT_EQ(output_, Showing(a) + "Done.\n" + "Lanterna: \"" + Path("pics/locked") + "\": " +
+                               ErrorText(os::ErrnoToDos(EACCES)) + "\n" + Showing(z) + "Done.\n" + Showing(later) +
+                               "Done.\n");
+    }), 0);
+    chmod(Path("pics/locked").c_str(), 0755);
+}
+
+TEST_F(ShellModeTest, PathTooLongForTheAnchorIsReportedAndTheWalkGoesOn) {
+    std::string deep = "tree";
+    for (int i = 0; i < 3; ++i) deep += "/" + std::string(150, char('m' + i));
+    File(deep + "/lost.iff");
+    const std::string near = File("tree/near.iff");
+    const std::string later = File("later.iff");
+    EXPECT_EQ(Run({"ALL", Path("tree"), later}), 0);
+    EXPECT_EQ(ShownPaths(), (std::vector<std::string>{near, later}));
+    EXPECT_EQ(output_, std::string("Lanterna: ") + ErrorText(os::ERROR_BUFFER_OVERFLOW) + "\n" + Showing(near) +
+                           "Done.\n" + Showing(later) + "Done.\n");
+}
+
+TEST_F(ShellModeTest, PipeNamedOnTheCommandLineGetsItsLineAndTheRunGoesOn) {
+    const std::string pipe = Path("pipe.iff");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    const std::string after = File("after.iff");
+    EXPECT_EQ(Run({pipe, after}), 0);
+    EXPECT_EQ(ShownPaths(), std::vector<std::string>{after});
+    EXPECT_EQ(output_, Showing(pipe) + ErrorText(os::ERROR_OBJECT_WRONG_TYPE) + "\n" + Showing(after) + "Done.\n");
+    // Under QUIET it fails as a picture would.
+    gCalls.clear();
+    EXPECT_EQ(Run({"QUIET", pipe, after}), 10);
+    EXPECT_EQ(output_, std::string("Lanterna: ") + ErrorText(os::ERROR_OBJECT_WRONG_TYPE) + "\n");
+    // Met by a pattern it is passed over without a word.
+    gCalls.clear();
+    EXPECT_EQ(Run({Path("#?.iff")}), 0);
+    EXPECT_EQ(output_, Showing(after) + "Done.\n");
 }
 
 TEST_F(ShellModeTest, BreakWhileMatchingEndsTheRun) {
@@ -285,7 +368,7 @@ TEST_F(ShellModeTest, AllocationFailuresNeverLeakAndTheAnchorFailureIsReported) 
         EXPECT_TRUE(result == 0 || result == 10);
         EXPECT_EQ(os::testing::LiveAllocations(), before);
         const std::string noMemory = std::string("Lanterna: ") + ErrorText(103) + "\n";
-        if (result == 0 && output_ == noMemory && gCalls.empty()) anchorFailureSeen = true;
+        if (result == 10 && output_ == noMemory && gCalls.empty()) anchorFailureSeen = true;
     }
     EXPECT_TRUE(anchorFailureSeen);
 }

@@ -3,6 +3,8 @@
 // afterwards, and that nothing leaks on any path.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -14,6 +16,8 @@
 #include "driver/show_picture.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
+#include "platform/exec/wait_hooks.h"
+#include "platform/graphics/graphics_internal.h"
 #include "platform/graphics/headless/headless.h"
 #include "platform/testing/testing.h"
 #include "records/result_codes.h"
@@ -442,6 +446,117 @@ TEST_F(ShowPictureTest, WaitTimeOutAndBreakSignals) {
     os::Signal(self, os::SIGBREAKF_CTRL_C);
     EXPECT_EQ(Show(picture), CODE_STOP);
     EXPECT_EQ(os::SetSignal(0, 0) & os::SIGBREAKF_CTRL_C, 0u);
+}
+
+// The wait hook of the test: holds the waiting task until its time-out has
+// arrived, then sends it Ctrl-C, so that both are there in one wake-up.
+os::internal::WaitHook gBackendHook = nullptr;
+uint32_t gTimerBit = 0;
+
+void TimeOutAndBreakTogether(uint32_t mask) {
+    if (gTimerBit != 0 && (mask & gTimerBit) != 0) {
+        while ((os::SetSignal(0, 0) & gTimerBit) == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        os::Signal(os::FindTask(nullptr), os::SIGBREAKF_CTRL_C);
+        return;
+    }
+    if (gBackendHook != nullptr) gBackendHook(mask);
+}
+
+TEST_F(ShowPictureTest, BreakArrivingWithTheTimeOutStopsTheRun) {
+    const Bytes picture = MakeIlbm(Picture(24, 12, 3, cmpNone));
+    Script("none", "");
+    gViewOptions.waitSeconds = 1;
+    ASSERT_NE(gServices.timerPort, nullptr);
+    gTimerBit = 1u << gServices.timerPort->mp_SigBit;
+    gBackendHook = os::internal::GetWaitHook();
+    os::internal::SetWaitHook(&TimeOutAndBreakTogether);
+    const int32_t result = Show(picture);
+    os::internal::SetWaitHook(gBackendHook);
+    gTimerBit = 0;
+    EXPECT_EQ(result, CODE_STOP);
+}
+
+// The wait hook of the pause tests: once the picture's window is open, the
+// given key or button arrives in it at the next wait (from the window's
+// owner, as the backends deliver it).
+uint32_t gPauseClass = 0;
+uint16_t gPauseCode = 0;
+
+void InputDuringThePause(uint32_t mask) {
+    if (gPauseClass != 0 && gDisplay.window != nullptr) {
+        os::gfx::PostInput(gDisplay.window, gPauseClass, gPauseCode);
+        gPauseClass = 0;
+        return;
+    }
+    if (gBackendHook != nullptr) gBackendHook(mask);
+}
+
+TEST_F(ShowPictureTest, PauseAfterOpeningEndsAtABreakOrAStopInTheWindow) {
+    const Bytes picture = MakeIlbm(Picture(24, 12, 3, cmpNone));
+    Script("", "");  // a finished picture is ended by a click
+    os::Task* self = os::FindTask(nullptr);
+
+    // Ctrl-C (SIGINT, SIGTERM) a moment into a 20 s pause stops the run at once.
+    gViewOptions.waitAfterOpenSeconds = 20;
+    std::thread sender([self] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        os::Signal(self, os::SIGBREAKF_CTRL_C);
+    });
+    auto start = Clock::now();
+    EXPECT_EQ(Show(picture), CODE_STOP);
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    sender.join();
+    EXPECT_LT(elapsed, 2000);
+
+    // The longest pause an icon can ask for: the window still answers, Esc
+    // (also what closing the window sends) stops, a click ends the picture.
+    gViewOptions.waitAfterOpenSeconds = INT32_MAX;
+    gBackendHook = os::internal::GetWaitHook();
+    os::internal::SetWaitHook(&InputDuringThePause);
+    struct Case {
+        uint32_t imClass;
+        uint16_t code;
+        int32_t result;
+    };
+    for (const Case& c : {Case{os::IDCMP_VANILLAKEY, 0x1B, CODE_STOP}, Case{os::IDCMP_MOUSEBUTTONS, os::MENUDOWN, CODE_STOP},
+                          Case{os::IDCMP_MOUSEBUTTONS, os::SELECTDOWN, CODE_NEXT}}) {
+        SCOPED_TRACE(c.code);
+        gPauseClass = c.imClass;
+        gPauseCode = c.code;
+        start = Clock::now();
+        EXPECT_EQ(Show(picture), c.result);
+        elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        EXPECT_LT(elapsed, 2000);
+        EXPECT_TRUE(lastDisplayOpen_);  // as after a picture ended while drawing
+    }
+    os::internal::SetWaitHook(gBackendHook);
+
+    // Left alone, the pause lasts its time and the picture is drawn.
+    gViewOptions.waitAfterOpenSeconds = 1;
+    start = Clock::now();
+    EXPECT_EQ(Show(picture), 0);
+    elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    EXPECT_GE(elapsed, 1000);
+    EXPECT_LT(elapsed, 3000);
+}
+
+// The heap in use after a long run of pictures is what it was after the
+// first of them: nothing (such as a record of every port and request the
+// pictures opened) grows with the number of pictures shown.
+TEST_F(ShowPictureTest, LongSlideshowKeepsAFlatHeap) {
+    const Bytes data = MakeIlbm(Picture(32, 8, 4, cmpByteRun1));
+    const std::string path = Write(data);
+    auto showMany = [&](int count) {
+        for (int i = 0; i < count; ++i) ASSERT_EQ(ShowPicture(path.c_str()), 0);
+    };
+    showMany(100);
+    const size_t afterFirst = mallinfo2().uordblks;
+    showMany(400);
+    const size_t afterLast = mallinfo2().uordblks;
+    EXPECT_LT(afterLast, afterFirst + 16 * 1024) << "grew by " << (afterLast - afterFirst) << " bytes";
+    EXPECT_EQ(os::testing::ServiceLog(), "");  // no test asked for it
 }
 
 TEST_F(ShowPictureTest, CenterKeepsTheScreenForTheNextPictureThatFits) {

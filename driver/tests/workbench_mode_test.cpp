@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -100,7 +101,7 @@ protected:
     std::string startDirectory_;
 };
 
-TEST_F(WorkbenchModeTest, StartMessageHasTheProgramFirstThenEachExistingFile) {
+TEST_F(WorkbenchModeTest, StartMessageHasTheProgramFirstThenEachFileGiven) {
     std::string missing = Path("one/missing.iff");
     std::string drawer = Path("two") + "/";
     const char* files[] = {"relative.iff", missing.c_str(), drawer.c_str()};
@@ -108,7 +109,7 @@ TEST_F(WorkbenchModeTest, StartMessageHasTheProgramFirstThenEachExistingFile) {
     os::WBStartup* startup = os::CreateWorkbenchStartup(Path("prog/lanterna").c_str(), 3, files);
     unlink("relative.iff");
     ASSERT_NE(startup, nullptr);
-    ASSERT_EQ(startup->sm_NumArgs, 3);  // the missing file is left out
+    ASSERT_EQ(startup->sm_NumArgs, 4);  // the missing file too: it fails as its picture
     EXPECT_STREQ(startup->sm_ArgList[0].wa_Name, "lanterna");
     char buffer[1024];
     ASSERT_TRUE(os::NameFromLock(startup->sm_ArgList[0].wa_Lock, buffer, sizeof buffer));
@@ -116,8 +117,11 @@ TEST_F(WorkbenchModeTest, StartMessageHasTheProgramFirstThenEachExistingFile) {
     EXPECT_STREQ(startup->sm_ArgList[1].wa_Name, "relative.iff");
     ASSERT_TRUE(os::NameFromLock(startup->sm_ArgList[1].wa_Lock, buffer, sizeof buffer));
     EXPECT_EQ(std::string(buffer), startDirectory_);
-    EXPECT_STREQ(startup->sm_ArgList[2].wa_Name, "two");
+    EXPECT_STREQ(startup->sm_ArgList[2].wa_Name, "missing.iff");
     ASSERT_TRUE(os::NameFromLock(startup->sm_ArgList[2].wa_Lock, buffer, sizeof buffer));
+    EXPECT_EQ(std::string(buffer), Path("one"));
+    EXPECT_STREQ(startup->sm_ArgList[3].wa_Name, "two");
+    ASSERT_TRUE(os::NameFromLock(startup->sm_ArgList[3].wa_Lock, buffer, sizeof buffer));
     EXPECT_EQ(std::string(buffer), dir_);
     os::FreeWorkbenchStartup(startup);
 
@@ -167,6 +171,60 @@ TEST_F(WorkbenchModeTest, ProjectModeGoesOnSilentlyAfterFailuresAndEndsAtAStop) 
     EXPECT_EQ(gCalls[2].name, "c.iff");
 }
 
+TEST_F(WorkbenchModeTest, MissingOrEmptyNameFailsAsAPictureInsteadOfOpeningTheRequester) {
+    ScopedEnv headless("LANTERNA_DISPLAY", "headless");
+    ScopedEnv requests("LANTERNA_REQUESTER", Path("one/a.iff").c_str());
+    gResults = {os::ERROR_OBJECT_NOT_FOUND, os::ERROR_OBJECT_NOT_FOUND};
+    EXPECT_EQ(Run({Path("one/missing.iff"), ""}), 0);
+    ASSERT_EQ(gCalls.size(), 2u);  // no requester batch after them
+    EXPECT_EQ(gCalls[0].name, "missing.iff");
+    EXPECT_EQ(gCalls[0].directory, Path("one"));
+    EXPECT_EQ(gCalls[1].name, "");
+    gCalls.clear();
+    EXPECT_EQ(Run({Path("nodir/missing.iff")}), 0);
+    ASSERT_EQ(gCalls.size(), 1u);
+    EXPECT_EQ(gCalls[0].name, Path("nodir/missing.iff"));
+}
+
+int OpenDescriptors() {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        static_cast<void>(entry);
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(WorkbenchModeTest, ThousandsOfFilesDoNotHoldADescriptorEach) {
+    // 2,000 files in one drawer and one in each of 100 drawers.
+    std::vector<std::string> files;
+    for (int i = 0; i < 2000; ++i) files.push_back(Path("one/a.iff"));
+    for (int i = 0; i < 100; ++i) {
+        const std::string drawer = Path("many") + "/" + std::to_string(i);
+        std::filesystem::create_directories(drawer);
+        ASSERT_TRUE(SaveBytes(drawer + "/p.iff", Bytes{'F', 'O', 'R', 'M'}));
+        files.push_back(drawer + "/p.iff");
+    }
+    std::vector<const char*> pointers;
+    for (const std::string& f : files) pointers.push_back(f.c_str());
+    os::CurrentDir(nullptr);  // the start directory's own descriptor, held for the whole process
+    const int before = OpenDescriptors();
+    os::WBStartup* startup =
+        os::CreateWorkbenchStartup(Path("prog/lanterna").c_str(), static_cast<int>(pointers.size()), pointers.data());
+    ASSERT_NE(startup, nullptr);
+    EXPECT_EQ(startup->sm_NumArgs, 2101);
+    EXPECT_LE(OpenDescriptors() - before, 65);
+    // Every picture is found, with or without a lock of its own drawer.
+    EXPECT_EQ(RunWorkbenchMode(startup), 0);
+    os::FreeWorkbenchStartup(startup);
+    EXPECT_EQ(OpenDescriptors(), before);
+    ASSERT_EQ(gCalls.size(), 2100u);
+    for (const Call& call : gCalls) {
+        const std::string path = call.name[0] == '/' ? call.name : call.directory + "/" + call.name;
+        EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    }
+}
+
 TEST_F(WorkbenchModeTest, RequesterModeShowsBatchesUntilCancelAndAStopEndsOnlyItsBatch) {
     ScopedEnv headless("LANTERNA_DISPLAY", "headless");
     std::string script = Path("one/a.iff") + "|" + Path("one/b.iff") + "|" + Path("two/c.iff") +
@@ -192,11 +250,11 @@ TEST_F(WorkbenchModeTest, RequesterModeShowsBatchesUntilCancelAndAStopEndsOnlyIt
     EXPECT_EQ(gCalls[3].options.waitSeconds, 7);
 }
 
-TEST_F(WorkbenchModeTest, RequesterModeEndsSilentlyWhenNoRequesterCanBeHad) {
+TEST_F(WorkbenchModeTest, RequesterModeFailsWithTwentyWhenNoRequesterCanBeHad) {
     ScopedEnv desktop("LANTERNA_DISPLAY", nullptr);
     ScopedEnv display("DISPLAY", nullptr);
     ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
-    EXPECT_EQ(Run({}), 0);
+    EXPECT_EQ(Run({}), 20);
     EXPECT_TRUE(gCalls.empty());
 
     // An empty selection ends the mode like Cancel.

@@ -4,6 +4,14 @@
 // "lanterna.info" beside the executable is found) and then each file as a
 // lock on its directory and its name within it, as the Workbench passes
 // selected icons.
+//
+// Every file given is an argument, whether it exists or not: the mode is
+// what was started, and a file that is missing fails as its picture. The
+// files of one directory share one lock, and at most MAX_DIRECTORY_LOCKS
+// directories are held, so a start with thousands of files does not hold a
+// descriptor per file; a file beyond that (or whose directory cannot be
+// locked) gets no lock and its path as given, which names it from the
+// starting directory as well.
 
 #include "platform/asl/workbench.h"
 
@@ -13,18 +21,46 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/asl/desktop_tools.h"
 #include "platform/asl/path_names.h"
+#include "platform/graphics/sdl/sdl_library.h"
 
 namespace os {
 namespace {
 
+constexpr size_t MAX_DIRECTORY_LOCKS = 64;
+
 struct StartupBlock : WBStartup {
     std::vector<WBArg> args;
     std::vector<std::unique_ptr<char[]>> names;
+    std::vector<FileLock*> locks;  // each held once, however many files share it
+    std::unordered_map<std::string, FileLock*> byDirectory;
 };
+
+// The shared lock on a directory; null when it cannot be had or too many
+// are held.
+FileLock* DirectoryLock(StartupBlock* block, const std::string& directory) {
+    const auto found = block->byDirectory.find(directory);
+    if (found != block->byDirectory.end()) return found->second;
+    if (block->locks.size() >= MAX_DIRECTORY_LOCKS) return nullptr;
+    FileLock* lock = Lock(directory.c_str(), SHARED_LOCK);
+    if (lock == nullptr) return nullptr;
+    try {
+        block->locks.push_back(lock);
+    } catch (const std::bad_alloc&) {
+        UnLock(lock);
+        return nullptr;
+    }
+    try {
+        block->byDirectory.emplace(directory, lock);
+    } catch (const std::bad_alloc&) {
+        // Held and released through the list; it is only not shared.
+    }
+    return lock;
+}
 
 // The executable's own path when argv[0] does not say where it is (started
 // through PATH).
@@ -40,8 +76,12 @@ bool AddArg(StartupBlock* block, FileLock* lock, const std::string& name) {
     std::unique_ptr<char[]> copy(new (std::nothrow) char[name.size() + 1]);
     if (copy == nullptr) return false;
     std::memcpy(copy.get(), name.c_str(), name.size() + 1);
-    block->args.push_back(WBArg{lock, copy.get()});
-    block->names.push_back(std::move(copy));
+    try {
+        block->args.push_back(WBArg{lock, copy.get()});
+        block->names.push_back(std::move(copy));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     return true;
 }
 
@@ -57,21 +97,16 @@ WBStartup* CreateWorkbenchStartup(const char* programPath, int fileCount, const 
     internal::SplitPath(ExecutablePath(programPath), &directory, &name);
     // Without a lock the program's argument still comes first: its icon is
     // then looked for in the starting directory.
-    if (!AddArg(block.get(), Lock(directory.c_str(), SHARED_LOCK), name)) {
+    if (!AddArg(block.get(), DirectoryLock(block.get(), directory), name)) {
         FreeWorkbenchStartup(block.release());
         return nullptr;
     }
     for (int i = 0; i < fileCount && files != nullptr; ++i) {
-        if (files[i] == nullptr) continue;
-        internal::SplitPath(files[i], &directory, &name);
-        if (name.empty() || name == "/") continue;
-        FileLock* object = Lock(files[i], SHARED_LOCK);  // it must exist
-        if (object == nullptr) continue;
-        UnLock(object);
-        FileLock* lock = Lock(directory.c_str(), SHARED_LOCK);
-        if (lock == nullptr) continue;
-        if (!AddArg(block.get(), lock, name)) {
-            UnLock(lock);
+        const std::string given = files[i] != nullptr ? files[i] : "";
+        internal::SplitPath(given, &directory, &name);
+        FileLock* lock = nullptr;
+        if (!name.empty() && name != "/") lock = DirectoryLock(block.get(), directory);
+        if (!AddArg(block.get(), lock, lock != nullptr ? name : given)) {
             FreeWorkbenchStartup(block.release());
             return nullptr;
         }
@@ -84,7 +119,7 @@ WBStartup* CreateWorkbenchStartup(const char* programPath, int fileCount, const 
 void FreeWorkbenchStartup(WBStartup* startup) {
     if (startup == nullptr) return;
     auto* block = static_cast<StartupBlock*>(startup);
-    for (WBArg& arg : block->args) UnLock(arg.wa_Lock);
+    for (FileLock* lock : block->locks) UnLock(lock);
     delete block;
 }
 
@@ -98,6 +133,11 @@ void ShowDesktopMessage(const char* title, const char* text) {
     } else if (std::string kdialog = desktop::FindProgram("kdialog"); !kdialog.empty()) {
         argv = {kdialog, "--title", t, "--error", m};
     } else {
+        // No dialog tool on this desktop: SDL's own message box, which needs
+        // nothing but the display.
+        if (const sdl::SdlLibrary* library = sdl::LoadSdlLibrary()) {
+            library->SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, t.c_str(), m.c_str(), nullptr);
+        }
         return;
     }
     desktop::RunChild(argv, nullptr, 0);

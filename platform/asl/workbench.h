@@ -19,13 +19,16 @@ struct WBStartup {
     WBArg* sm_ArgList = nullptr;
 };
 
-// programPath is argv[0]; files are the paths after --workbench. Null when
-// memory runs out. Files that cannot be locked are left out.
+// programPath is argv[0]; files are the paths after --workbench, each an
+// argument whether it exists or not. Files share their directory's lock; a
+// file without one (too many directories, or its directory cannot be
+// locked) has a null lock and its path as given. Null when memory runs out.
 WBStartup* CreateWorkbenchStartup(const char* programPath, int fileCount, const char* const* files);
 void FreeWorkbenchStartup(WBStartup* startup);
 
 // A message box on the desktop, for failures when no shell is there to read
-// them. Does nothing when no desktop tool is available or in headless mode.
+// them: the desktop's dialog tool, or SDL's own message box when there is
+// none. Does nothing without a display or in headless mode.
 void ShowDesktopMessage(const char* title, const char* text);
 
 }  // namespace os

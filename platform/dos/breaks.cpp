@@ -5,7 +5,7 @@
 // handler runs in signal context; the signals are blocked in the main thread
 // before any other thread exists (threads inherit the mask) and one small
 // thread takes them with sigwait and signals the main task like any other
-// task would.
+// task would. SIGPIPE is ignored.
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -47,6 +47,10 @@ void BreakThread(Task* mainTask, sigset_t set) {
 void InstallBreakHandlers() {
     static std::once_flag once;
     std::call_once(once, [] {
+        // A reader of the output that goes away must not end the run: a write
+        // to it fails with EPIPE instead, and the pictures and the teardown
+        // go on.
+        std::signal(SIGPIPE, SIG_IGN);
         sigset_t set;
         sigemptyset(&set);
         sigaddset(&set, SIGINT);

@@ -11,8 +11,10 @@
 // MatchNext then enters it and returns every entry in it (the pattern applies
 // only to the level it was written for), in the same way for directories
 // entered from there, and finally the directory itself again with APF_DIDDIR
-// set. A directory already being walked (a link back up the tree) is returned
-// with APF_DIDDIR at once instead of being entered again.
+// set. Every directory is walked at most once per pattern, however the walk
+// reaches it: a directory whose entries were already returned (a link back
+// up the tree, to the pattern's own directory, or across to a sibling) is
+// returned with APF_DIDDIR at once instead of being entered again.
 //
 // Entries come sorted by name, case-insensitively, so runs are repeatable.
 // ap_Buf receives the full path (the typed prefix plus the matched names) when
@@ -22,14 +24,21 @@
 // which callers never open. Links are followed; entries that vanish or whose
 // link leads nowhere are passed over.
 //
-// The break bits of ap_BreakBits are tested on every call and every few
-// entries while a directory is read; a break is ERROR_BREAK with the bits in
-// ap_FoundBreak.
+// The break bits of ap_BreakBits are tested on every call and at every entry
+// while a directory is read or passed over; a break is ERROR_BREAK with the
+// bits in ap_FoundBreak.
+//
+// A failure that belongs to one entry (a directory that cannot be entered, a
+// path longer than the buffer) leaves the walk where it was: the next
+// MatchNext goes on past that entry. A failure of the pattern itself (its
+// directory or its one name cannot be had) ends the walk, and MatchFirst then
+// leaves no state behind (ap_Private is null).
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <dirent.h>
@@ -42,7 +51,7 @@ namespace {
 
 constexpr size_t MAX_ENTRIES = size_t{1} << 20;  // per directory; more is ERROR_NO_FREE_STORE
 constexpr size_t MAX_PATH_LENGTH = 4096;         // what the kernel accepts as a path
-constexpr unsigned BREAK_INTERVAL = 64;          // entries between break tests
+constexpr unsigned BREAK_INTERVAL = 1;           // entries between break tests
 
 struct Frame {
     std::string prefix;              // put before an entry's name: "" or ending in "/"
@@ -65,7 +74,18 @@ struct MatchState {
     std::string lastName;
     struct stat lastStat {};
     unsigned sinceBreakTest = 0;
+    // The directories whose entries have been returned, by device and inode.
+    std::vector<std::pair<dev_t, ino_t>> walked;
 };
+
+// Records a directory as walked; false when it was walked before.
+bool FirstWalk(MatchState& state, const struct stat& st) {
+    const std::pair<dev_t, ino_t> key{st.st_dev, st.st_ino};
+    for (const auto& seen : state.walked)
+        if (seen == key) return false;
+    state.walked.push_back(key);
+    return true;
+}
 
 MatchState* StateOf(AnchorPath* anchor) { return static_cast<MatchState*>(anchor->ap_Private); }
 
@@ -184,8 +204,6 @@ int32_t Report(AnchorPath* anchor, MatchState& state, const std::string& path, c
     return 0;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
 // Steps to the next entry to return. 0, ERROR_NO_MORE_ENTRIES or a DOS code.
 int32_t Advance(AnchorPath* anchor, MatchState& state) {
     while (!state.stack.empty()) {
@@ -220,6 +238,9 @@ int32_t Advance(AnchorPath* anchor, MatchState& state) {
         }
         // A directory on the way to the last component: look inside it.
         if (!S_ISDIR(st.st_mode)) continue;
+        if (static_cast<size_t>(top.component) + 2 == state.components.size() && !FirstWalk(state, st)) {
+            continue;  // its entries were returned already
+        }
         Frame frame;
         frame.prefix = path + '/';
         frame.component = top.component + 1;
@@ -265,6 +286,10 @@ int32_t Start(const char* pattern, AnchorPath* anchor, MatchState& state) {
     Frame frame;
     frame.prefix = prefix;
     frame.component = 0;
+    if (state.components.size() == 1) {
+        struct stat self {};
+        if (stat(prefix.empty() ? "." : prefix.c_str(), &self) == 0) FirstWalk(state, self);
+    }
     int32_t err = ReadDirectory(anchor, state, prefix, frame.names);
     if (err != 0) return err;
     state.stack.push_back(std::move(frame));
@@ -292,6 +317,8 @@ int32_t MatchFirst(const char* pattern, AnchorPath* anchor) {
         auto* state = new MatchState;
         anchor->ap_Private = state;
         err = Start(pattern, anchor, *state);
+        // Nothing left to walk after a failure: the pattern itself failed.
+        if (err != 0 && state->stack.empty()) MatchEnd(anchor);
     } catch (const std::bad_alloc&) {
         err = ERROR_NO_FREE_STORE;
     }
@@ -311,10 +338,7 @@ int32_t MatchNext(AnchorPath* anchor) {
     try {
         if (enter && state->haveLast && !state->lastDidDir && S_ISDIR(state->lastStat.st_mode)) {
             state->haveLast = false;
-            bool loop = false;
-            for (const Frame& f : state->stack)
-                if (f.entered && SameFile(f.selfStat, state->lastStat)) loop = true;
-            if (loop) {
+            if (!FirstWalk(*state, state->lastStat)) {
                 return Finish(Report(anchor, *state, state->lastPath, state->lastName,
                                              state->lastStat, true));
             }

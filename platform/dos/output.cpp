@@ -8,6 +8,9 @@
 #include <cstring>
 
 #include "platform/dos/dos.h"
+#include <stdio_ext.h>
+
+#include "platform/dos/dos.h"
 
 namespace os {
 namespace {
@@ -80,12 +83,28 @@ FileHandle* Output() { return &StandardOutput(); }
 
 FileHandle* Input() { return &StandardInput(); }
 
+namespace {
+
+// Once a write to standard output has failed (its reader went away, the disk
+// is full) the output is given up: what is still buffered is dropped and
+// nothing is written again, so a dead reader costs neither retries nor a
+// growing buffer.
+bool OutputFailed() {
+    if (std::ferror(stdout) == 0) return false;
+    __fpurge(stdout);
+    return true;
+}
+
+}  // namespace
+
 int32_t Printf(const char* format, ...) {
     if (format == nullptr) return -1;
+    if (OutputFailed()) return -1;
     va_list args;
     va_start(args, format);
     int n = std::vfprintf(stdout, format, args);
     va_end(args);
+    if (OutputFailed()) return -1;
     return n < 0 ? -1 : n;
 }
 
@@ -93,7 +112,12 @@ int32_t FFlush(FileHandle* file) {
     if (file == nullptr) return 0;
     // Only standard output is buffered on this side; other handles write
     // straight to their descriptor, so there is nothing to push out.
-    if (file == &StandardOutput()) return std::fflush(stdout) == 0 ? -1 : 0;
+    if (file == &StandardOutput()) {
+        if (OutputFailed()) return 0;
+        const bool flushed = std::fflush(stdout) == 0;
+        if (OutputFailed()) return 0;
+        return flushed ? -1 : 0;
+    }
     return -1;
 }
 

@@ -13,11 +13,12 @@
 // unclosed "(" closes at the end, an unclosed "[" or a stray ")" or "|"
 // outside a group is an ordinary character.
 //
-// Matching works on sets of end positions: for a node and a start position
-// the matcher computes every position where a match of the node can end,
-// and remembers the set. Each (node, position) pair is worked out once, so
-// the time is polynomial for every pattern (no exponential backtracking) and
-// negation is exact.
+// The parsed pattern becomes an automaton that is run over the name with all
+// its possible states at once, one character at a time, so the time is the
+// name's length times the pattern's (no backtracking, whatever the pattern).
+// A negation knows where its inner pattern's matches end from each position
+// it is reached at, worked out once per position, so negation is exact and
+// costs at most one more factor of the name's length.
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -103,13 +104,11 @@ struct PatternNode {
     bool negated = false;                              // Class
     std::vector<std::pair<char32_t, char32_t>> ranges; // Class
     std::vector<int> kids;                             // Seq, Alt: all; Star, Not: one
-    int memoSlot = -1;                                 // Star and Not remember their sets
 };
 
 struct Pattern {
     std::vector<PatternNode> nodes;
     int root = -1;
-    int memoCount = 0;
 };
 
 class Parser {
@@ -123,11 +122,6 @@ private:
     char32_t Peek() const { return p_[pos_]; }
 
     int Add(PatternNode node) {
-        // Every composite node remembers its sets, so that no node is worked out
-        // twice from the same position however the groups nest.
-        if (node.kind == Kind::Seq || node.kind == Kind::Alt || node.kind == Kind::Star || node.kind == Kind::Not) {
-            node.memoSlot = out_.memoCount++;
-        }
         out_.nodes.push_back(std::move(node));
         return static_cast<int>(out_.nodes.size()) - 1;
     }
@@ -279,102 +273,261 @@ bool InClass(const PatternNode& n, char32_t c) {
 // A set of positions 0..n as a bit array.
 class PositionSet {
 public:
-    explicit PositionSet(size_t n = 0) : bits_((n + 64) / 64, 0) {}
+    explicit PositionSet(size_t n = 0) : last_(n), bits_(n / 64 + 1, 0) {}
     void Add(size_t i) { bits_[i / 64] |= uint64_t{1} << (i % 64); }
     bool Has(size_t i) const { return (bits_[i / 64] >> (i % 64)) & 1; }
-    void Merge(const PositionSet& o) {
-        for (size_t w = 0; w < bits_.size(); ++w) bits_[w] |= o.bits_[w];
+    // Adds every position from `from` to the last that `other` (a set of the
+    // same size) does not hold.
+    void AddMissingFrom(const PositionSet& other, size_t from) {
+        if (from > last_) return;
+        for (size_t w = from / 64; w < bits_.size(); ++w) {
+            uint64_t missing = ~other.bits_[w];
+            if (w == from / 64) missing &= ~uint64_t{0} << (from % 64);
+            if (w == last_ / 64 && last_ % 64 != 63) missing &= (uint64_t{1} << (last_ % 64 + 1)) - 1;
+            bits_[w] |= missing;
+        }
     }
-    bool Empty() const {
-        for (uint64_t w : bits_)
-            if (w) return false;
-        return true;
+    bool AnyFrom(size_t i) const {
+        for (size_t k = i; k <= last_; ++k)
+            if (Has(k)) return true;
+        return false;
     }
 
 private:
+    size_t last_;
     std::vector<uint64_t> bits_;
 };
 
-class Matcher {
-public:
-    Matcher(const Pattern& p, const std::vector<char32_t>& s)
-        : p_(p), s_(s), n_(s.size()), memo_(static_cast<size_t>(p.memoCount)) {}
+// The pattern as an automaton: a state either consumes one character (a
+// literal, "?" or a class), passes on without consuming (to one or more
+// states), starts a negation, or accepts. Each negation's inner pattern is an
+// automaton of its own, entered only through its negation.
+struct State {
+    enum class Type : uint8_t { Consume, Pass, NotEnter, Accept };
+    Type type = Type::Pass;
+    int leaf = -1;          // Consume: the pattern node that tests the character
+    int next = -1;          // Consume: the state after the character
+    int negation = -1;      // NotEnter: which negation
+    std::vector<int> succ;  // Pass: the states it passes on to
+};
 
-    bool Matches() {
-        PositionSet ends(n_);
-        AddEnds(p_.root, 0, ends);
-        return ends.Has(n_);
+struct Fragment {
+    int start = -1;
+    int end = -1;  // a Pass state; its successors are added by the caller
+};
+
+struct Negation {
+    int start = -1;   // the inner automaton
+    int accept = -1;  // its accepting state
+    int exit = -1;    // where the negation goes on in the outer automaton
+};
+
+struct Automaton {
+    std::vector<State> states;
+    std::vector<Negation> negations;
+    int start = -1;
+    int accept = -1;
+};
+
+class Builder {
+public:
+    Builder(const Pattern& p, Automaton& out) : p_(p), out_(out) {}
+
+    void BuildTop() {
+        const Fragment f = Build(p_.root);
+        const int accept = Add(State::Type::Accept);
+        out_.states[static_cast<size_t>(f.end)].succ.push_back(accept);
+        out_.start = f.start;
+        out_.accept = accept;
     }
 
 private:
-    // ORs into `out` every position where a match of `node` starting at `i` ends.
-    void AddEnds(int node, size_t i, PositionSet& out) {
+    int Add(State::Type type) {
+        State st;
+        st.type = type;
+        out_.states.push_back(std::move(st));
+        return static_cast<int>(out_.states.size()) - 1;
+    }
+    void Link(int from, int to) { out_.states[static_cast<size_t>(from)].succ.push_back(to); }
+
+    Fragment Build(int node) {
         const PatternNode& n = p_.nodes[static_cast<size_t>(node)];
         switch (n.kind) {
         case Kind::Literal:
-            if (i < n_ && Fold(s_[i]) == n.ch) out.Add(i + 1);
-            return;
         case Kind::Any:
-            if (i < n_) out.Add(i + 1);
-            return;
-        case Kind::Class:
-            if (i < n_ && InClass(n, s_[i])) out.Add(i + 1);
-            return;
+        case Kind::Class: {
+            const int consume = Add(State::Type::Consume);
+            const int end = Add(State::Type::Pass);
+            out_.states[static_cast<size_t>(consume)].leaf = node;
+            out_.states[static_cast<size_t>(consume)].next = end;
+            return {consume, end};
+        }
         case Kind::Empty:
-            out.Add(i);
-            return;
-        case Kind::Seq:
-        case Kind::Alt:
-        case Kind::Star:
-        case Kind::Not:
-            out.Merge(Remembered(n, i));
-            return;
+            return BuildEmpty();
+        case Kind::Seq: {
+            if (n.kids.empty()) return BuildEmpty();  // matches the empty string
+            Fragment f = Build(n.kids[0]);
+            for (size_t k = 1; k < n.kids.size(); ++k) {
+                const Fragment g = Build(n.kids[k]);
+                Link(f.end, g.start);
+                f.end = g.end;
+            }
+            return f;
+        }
+        case Kind::Alt: {
+            const int start = Add(State::Type::Pass);
+            const int end = Add(State::Type::Pass);
+            for (int kid : n.kids) {
+                const Fragment g = Build(kid);
+                Link(start, g.start);
+                Link(g.end, end);
+            }
+            return {start, end};
+        }
+        case Kind::Star: {
+            const int start = Add(State::Type::Pass);
+            const int end = Add(State::Type::Pass);
+            const Fragment g = Build(n.kids[0]);
+            Link(start, g.start);
+            Link(start, end);
+            Link(g.end, start);
+            return {start, end};
+        }
+        case Kind::Not: {
+            const Fragment inner = Build(n.kids[0]);
+            const int accept = Add(State::Type::Accept);
+            Link(inner.end, accept);
+            const int enter = Add(State::Type::NotEnter);
+            const int exit = Add(State::Type::Pass);
+            out_.states[static_cast<size_t>(enter)].negation = static_cast<int>(out_.negations.size());
+            out_.negations.push_back({inner.start, accept, exit});
+            return {enter, exit};
+        }
+        }
+        return BuildEmpty();
+    }
+
+    Fragment BuildEmpty() {
+        const int only = Add(State::Type::Pass);
+        return {only, only};
+    }
+
+    const Pattern& p_;
+    Automaton& out_;
+};
+
+// Runs the automaton over the name, all its possible states at once, one
+// character at a time: for patterns without "~" the time is linear in the
+// name's length times the pattern's. A negation needs to know where its
+// inner pattern's matches from a given position end; that set is worked out
+// once per (negation, position) by running the inner automaton from there,
+// so "~" costs at most the name's length once more.
+class Matcher {
+public:
+    Matcher(const Pattern& p, const Automaton& a, const std::vector<char32_t>& s)
+        : p_(p), a_(a), s_(s), n_(s.size()), marks_(a.states.size(), 0),
+          relations_(a.negations.size()) {}
+
+    bool Matches() { return Run(a_.start, a_.accept, 0).Has(n_); }
+
+private:
+    struct Pending {
+        int negation;
+        PositionSet at;  // where its exit becomes active
+    };
+
+    // Every position where a match of the automaton part from `start` to
+    // `accept`, begun at position `from`, can end.
+    PositionSet Run(int start, int accept, size_t from) {
+        PositionSet ends(n_);
+        std::vector<Pending> pending;
+        std::vector<int> seeds{start};
+        std::vector<int> consumers;
+        std::vector<int> stack;
+        for (size_t j = from; j <= n_; ++j) {
+            for (const Pending& p : pending) {
+                if (p.at.Has(j)) seeds.push_back(a_.negations[static_cast<size_t>(p.negation)].exit);
+            }
+            if (seeds.empty()) {
+                bool later = false;
+                for (const Pending& p : pending) later = later || p.at.AnyFrom(j + 1);
+                if (!later) break;  // nothing can match any further
+                continue;
+            }
+            // The states reachable without consuming, each visited once here.
+            const uint32_t stamp = ++stamp_;
+            consumers.clear();
+            stack.swap(seeds);
+            seeds.clear();
+            while (!stack.empty()) {
+                const int id = stack.back();
+                stack.pop_back();
+                if (marks_[static_cast<size_t>(id)] == stamp) continue;
+                marks_[static_cast<size_t>(id)] = stamp;
+                const State& st = a_.states[static_cast<size_t>(id)];
+                switch (st.type) {
+                case State::Type::Consume:
+                    consumers.push_back(id);
+                    break;
+                case State::Type::Pass:
+                    for (int next : st.succ) stack.push_back(next);
+                    break;
+                case State::Type::Accept:
+                    if (id == accept) ends.Add(j);
+                    break;
+                case State::Type::NotEnter: {
+                    const int k = st.negation;
+                    const PositionSet& inner = Relation(k, j);
+                    Pending* slot = nullptr;
+                    for (Pending& p : pending)
+                        if (p.negation == k) slot = &p;
+                    if (slot == nullptr) {
+                        pending.push_back({k, PositionSet(n_)});
+                        slot = &pending.back();
+                    }
+                    // The negation matches every stretch the inner pattern does
+                    // not: the empty one at once, the longer ones when their
+                    // end is reached.
+                    if (!inner.Has(j)) stack.push_back(a_.negations[static_cast<size_t>(k)].exit);
+                    slot->at.AddMissingFrom(inner, j + 1);
+                    break;
+                }
+                }
+            }
+            if (j == n_) break;
+            for (int id : consumers) {
+                const State& st = a_.states[static_cast<size_t>(id)];
+                if (Takes(p_.nodes[static_cast<size_t>(st.leaf)], s_[j])) seeds.push_back(st.next);
+            }
+        }
+        return ends;
+    }
+
+    static bool Takes(const PatternNode& n, char32_t c) {
+        switch (n.kind) {
+        case Kind::Literal:
+            return Fold(c) == n.ch;
+        case Kind::Any:
+            return true;
+        case Kind::Class:
+            return InClass(n, c);
+        default:
+            return false;
         }
     }
 
-    const PositionSet& Remembered(const PatternNode& n, size_t i) {
-        auto& slot = memo_[static_cast<size_t>(n.memoSlot)];
-        if (slot.empty()) slot.resize(n_ + 1);
-        auto& entry = slot[i];
-        if (entry.computed) return entry.ends;
-        PositionSet ends(n_);
-        if (n.kind == Kind::Seq) {
-            ends.Add(i);
-            for (int kid : n.kids) {
-                PositionSet next(n_);
-                for (size_t k = i; k <= n_; ++k)
-                    if (ends.Has(k)) AddEnds(kid, k, next);
-                ends = std::move(next);
-                if (ends.Empty()) break;
-            }
-        } else if (n.kind == Kind::Alt) {
-            for (int kid : n.kids) AddEnds(kid, i, ends);
-        } else if (n.kind == Kind::Star) {
-            // Fixed point: every position reachable by repeating the item.
-            ends.Add(i);
-            std::vector<size_t> work{i};
-            while (!work.empty()) {
-                size_t k = work.back();
-                work.pop_back();
-                PositionSet step(n_);
-                AddEnds(n.kids[0], k, step);
-                for (size_t j = k; j <= n_; ++j) {
-                    if (step.Has(j) && !ends.Has(j)) {
-                        ends.Add(j);
-                        work.push_back(j);
-                    }
-                }
-            }
-        } else {
-            PositionSet inner(n_);
-            AddEnds(n.kids[0], i, inner);
-            for (size_t j = i; j <= n_; ++j)
-                if (!inner.Has(j)) ends.Add(j);
+    // Where matches of negation k's inner pattern from position i end.
+    const PositionSet& Relation(int k, size_t i) {
+        auto& table = relations_[static_cast<size_t>(k)];
+        if (table.empty()) table.resize(n_ + 1);
+        Entry& entry = table[i];
+        if (!entry.computed) {
+            const Negation& neg = a_.negations[static_cast<size_t>(k)];
+            PositionSet ends = Run(neg.start, neg.accept, i);
+            // The table is sized once, so `entry` is still valid after the run.
+            entry.ends = std::move(ends);
+            entry.computed = true;
         }
-        // The tables are sized once, so `entry` is still valid after the recursion
-        // (a node never contains itself).
-        entry.ends = std::move(ends);
-        entry.computed = true;
         return entry.ends;
     }
 
@@ -384,9 +537,12 @@ private:
     };
 
     const Pattern& p_;
+    const Automaton& a_;
     const std::vector<char32_t>& s_;
     size_t n_;
-    std::vector<std::vector<Entry>> memo_;
+    std::vector<uint32_t> marks_;
+    uint32_t stamp_ = 0;
+    std::vector<std::vector<Entry>> relations_;
 };
 
 bool IsWildcard(char c) {
@@ -419,7 +575,10 @@ bool MatchPatternNoCase(const char* pattern, const char* name) {
         compiled.nodes.reserve(p.size() * 2 + 2);
         Parser parser(p, compiled);
         compiled.root = parser.ParseTop();
-        Matcher matcher(compiled, s);
+        Automaton automaton;
+        automaton.states.reserve(compiled.nodes.size() * 2 + 4);
+        Builder(compiled, automaton).BuildTop();
+        Matcher matcher(compiled, automaton, s);
         return matcher.Matches();
     } catch (const std::bad_alloc&) {
         return false;

@@ -69,7 +69,7 @@ int8_t OpenDevice(const char* name, uint32_t unit, IORequest* request, uint32_t 
     request->io_Device = device;
     request->io_Unit = deviceUnit;
     request->io_Error = 0;
-    internal::LogService(std::string("open ") + device->name);
+    internal::LogService("open", device->name);
     return 0;
 }
 
@@ -79,7 +79,7 @@ void CloseDevice(IORequest* request) {
         AbortIO(request);
         WaitIO(request);
     }
-    internal::LogService(std::string("close ") + request->io_Device->name);
+    internal::LogService("close", request->io_Device->name);
     request->io_Device = nullptr;
     request->io_Unit = nullptr;
 }

@@ -15,6 +15,7 @@ namespace os::internal {
 using WaitHook = void (*)(uint32_t signalMask);
 
 void SetWaitHook(WaitHook hook);  // null removes it
+WaitHook GetWaitHook();           // the hook in place, so a test can chain to it
 void RunWaitHook(uint32_t signalMask);
 
 }  // namespace os::internal

@@ -114,7 +114,9 @@ int32_t EnterNext(ParserState* st, IFFHandle* iff) {
         return IFFERR_SYNTAX;  // LIST and CAT hold only groups
     }
     if (id == ID_PROP && parent.cn_ID != ID_LIST) return IFFERR_SYNTAX;
-    if (st->depth >= MAX_DEPTH) return IFFERR_NOMEM;
+    // Nesting beyond the stack's bound is a file no writer makes: a fault of
+    // the file's structure, not of memory.
+    if (st->depth >= MAX_DEPTH) return IFFERR_SYNTAX;
     // The pad byte of an odd chunk belongs to it when the container has room
     // for it; some writers leave it out of the last chunk of a group.
     const bool pad = (size & 1) && int64_t(size) + 1 <= room;

@@ -49,7 +49,7 @@ Library* OpenLibrary(const char* name, uint32_t version) {
             std::lock_guard lock(countsMutex);
             ++library.openCount;
         }
-        internal::LogService(std::string("open ") + library.name);
+        internal::LogService("open", library.name);
         return &library;
     }
     return nullptr;
@@ -61,7 +61,7 @@ void CloseLibrary(Library* library) {
         std::lock_guard lock(countsMutex);
         if (library->openCount > 0) --library->openCount;
     }
-    internal::LogService(std::string("close ") + library->name);
+    internal::LogService("close", library->name);
 }
 
 Interface* GetInterface(Library* library, const char* name, uint32_t version, const void* /*tags*/) {
@@ -72,13 +72,13 @@ Interface* GetInterface(Library* library, const char* name, uint32_t version, co
     if (internal::InterfaceShouldFail(library->name)) return nullptr;
     auto* interface = new (std::nothrow) Interface{library};
     if (interface == nullptr) return nullptr;
-    internal::LogService(std::string("interface ") + library->name);
+    internal::LogService("interface", library->name);
     return interface;
 }
 
 void DropInterface(Interface* interface) {
     if (interface == nullptr) return;
-    internal::LogService(std::string("drop ") + interface->library->name);
+    internal::LogService("drop", interface->library->name);
     delete interface;
 }
 

@@ -29,6 +29,7 @@ Faults& State() {
 }
 
 std::atomic<int64_t> liveAllocations{0};
+std::atomic<bool> recordServiceLog{false};
 
 void Arm(internal::FaultPoint point, uint32_t n) {
     Faults& f = State();
@@ -64,10 +65,16 @@ bool InterfaceShouldFail(const std::string& libraryName) {
     return f.interfaces.count(libraryName) != 0;
 }
 
-void LogService(const std::string& line) {
+void LogService(const char* what, const char* name) {
+    if (!recordServiceLog.load(std::memory_order_relaxed)) return;
+    std::string line = what;
+    if (name != nullptr) {
+        line += ' ';
+        line += name;
+    }
     Faults& f = State();
     std::lock_guard lock(f.mutex);
-    f.log.push_back(line);
+    f.log.push_back(std::move(line));
 }
 
 void CountAllocation(int delta) { liveAllocations.fetch_add(delta, std::memory_order_relaxed); }
@@ -105,6 +112,8 @@ void ResetFaults() {
 }
 
 int64_t LiveAllocations() { return liveAllocations.load(std::memory_order_relaxed); }
+
+void RecordServiceLog(bool on) { recordServiceLog.store(on, std::memory_order_relaxed); }
 
 std::string ServiceLog() {
     Faults& f = State();

@@ -12,8 +12,10 @@ bool ShouldFail(FaultPoint point);
 bool LibraryShouldFail(const std::string& name);
 bool InterfaceShouldFail(const std::string& libraryName);
 
-// Appends one line to the service log.
-void LogService(const std::string& line);
+// Appends "<what>" or "<what> <name>" to the service log while a test
+// records it; otherwise returns at once, without building or keeping
+// anything.
+void LogService(const char* what, const char* name = nullptr);
 
 // AllocVec's book-keeping of live blocks.
 void CountAllocation(int delta);

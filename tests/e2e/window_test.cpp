@@ -309,4 +309,28 @@ TEST_F(RealWindow, CyclingMovesTheColoursInTheWindowWithoutTearing) {
     fs::remove(file);
 }
 
+// A long pause after opening: the window is served all the while, so Esc
+// in it stops the run at once instead of after the pause.
+TEST_F(RealWindow, PauseAfterOpeningStillAnswersTheWindow) {
+    namespace w = lanterna::ilbmw;
+    if (!fs::exists(LANTERNA_BINARY_DIR "/lanterna")) GTEST_SKIP() << "build/lanterna is not built";
+    w::IlbmPicture picture;
+    picture.header = w::SimpleHeader(40, 30, 1, lanterna::cmpNone);
+    picture.colours = {{0, 0, 0}, {255, 255, 255}};
+    picture.pixels.assign(40 * 30, 1);
+    std::string file = w::TempPath("window-pause") + ".iff";
+    ASSERT_TRUE(w::WriteFile(file, w::MakeIlbm(picture)));
+
+    ProgramRun run = StartLanterna("pause", {"WAITAFTEROPEN=60", file});
+    ASSERT_TRUE(WaitUntil([&] { return run.Output().find("Showing") != std::string::npos; }, 15000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the window is open and pausing
+    EXPECT_FALSE(run.Finished());
+    xvfb_test::XdoTool("mousemove 640 512 key Escape");
+    ASSERT_TRUE(WaitUntil([&] { return run.Finished(); }, 5000)) << "Esc did not end the pause";
+    EXPECT_EQ(run.Rc(), 0);
+    EXPECT_EQ(run.Output(), "Showing \"" + file + "\"... ***Break\n");
+    fs::remove_all(run.dir);
+    fs::remove(file);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
+#include "tests/support/as_nobody.h"
 
 namespace {
 
@@ -23,6 +25,7 @@ protected:
         char tmpl[] = "/tmp/match_anchor_XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         root_ = tmpl;
+        ASSERT_EQ(chmod(root_.c_str(), 0755), 0);  // open to the ordinary user of the permission tests
         File("a.iff", 10);
         File("B.iff", 5);
         File("c.txt", 3);
@@ -198,19 +201,96 @@ TEST_F(MatchTree, BreakSignalEndsMatching) {
     os::MatchEnd(&anchor);
 }
 
+// Run as an ordinary user: root reads every directory.
 TEST_F(MatchTree, UnreadableDirectory) {
-    if (geteuid() == 0) GTEST_SKIP() << "root reads every directory";
     Dir("locked");
     File("locked/in.iff", 1);
     ASSERT_EQ(chmod(P("locked").c_str(), 0), 0);
-    int32_t end = 0;
-    EXPECT_TRUE(Walk(P("locked/#?"), false, &end).empty());
-    EXPECT_EQ(end, os::ErrnoToDos(EACCES));
-    EXPECT_NE(end, os::ERROR_NO_MORE_ENTRIES);
-    // Entered with APF_DODIR: the error comes from MatchNext.
-    Seen seen = Walk(P("locked"), false, &end);
-    EXPECT_EQ(seen, (Seen{"locked:D"}));
-    EXPECT_EQ(end, os::ErrnoToDos(EACCES));
+    EXPECT_EQ(test_support::RunAsOrdinaryUser([&] {
+        int32_t end = 0;
+        EXPECT_TRUE(Walk(P("locked/#?"), false, &end).empty());
+        EXPECT_EQ(end, os::ErrnoToDos(EACCES));
+        EXPECT_NE(end, os::ERROR_NO_MORE_ENTRIES);
+        // Entered with APF_DODIR: the error comes from MatchNext.
+        Seen seen = Walk(P("locked"), false, &end);
+        EXPECT_EQ(seen, (Seen{"locked:D"}));
+        EXPECT_EQ(end, os::ErrnoToDos(EACCES));
+    }), 0);
+}
+
+TEST_F(MatchTree, FailureOfOneEntryLeavesTheWalkToGoOn) {
+    Dir("pics/locked");
+    File("pics/locked/in.iff", 1);
+    File("pics/z.iff", 6);
+    ASSERT_EQ(chmod(P("pics/locked").c_str(), 0), 0);
+    EXPECT_EQ(test_support::RunAsOrdinaryUser([&] {
+        os::AnchorPath anchor;
+        anchor.ap_Strlen = os::MATCH_PATH_SIZE;
+        ASSERT_EQ(os::MatchFirst(P("pics/#?").c_str(), &anchor), 0);
+        EXPECT_EQ(std::string(anchor.ap_Buf), P("pics/locked"));
+        anchor.ap_Flags |= os::APF_DODIR;
+        // The directory cannot be entered: its failure, then the entries after it.
+        EXPECT_EQ(os::MatchNext(&anchor), os::ErrnoToDos(EACCES));
+        EXPECT_NE(anchor.ap_Private, nullptr);
+        std::vector<std::string> after;
+        while (os::MatchNext(&anchor) == 0) after.push_back(anchor.ap_Buf);
+        EXPECT_EQ(after, (std::vector<std::string>{P("pics/sub"), P("pics/x.iff"), P("pics/y.IFF"), P("pics/z.iff")}));
+        os::MatchEnd(&anchor);
+    }), 0);
+
+    // A failure of the pattern itself leaves nothing to go on with.
+    os::AnchorPath anchor;
+    anchor.ap_Strlen = os::MATCH_PATH_SIZE;
+    EXPECT_EQ(os::MatchFirst(P("nodir/#?").c_str(), &anchor), os::ERROR_OBJECT_NOT_FOUND);
+    EXPECT_EQ(anchor.ap_Private, nullptr);
+    EXPECT_EQ(os::MatchFirst(P("nothere.iff").c_str(), &anchor), os::ERROR_OBJECT_NOT_FOUND);
+    EXPECT_EQ(anchor.ap_Private, nullptr);
+}
+
+TEST_F(MatchTree, OverlongPathOfOneEntryLeavesTheWalkToGoOn) {
+    // The first entry's path does not fit; the walk goes on with the next.
+    const std::string longName(200, 'l');
+    std::string deep = "pics/sub";
+    for (int i = 0; i < 2; ++i) {
+        deep += "/" + longName;
+        Dir(deep);
+    }
+    File(deep + "/" + longName, 1);
+    os::AnchorPath anchor;
+    anchor.ap_Strlen = os::MATCH_PATH_SIZE;
+    ASSERT_EQ(os::MatchFirst(P(deep + "/#?").c_str(), &anchor), os::ERROR_BUFFER_OVERFLOW);
+    ASSERT_NE(anchor.ap_Private, nullptr);  // the failure is the entry's, not the pattern's
+    EXPECT_EQ(os::MatchNext(&anchor), os::ERROR_NO_MORE_ENTRIES);  // it was the only one
+
+    File(deep + "/a.iff", 2);
+    ASSERT_EQ(os::MatchFirst(P(deep + "/#?").c_str(), &anchor), 0);
+    EXPECT_EQ(std::string(anchor.ap_Buf), P(deep + "/a.iff"));
+    EXPECT_EQ(os::MatchNext(&anchor), os::ERROR_BUFFER_OVERFLOW);
+    File("pics/sub/" + longName.substr(0, 10) + "z", 3);
+    os::MatchEnd(&anchor);
+
+    // Walking the tree: the overflowing entry is reported, the rest follow.
+    anchor = os::AnchorPath{};
+    anchor.ap_Strlen = os::MATCH_PATH_SIZE;
+    ASSERT_EQ(os::MatchFirst(P("pics/sub").c_str(), &anchor), 0);
+    std::vector<std::string> seen;
+    std::vector<int32_t> failures;
+    int32_t err = 0;
+    while (err == 0 || err == os::ERROR_BUFFER_OVERFLOW) {
+        if (err == 0) {
+            seen.push_back(anchor.ap_Buf);
+            if (anchor.ap_Info.fib_DirEntryType > 0 && (anchor.ap_Flags & os::APF_DIDDIR) == 0)
+                anchor.ap_Flags |= os::APF_DODIR;
+        } else {
+            failures.push_back(err);
+        }
+        err = os::MatchNext(&anchor);
+    }
+    os::MatchEnd(&anchor);
+    EXPECT_EQ(err, os::ERROR_NO_MORE_ENTRIES);
+    EXPECT_EQ(failures.size(), 1u);
+    EXPECT_NE(std::find(seen.begin(), seen.end(), P("pics/sub/deep.iff")), seen.end());
+    EXPECT_NE(std::find(seen.begin(), seen.end(), P("pics/sub/" + longName.substr(0, 10) + "z")), seen.end());
 }
 
 TEST_F(MatchTree, LinkBackUpTheTreeIsNotEnteredTwice) {
@@ -218,6 +298,23 @@ TEST_F(MatchTree, LinkBackUpTheTreeIsNotEnteredTwice) {
     Seen seen = Walk(P("pics"), true);
     EXPECT_EQ(seen, (Seen{"pics:D", "pics/sub:D", "pics/sub/deep.iff:4", "pics/sub/up:D", "pics/sub/up:d",
                           "pics/sub:d", "pics/x.iff:1", "pics/y.IFF:2", "pics:d"}));
+}
+
+TEST_F(MatchTree, PatternsOwnDirectoryReachedThroughALinkIsWalkedOnce) {
+    // pics/sub/up leads back to pics, whose entries the pattern returns.
+    ASSERT_EQ(symlink("..", P("pics/sub/up").c_str()), 0);
+    EXPECT_EQ(Walk(P("pics/#?"), true), (Seen{"pics/sub:D", "pics/sub/deep.iff:4", "pics/sub/up:D", "pics/sub/up:d",
+                                              "pics/sub:d", "pics/x.iff:1", "pics/y.IFF:2"}));
+    // A link across to a sibling already walked, and the sibling reached later.
+    Dir("pics/other");
+    File("pics/other/o.iff", 9);
+    ASSERT_EQ(symlink("../other", P("pics/sub/side").c_str()), 0);
+    EXPECT_EQ(Walk(P("pics"), true), (Seen{"pics:D", "pics/other:D", "pics/other/o.iff:9", "pics/other:d", "pics/sub:D",
+                                           "pics/sub/deep.iff:4", "pics/sub/side:D", "pics/sub/side:d", "pics/sub/up:D",
+                                           "pics/sub/up:d", "pics/sub:d", "pics/x.iff:1", "pics/y.IFF:2", "pics:d"}));
+    // Two components: the last level's directory is walked once too.
+    ASSERT_EQ(symlink("sub", P("pics/twin").c_str()), 0);
+    EXPECT_EQ(Walk(P("pics/#?/deep.iff"), false), (Seen{"pics/sub/deep.iff:4"}));
 }
 
 TEST_F(MatchTree, SpecialFilesHaveTypeZeroAndBrokenLinksAreSkipped) {

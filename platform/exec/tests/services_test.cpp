@@ -18,6 +18,7 @@ protected:
     void SetUp() override {
         setenv("LANTERNA_DISPLAY", "headless", 1);
         os::testing::ResetFaults();
+        os::testing::RecordServiceLog(true);
         os::testing::ClearServiceLog();
     }
     void TearDown() override { os::testing::ResetFaults(); }
@@ -81,6 +82,20 @@ TEST_F(Services, TimerSetUpFailuresAndTeardownOrder) {
     EXPECT_EQ(os::testing::ServiceLog(),
               "create port\ncreate request\nopen timer.device\nclose timer.device\n"
               "delete request\ndelete port\n");
+}
+
+TEST_F(Services, ServiceLogKeepsNothingUnlessATestRecordsIt) {
+    os::testing::RecordServiceLog(false);
+    for (int i = 0; i < 1000; ++i) {
+        os::MsgPort* port = os::CreateMsgPort();
+        ASSERT_NE(port, nullptr);
+        os::DeleteMsgPort(port);
+    }
+    EXPECT_EQ(os::testing::ServiceLog(), "");
+    os::testing::RecordServiceLog(true);
+    os::MsgPort* port = os::CreateMsgPort();
+    os::DeleteMsgPort(port);
+    EXPECT_EQ(os::testing::ServiceLog(), "create port\ndelete port\n");
 }
 
 }  // namespace

@@ -135,6 +135,7 @@ TEST(Timer, UnknownCommandAndClosedDeviceFailAtOnce) {
 }
 
 TEST(Timer, DeletingAPendingRequestFinishesItFirst) {
+    os::testing::RecordServiceLog(true);
     os::testing::ClearServiceLog();
     {
         Timer t;

@@ -32,6 +32,7 @@ namespace os::sdl {
     X(SDL_SetHint) \
     X(SDL_SetWindowFullscreen) \
     X(SDL_ShowCursor) \
+    X(SDL_ShowSimpleMessageBox) \
     X(SDL_StartTextInput) \
     X(SDL_UnlockSurface) \
     X(SDL_UpdateWindowSurface) \

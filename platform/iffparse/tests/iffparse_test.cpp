@@ -160,6 +160,21 @@ TEST(IffParse, ReportsBrokenStructure) {
     }
 }
 
+TEST(IffParse, NestingDeeperThanTheParserHoldsIsASyntaxErrorNotNoMemory) {
+    Bytes nested = MakeGroup("FORM", "ILBM", MakeChunk("BMHD", Data(20)));
+    for (int i = 0; i < 40; ++i) nested = MakeGroup("LIST", "ILBM", nested);
+    Parser p(nested);
+    p.Stop("ILBM", "BMHD");
+    EXPECT_EQ(p.Next(), std::to_string(os::IFFERR_SYNTAX));
+
+    // Within the bound the same nesting is read.
+    Bytes shallow = MakeGroup("FORM", "ILBM", MakeChunk("BMHD", Data(20)));
+    for (int i = 0; i < 20; ++i) shallow = MakeGroup("LIST", "ILBM", shallow);
+    Parser q(shallow);
+    q.Stop("ILBM", "BMHD");
+    EXPECT_EQ(q.Next(), "ILBM.BMHD:20");
+}
+
 TEST(IffParse, HookFailuresBecomeReadAndSeekErrors) {
     Bytes file = MakeGroup("FORM", "ILBM", Concat({MakeChunk("ANNO", Data(30)), MakeChunk("BMHD", Data(20))}));
     {
@@ -183,7 +198,7 @@ TEST(IffParse, NestingIsBounded) {
     for (int i = 0; i < 200; ++i) inner = MakeGroup("FORM", "ILBM", inner);
     Parser p(inner);
     p.Stop("ILBM", "BMHD");
-    EXPECT_EQ(p.Next(), std::to_string(os::IFFERR_NOMEM));
+    EXPECT_EQ(p.Next(), std::to_string(os::IFFERR_SYNTAX));  // the file's fault, no memory ran out
 
     Bytes shallow = MakeChunk("BMHD", Data(20));
     for (int i = 0; i < 20; ++i) shallow = MakeGroup("FORM", "ILBM", shallow);

@@ -16,6 +16,7 @@ protected:
     void SetUp() override {
         setenv("LANTERNA_DISPLAY", "headless", 1);
         os::testing::ResetFaults();
+        os::testing::RecordServiceLog(true);
         os::testing::ClearServiceLog();
     }
     void TearDown() override { os::testing::ResetFaults(); }
