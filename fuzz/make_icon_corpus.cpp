@@ -26,6 +26,15 @@ int main(int argc, char** argv) {
     project.image = IconImage{0, 0, 7, 3, 1, 1, 0, 0xFF};
     seeds.emplace_back("project", project);
 
+    // The longest waits an icon can ask for, with cycling on: only a break
+    // ends a run of such a picture early.
+    IconDescription patient = ProjectIcon({"WAITAFTEROPEN=2147483647", "WAIT=2147483647", "CYCLE=YES", "CENTER"});
+    patient.image = IconImage{0, 0, 7, 3, 1, 1, 0, 0x3C};
+    seeds.emplace_back("project-longest-waits", patient);
+    IconDescription drawing = ProjectIcon({"WAIT=-1", "WAITAFTEROPEN=0", "HAM=NO", "EHB=YES", "CYCLE"});
+    drawing.image = IconImage{0, 0, 7, 3, 1, 1, 0, 0xC3};
+    seeds.emplace_back("project-odd-values", drawing);
+
     IconDescription drawer;
     drawer.type = TYPE_DRAWER;
     drawer.drawerData = true;

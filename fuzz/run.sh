@@ -4,9 +4,9 @@
 #
 #   sh fuzz/run.sh TARGET [SECONDS] [MAX_RUNS]
 #
-# TARGET is picture, icon, pattern, read_args or scripts. The corpus grows in
+# TARGET is picture, icon, icon_run, pattern, read_args or scripts. The corpus grows in
 # build-fuzz/<target>_corpus, from the seeds the writers made (picture, icon)
-# or the text seeds in fuzz/seeds/<target>. Findings land in build-fuzz/findings.
+# (icon_run starts from the icon seeds) or the text seeds in fuzz/seeds/<target>. Findings land in build-fuzz/findings.
 set -eu
 target=${1:?usage: sh fuzz/run.sh TARGET [SECONDS] [MAX_RUNS]}
 seconds=${2:-600}
@@ -20,9 +20,9 @@ corpus=$build/${target}_corpus
 mkdir -p "$corpus" "$build/findings"
 case $target in
     picture) seeds=$build/corpus ;;
-    icon) seeds=$build/icon_corpus; set -- -max_len=4096 ;;
+    icon|icon_run) seeds=$build/icon_corpus; set -- -max_len=4096 ;;
     *) seeds=$top/fuzz/seeds/$target ;;
 esac
-[ "$target" = icon ] || set --
+case $target in icon|icon_run) ;; *) set -- ;; esac
 exec "$exe" -max_total_time="$seconds" -runs="$runs" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$build/findings/$target-" "$@" "$corpus" "$seeds"
