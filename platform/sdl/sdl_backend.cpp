@@ -10,9 +10,24 @@
 // the window updated, at most once per kFrameMs, from the drawing calls (so
 // rows appear while they are decoded) and from the wait hook. The window
 // surface is the only copy of the picture besides the framebuffer; a palette
-// change costs one table lookup per source pixel and copies for the rest. While the program waits for window input the hook stays in a loop
-// of its own: events (input, expose, resize, close), frames for palette
-// changes, and a short sleep, until one of the awaited signals arrives.
+// change costs one table lookup per source pixel and copies for the rest.
+// While the program waits for window input the hook stays in a loop of its
+// own: events (input, expose, resize, close), frames for palette changes,
+// and a short sleep, until one of the awaited signals arrives.
+//
+// The sleep is the task's own signal wait with a time limit, never one of
+// SDL's waits for an event. SDL 2's X11 driver arms a "wake-up" in those:
+// when any event is queued during the wait it sends a client message to the
+// waited-on window over a second X connection. The key or click that ends a
+// picture is such an event, and the program destroys that window moments
+// later over the main connection. The X server serves its clients in turn,
+// not in the order their requests were written, so now and then it performs
+// the destroy before the send, answers the send with BadWindow, and Xlib's
+// default handler ends the process with 1 on the next wake-up. Window
+// managers make that likely (the server is busy with their requests while
+// windows come and go). Only one thread calls SDL here and nothing else
+// queues SDL events, so no wake-up is needed: polling after the sleep sees
+// everything the wait would have.
 #include "platform/sdl/sdl_library.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -20,11 +35,13 @@
 #endif
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
 
+#include "platform/exec_internal.h"
 #include "platform/graphics_internal.h"
 
 namespace os::sdl {
@@ -183,8 +200,7 @@ public:
                 Frame();
             else
                 Pump();
-            if ((SetSignal(0, 0) & signalMask) != 0) return;
-            gSdl->SDL_WaitEventTimeout(nullptr, static_cast<int>(kWaitSliceMs));
+            SleepSlice(signalMask);
         }
     }
 
@@ -220,6 +236,13 @@ private:
         state_.store(1, std::memory_order_release);
         // SDL stays up until the process ends: every window has been closed
         // by then, and its connections go with the process.
+    }
+
+    // Up to kWaitSliceMs, or until a signal of the mask arrives.
+    static void SleepSlice(uint32_t signalMask) {
+        TaskPrivate* p = internal::CurrentTask()->priv;
+        std::unique_lock lock(p->mutex);
+        p->wake.wait_for(lock, std::chrono::milliseconds(kWaitSliceMs), [&] { return (p->signals & signalMask) != 0; });
     }
 
     bool OnSdlThread() const {

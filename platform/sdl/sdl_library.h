@@ -35,8 +35,7 @@ namespace os::sdl {
     X(SDL_StartTextInput) \
     X(SDL_UnlockSurface) \
     X(SDL_UpdateWindowSurface) \
-    X(SDL_UpdateWindowSurfaceRects) \
-    X(SDL_WaitEventTimeout)
+    X(SDL_UpdateWindowSurfaceRects)
 
 struct SdlLibrary {
 #define LANTERNA_SDL_POINTER(name) decltype(&::name) name = nullptr;
