@@ -38,6 +38,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -210,10 +211,23 @@ private:
         const char* x = std::getenv("DISPLAY");
         const char* wl = std::getenv("WAYLAND_DISPLAY");
         const char* driver = std::getenv("SDL_VIDEODRIVER");
-        if ((x == nullptr || *x == '\0') && (wl == nullptr || *wl == '\0') && (driver == nullptr || *driver == '\0'))
-            return;
+        // Left to itself SDL falls back, when the desktop's server cannot be
+        // reached (a stale DISPLAY), to drivers that show nothing to anyone:
+        // the run would then wait for input that never comes, or say "Done."
+        // for pictures nobody saw. Only the drivers of a desktop a person
+        // looks at are tried, for the servers the environment names, unless
+        // SDL_VIDEODRIVER names a driver itself.
+        const bool named = driver != nullptr && *driver != '\0';
+        std::string drivers;
+        if (!named) {
+            if (wl != nullptr && *wl != '\0') drivers = "wayland";
+            if (x != nullptr && *x != '\0') drivers += drivers.empty() ? "x11" : ",x11";
+            if (drivers.empty()) return;
+        }
         gSdl = LoadSdlLibrary();
         if (gSdl == nullptr) return;
+        // Over an empty SDL_VIDEODRIVER in the environment too.
+        if (!named) gSdl->SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_OVERRIDE);
         // Ctrl-C and termination are the platform's break signals, not SDL's.
         gSdl->SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         gSdl->SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
@@ -232,10 +246,18 @@ private:
         __lsan_enable();
 #endif
         if (!started) return;
+        if (!named && !ShowsAWindow(gSdl->SDL_GetCurrentVideoDriver())) {
+            gSdl->SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            return;
+        }
         sdlThread_ = std::this_thread::get_id();
         state_.store(1, std::memory_order_release);
         // SDL stays up until the process ends: every window has been closed
         // by then, and its connections go with the process.
+    }
+
+    static bool ShowsAWindow(const char* driver) {
+        return driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
     }
 
     // Up to kWaitSliceMs, or until a signal of the mask arrives.
