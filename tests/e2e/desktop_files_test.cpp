@@ -104,6 +104,48 @@ TEST(DesktopFiles, ManPageFormatsCleanlyAndNamesEveryEnvironmentVariable) {
     EXPECT_EQ(output, "");
 }
 
+// A reader copies an example from the formatted page into a shell: every
+// word has to reach the program as the page shows it, quotes taken off. An
+// unquoted pattern would be expanded by the shell, or dropped as a comment.
+TEST(DesktopFiles, ManPageExamplesReachTheProgramAsWritten) {
+    if (!HaveProgram("groff")) GTEST_SKIP() << "groff not installed";
+    std::string page;
+    ASSERT_EQ(Capture("groff -t -man -Tutf8 -P -cbou '" + kData + "/lanterna.1'", &page), 0);
+    const size_t examples = page.find("\nEXAMPLES\n");
+    ASSERT_NE(examples, std::string::npos);
+    TempDir dir;  // holds files a shell pattern would match
+    ASSERT_FALSE(dir.path.empty());
+    for (const char* name : {"a.iff", "b.iff", "c.ilbm"}) std::ofstream(dir.path + "/" + name) << "x";
+    fs::create_directories(dir.path + "/Pictures");
+    std::ofstream(dir.path + "/Pictures/d.iff") << "x";
+
+    std::istringstream lines(page.substr(examples + 10));
+    std::string line;
+    int commands = 0;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line[0] != ' ') break;  // the next section
+        // A command is set 7 columns in; its description further.
+        if (line.rfind("       ", 0) != 0 || line.size() < 8 || line[7] == ' ') continue;
+        const std::string command = line.substr(7);
+        if (command.find("lanterna ") == std::string::npos) continue;
+        ++commands;
+        std::string expected;
+        std::istringstream words(command);
+        std::string word;
+        while (words >> word) {
+            std::string bare;
+            for (char c : word)
+                if (c != '\'') bare += c;
+            expected += bare + "\n";
+        }
+        std::string got;
+        ASSERT_EQ(Capture("cd '" + dir.path + "' && sh -c 'for w; do printf \"%s\\n\" \"$w\"; done' sh " + command, &got), 0)
+            << command;
+        EXPECT_EQ(got, expected) << command;
+    }
+    EXPECT_GE(commands, 3);
+}
+
 TEST(DesktopFiles, InstallPutsProgramEntryTypeAndPageUnderDestdirAndPrefix) {
     TempDir stage;
     ASSERT_FALSE(stage.path.empty());

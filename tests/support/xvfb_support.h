@@ -24,11 +24,12 @@ inline bool HaveProgram(const char* name) {
     return std::system(command.c_str()) == 0;
 }
 
-// Input, windows and screenshots: xdotool, xwininfo and xprop, xwd and
-// netpbm's xwdtopnm (scripts/deps.sh).
+// Input, windows and screenshots: xdotool, xwininfo and xprop, xwd (and
+// xlogo, a window to try a window manager with), netpbm's xwdtopnm
+// (scripts/deps.sh).
 inline bool HaveInputAndScreenshotTools() {
     return HaveProgram("xdotool") && HaveProgram("xwininfo") && HaveProgram("xprop") && HaveProgram("xwd") &&
-           HaveProgram("xwdtopnm");
+           HaveProgram("xlogo") && HaveProgram("xwdtopnm");
 }
 
 struct Server {
@@ -210,10 +211,35 @@ inline bool UseDesktop(Desktop desktop) {
     fs::remove(pidFile);
     if (pid <= 0) return false;
     s.windowManager = pid;
-    for (int i = 0; i < 250; ++i) {
+    bool announced = false;
+    for (int i = 0; i < 250 && !announced; ++i) {
         if (ProcessGone(pid)) break;
-        if (WindowManagerRunning()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        announced = WindowManagerRunning();
+        if (!announced) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // openbox names itself on the root window before it has finished its
+    // start, and a window mapped in between is never mapped (SDL would wait
+    // for it for ever). It serves the screen once a probe window (xlogo) it
+    // is given gets its frame; a probe that fell into that gap is replaced.
+    for (int probe = 0; announced && probe < 10; ++probe) {
+        std::string title = "lanterna-probe-" + std::to_string(s.display) + "-" + std::to_string(probe);
+        fs::path probePid = fs::temp_directory_path() / (title + ".pid");
+        if (std::system(OnDisplay("xlogo -name " + title + " -title " + title + " >/dev/null 2>&1 & echo $! > " + probePid.string()).c_str()) != 0)
+            break;
+        long xlogo = 0;
+        {
+            std::ifstream in(probePid);
+            in >> xlogo;
+        }
+        fs::remove(probePid);
+        bool framed = false;
+        for (int i = 0; i < 50 && !framed; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            framed = CommandOutput(OnDisplay("xprop -name " + title + " _NET_FRAME_EXTENTS 2>/dev/null")).find(" = ") !=
+                     std::string::npos;
+        }
+        if (xlogo > 0) kill(static_cast<pid_t>(xlogo), SIGTERM);
+        if (framed) return true;
     }
     kill(static_cast<pid_t>(pid), SIGTERM);
     s.windowManager = 0;
