@@ -17,6 +17,7 @@
 
 #include "platform/desktop_tools.h"
 #include "platform/path_names.h"
+#include "platform/sdl/sdl_message_box.h"
 
 namespace os {
 namespace {
@@ -24,6 +25,7 @@ namespace {
 struct StartupBlock : WBStartup {
     std::vector<WBArg> args;
     std::vector<std::unique_ptr<char[]>> names;
+    std::vector<std::string> leftOut;  // files given that could not be had
 };
 
 // The executable's own path when argv[0] does not say where it is (started
@@ -66,10 +68,16 @@ WBStartup* CreateWorkbenchStartup(const char* programPath, int fileCount, const 
         internal::SplitPath(files[i], &directory, &name);
         if (name.empty() || name == "/") continue;
         FileLock* object = Lock(files[i], SHARED_LOCK);  // it must exist
-        if (object == nullptr) continue;
+        if (object == nullptr) {
+            block->leftOut.emplace_back(files[i]);
+            continue;
+        }
         UnLock(object);
         FileLock* lock = Lock(directory.c_str(), SHARED_LOCK);
-        if (lock == nullptr) continue;
+        if (lock == nullptr) {
+            block->leftOut.emplace_back(files[i]);
+            continue;
+        }
         if (!AddArg(block.get(), lock, name)) {
             UnLock(lock);
             FreeWorkbenchStartup(block.release());
@@ -79,6 +87,16 @@ WBStartup* CreateWorkbenchStartup(const char* programPath, int fileCount, const 
     block->sm_NumArgs = static_cast<int32_t>(block->args.size());
     block->sm_ArgList = block->args.data();
     return block.release();
+}
+
+int32_t WorkbenchLeftOutCount(const WBStartup* startup) {
+    if (startup == nullptr) return 0;
+    return static_cast<int32_t>(static_cast<const StartupBlock*>(startup)->leftOut.size());
+}
+
+const char* WorkbenchLeftOut(const WBStartup* startup, int32_t index) {
+    if (index < 0 || index >= WorkbenchLeftOutCount(startup)) return nullptr;
+    return static_cast<const StartupBlock*>(startup)->leftOut[static_cast<size_t>(index)].c_str();
 }
 
 void FreeWorkbenchStartup(WBStartup* startup) {
@@ -98,6 +116,8 @@ void ShowDesktopMessage(const char* title, const char* text) {
     } else if (std::string kdialog = desktop::FindProgram("kdialog"); !kdialog.empty()) {
         argv = {kdialog, "--title", t, "--error", m};
     } else {
+        // No dialog tool of the desktop's: SDL draws a box of its own.
+        sdl::ShowMessageBox(t.c_str(), m.c_str());
         return;
     }
     desktop::RunChild(argv, nullptr, 0);

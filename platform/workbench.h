@@ -24,8 +24,15 @@ struct WBStartup {
 WBStartup* CreateWorkbenchStartup(const char* programPath, int fileCount, const char* const* files);
 void FreeWorkbenchStartup(WBStartup* startup);
 
+// The files given to CreateWorkbenchStartup that it left out because they
+// could not be locked (missing, or unreadable), in the order given; the
+// Workbench never passes such icons, but a desktop's file list may.
+int32_t WorkbenchLeftOutCount(const WBStartup* startup);
+const char* WorkbenchLeftOut(const WBStartup* startup, int32_t index);  // null past the end
+
 // A message box on the desktop, for failures when no shell is there to read
-// them. Does nothing when no desktop tool is available or in headless mode.
+// them: the desktop's dialog tool (zenity, kdialog), or SDL's own box when
+// there is none. Does nothing without a display or in headless mode.
 void ShowDesktopMessage(const char* title, const char* text);
 
 }  // namespace os

@@ -7,10 +7,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "driver/error_text.h"
 #include "driver/result_codes.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
@@ -165,6 +168,56 @@ TEST_F(WorkbenchModeTest, ProjectModeGoesOnSilentlyAfterFailuresAndEndsAtAStop) 
     EXPECT_EQ(Run({Path("one/a.iff"), Path("one/b.iff"), Path("two/c.iff"), Path("two/d.iff")}), 0);
     ASSERT_EQ(gCalls.size(), 3u);
     EXPECT_EQ(gCalls[2].name, "c.iff");
+}
+
+// The desktop's dialog tool, a double that writes down what it was asked.
+class DesktopMessageTest : public WorkbenchModeTest {
+protected:
+    void SetUp() override {
+        WorkbenchModeTest::SetUp();
+        ASSERT_EQ(mkdir((dir_ + "/bin").c_str(), 0755), 0);
+        const std::string zenity = dir_ + "/bin/zenity";
+        std::ofstream(zenity) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" << dir_
+                              << "/calls.txt'\necho -- >> '" << dir_ << "/calls.txt'\n";
+        ASSERT_EQ(chmod(zenity.c_str(), 0755), 0);
+    }
+    std::string Calls() const {
+        std::ifstream in(dir_ + "/calls.txt");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+};
+
+TEST_F(DesktopMessageTest, AStartThatShowedNothingSaysWhyInOneBoxAndOneThatShowedAPictureStaysSilent) {
+    ScopedEnv path("PATH", (dir_ + "/bin").c_str());
+    ScopedEnv desktop("LANTERNA_DISPLAY", nullptr);
+    ScopedEnv display("DISPLAY", ":99");
+    // A text file, an unknown compression and a missing file: one box with
+    // each name and its reason.
+    gResults = {ERR_NOT_ILBM, ERR_COMPRESSION};
+    EXPECT_EQ(Run({Path("one/a.iff"), Path("one/missing.iff"), Path("two/c.iff")}), 0);
+    EXPECT_EQ(gCalls.size(), 2u);
+    EXPECT_EQ(Calls(), std::string("--error\n--no-markup\n--title=Lanterna\n--text=No picture could be shown.\n\n") +
+                           "a.iff: " + ErrorText(ERR_NOT_ILBM) + "\nc.iff: " + ErrorText(ERR_COMPRESSION) +
+                           "\nmissing.iff: " + ErrorText(os::ERROR_OBJECT_NOT_FOUND) + "\n--\n");
+
+    // Only missing files: still project mode, no requester, one box.
+    std::remove((dir_ + "/calls.txt").c_str());
+    gCalls.clear();
+    EXPECT_EQ(Run({Path("one/gone.iff")}), 0);
+    EXPECT_TRUE(gCalls.empty());
+    EXPECT_EQ(Calls(), std::string("--error\n--no-markup\n--title=Lanterna\n--text=No picture could be shown.\n\n") +
+                           "gone.iff: " + ErrorText(os::ERROR_OBJECT_NOT_FOUND) + "\n--\n");
+
+    // A picture that was shown, even one ended early, keeps the start silent.
+    for (int32_t shown : {0, CODE_NEXT, CODE_STOP}) {
+        std::remove((dir_ + "/calls.txt").c_str());
+        gCalls.clear();
+        gResults = {ERR_NOT_ILBM, shown};
+        EXPECT_EQ(Run({Path("one/a.iff"), Path("one/b.iff"), Path("one/missing.iff")}), 0);
+        EXPECT_EQ(Calls(), "") << shown;
+    }
 }
 
 TEST_F(WorkbenchModeTest, RequesterModeShowsBatchesUntilCancelAndAStopEndsOnlyItsBatch) {

@@ -35,6 +35,7 @@ namespace os::sdl {
     X(SDL_SetHintWithPriority) \
     X(SDL_SetWindowFullscreen) \
     X(SDL_ShowCursor) \
+    X(SDL_ShowSimpleMessageBox) \
     X(SDL_StartTextInput) \
     X(SDL_UnlockSurface) \
     X(SDL_UpdateWindowSurface) \
