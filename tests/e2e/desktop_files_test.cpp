@@ -78,9 +78,11 @@ TEST(DesktopFiles, MimePackageRecognisesIlbmByContentAndByName) {
     std::string output;
     ASSERT_EQ(Capture("update-mime-database '" + tmp.path + "/mime'", &output), 0) << output;
     std::string globs = ReadText(tmp.path + "/mime/globs");
-    for (const char* glob : {"image/x-ilbm:*.iff\n", "image/x-ilbm:*.ilbm\n", "image/x-ilbm:*.lbm\n"}) {
+    for (const char* glob : {"image/x-ilbm:*.ilbm\n", "image/x-ilbm:*.lbm\n"}) {
         EXPECT_NE(globs.find(glob), std::string::npos) << glob;
     }
+    // Every IFF file is called .iff: the name alone never makes a picture.
+    EXPECT_EQ(globs.find("image/x-ilbm:*.iff\n"), std::string::npos) << globs;
     if (!HaveProgram("gio")) GTEST_SKIP() << "gio not installed";
     // Names that say nothing: only the content can tell.
     std::ofstream(tmp.path + "/picture.dat") << std::string("FORM\0\0\0\x20ILBMBMHD", 16);
@@ -90,6 +92,33 @@ TEST(DesktopFiles, MimePackageRecognisesIlbmByContentAndByName) {
     EXPECT_NE(output.find("standard::content-type: image/x-ilbm"), std::string::npos) << output;
     ASSERT_EQ(Capture(env + "gio info -a standard::content-type '" + tmp.path + "/sound.dat'", &output), 0);
     EXPECT_EQ(output.find("image/x-ilbm"), std::string::npos) << output;
+}
+
+// Sounds, text and pictures are all called .iff: with the package, an .iff is
+// a picture by its content only.
+TEST(DesktopFiles, MimePackageTellsIffPicturesByContentNotByName) {
+    if (!HaveProgram("update-mime-database") || !HaveProgram("gio")) GTEST_SKIP() << "shared-mime-info or gio missing";
+    TempDir tmp;
+    ASSERT_FALSE(tmp.path.empty());
+    fs::create_directories(tmp.path + "/mime/packages");
+    fs::copy_file(kData + "/lanterna-ilbm.xml", tmp.path + "/mime/packages/lanterna-ilbm.xml");
+    std::string output;
+    ASSERT_EQ(Capture("update-mime-database '" + tmp.path + "/mime'", &output), 0) << output;
+    std::ofstream(tmp.path + "/picture.iff") << std::string("FORM\0\0\0\x20ILBMBMHD", 16);
+    std::ofstream(tmp.path + "/sound.iff") << std::string("FORM\0\0\0\x20" "8SVXVHDR", 16);
+    std::ofstream(tmp.path + "/notes.iff") << "Shopping list: bread, milk, tea.\n";
+    std::ofstream(tmp.path + "/picture.lbm") << std::string("FORM\0\0\0\x20ILBMBMHD", 16);
+    const std::string env = "XDG_DATA_DIRS='" + tmp.path + "' XDG_DATA_HOME='" + tmp.path + "/none' ";
+    auto type = [&](const char* name) {
+        std::string text;
+        EXPECT_EQ(Capture(env + "gio info -a standard::content-type '" + tmp.path + "/" + name + "'", &text), 0);
+        const size_t at = text.find("standard::content-type: ");
+        return at == std::string::npos ? text : text.substr(at + 24, text.find('\n', at) - at - 24);
+    };
+    EXPECT_EQ(type("picture.iff"), "image/x-ilbm");
+    EXPECT_EQ(type("picture.lbm"), "image/x-ilbm");
+    EXPECT_NE(type("sound.iff"), "image/x-ilbm");
+    EXPECT_NE(type("notes.iff"), "image/x-ilbm");
 }
 
 TEST(DesktopFiles, ManPageFormatsCleanlyAndNamesEveryEnvironmentVariable) {
