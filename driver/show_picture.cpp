@@ -11,6 +11,7 @@
 #include "driver/result_codes.h"
 #include "driver/services.h"
 #include "driver/view_options.h"
+#include "driver/window_title.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
 #include "ilbm/ilbm_session.h"
@@ -34,6 +35,7 @@ struct Picture {
     CycleHandle* cycling = nullptr;
     bool headerSeen = false;
     bool bodyDone = false;
+    const char* path = nullptr;  // the file, for the window's title
 };
 
 // Where row 0 goes: centred on the screen, or where the header says.
@@ -112,6 +114,8 @@ int32_t ShowBody(Picture& picture, const os::ContextNode* chunk) {
     if (prepared != 0) {
         return prepared;
     }
+    // Also when the screen is reused: the title names the picture on it.
+    os::SetWindowTitles(gDisplay.window, WindowTitle(picture.path, info).c_str(), nullptr);
     PlaceRowZero(info);
     if (info.header.compression == cmpByteRun1) {
         info.body = OpenBodyReader(picture.iff, chunk->cn_Size);
@@ -213,6 +217,7 @@ int32_t View(Picture& picture) {
 }
 
 int32_t Collect(Picture& picture, const char* path) {
+    picture.path = path;
     picture.iff = OpenIlbmSession(path);
     if (picture.iff == nullptr) {
         // Without a DOS code (no memory for the handle) the failure must

@@ -85,6 +85,8 @@ struct Backend {
     virtual void pointerChanged(Window* window) = 0;
     virtual void toFront(Screen* screen) = 0;
     virtual void waitHook(uint32_t signalMask) = 0;
+    // The window's title changed (UTF-8); only a desktop's window shows it.
+    virtual void titleChanged(Window* /*window*/, const char* /*title*/) {}
 };
 
 Backend* CreateHeadlessBackend();

@@ -34,8 +34,11 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
+#include <langinfo.h>
+
 #include <atomic>
 #include <chrono>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -189,6 +192,11 @@ public:
         gSdl->SDL_RaiseWindow(s->window);
     }
 
+    void titleChanged(Window* window, const char* title) override {
+        SdlScreen* s = Of(window->WScreen);
+        if (s != nullptr) gSdl->SDL_SetWindowTitle(s->window, title);
+    }
+
     void waitHook(uint32_t signalMask) override {
         if (!OnSdlThread() || screens_.empty()) return;
         if (!WaitsForWindow(signalMask)) {
@@ -240,6 +248,13 @@ private:
 #if defined(__SANITIZE_ADDRESS__)
         __lsan_disable();
 #endif
+        // Xlib converts window titles (UTF-8) through the character type of
+        // the C library's locale, which is "C" until someone sets it: titles
+        // beyond ASCII would reach the desktop mangled. The user's own is
+        // taken when it is UTF-8, else C.UTF-8; the rest of the program
+        // handles its text byte by byte and is not changed by it.
+        const char* ctype = std::setlocale(LC_CTYPE, "");
+        if (ctype == nullptr || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
         const bool started = gSdl->SDL_Init(SDL_INIT_VIDEO) == 0;
         if (started) gSdl->SDL_StartTextInput();
 #if defined(__SANITIZE_ADDRESS__)

@@ -34,6 +34,7 @@ namespace os::sdl {
     X(SDL_SetHint) \
     X(SDL_SetHintWithPriority) \
     X(SDL_SetWindowFullscreen) \
+    X(SDL_SetWindowTitle) \
     X(SDL_ShowCursor) \
     X(SDL_ShowSimpleMessageBox) \
     X(SDL_StartTextInput) \

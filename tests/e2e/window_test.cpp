@@ -247,6 +247,14 @@ bool WaitUntil(const std::function<bool()>& done, int ms, int stepMs = 100) {
     return done();
 }
 
+// A window's title (WM_NAME), as xdotool reads it; "" when it is gone.
+std::string WindowName(unsigned long window) {
+    std::string name = xvfb_test::CommandOutput(
+        xvfb_test::OnDisplay("xdotool getwindowname " + std::to_string(window) + " 2>/dev/null"));
+    if (!name.empty() && name.back() == '\n') name.pop_back();
+    return name;
+}
+
 // The windows of build/lanterna on the X screen.
 const std::string kLanternaWindows = "--classname '^lanterna$'";
 
@@ -301,6 +309,7 @@ TEST_P(RealWindow, LanternaShowsAPictureAClickEndsItAndEscStopsTheRun) {
         return wrong == 0;
     }, 15000)) << "window " << area.width << "x" << area.height << ", lit area " << box.Width() << "x"
                << box.Height() << ", " << wrong << " pixels wrong; output: " << run.Output();
+    EXPECT_EQ(WindowName(shown), fs::path(first).filename().string() + " — 40×30, 4 colours — Lanterna");
     const std::string over = "mousemove " + std::to_string(box.left + 100) + " " + std::to_string(box.top + 100);
     xvfb_test::XdoTool(over + " click 1");
     ASSERT_TRUE(WaitUntil([&] { return run.Finished(); }, 10000)) << "a click did not end the picture";
@@ -319,8 +328,21 @@ TEST_P(RealWindow, LanternaShowsAPictureAClickEndsItAndEscStopsTheRun) {
     EXPECT_NE(stopped.Output().find(first), std::string::npos) << stopped.Output();
     EXPECT_TRUE(WaitUntil([&] { return Lit(xvfb_test::Screenshot()).right < 0; }, 5000)) << "the window stayed";
 
+    // CENTER keeps the window for the next picture: its title follows.
+    ProgramRun kept = StartLanterna("title", {"CENTER", first, second});
+    const unsigned long window = WaitForWindow(kLanternaWindows);
+    ASSERT_NE(window, 0u) << kept.Output();
+    const std::string secondTitle = fs::path(second).filename().string() + " — 40×30, 4 colours — Lanterna";
+    ASSERT_TRUE(WaitUntil([&] { return WindowName(window).rfind(fs::path(first).filename().string(), 0) == 0; }, 10000));
+    ASSERT_TRUE(WaitForFocus(GetParam(), window));
+    xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 20 20 click 1");
+    EXPECT_TRUE(WaitUntil([&] { return WindowName(window) == secondTitle; }, 10000)) << WindowName(window);
+    xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 20 20 key Escape");
+    EXPECT_TRUE(WaitUntil([&] { return kept.Finished(); }, 10000));
+
     fs::remove_all(run.dir);
     fs::remove_all(stopped.dir);
+    fs::remove_all(kept.dir);
     fs::remove(first);
     fs::remove(second);
 }
