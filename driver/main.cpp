@@ -28,7 +28,7 @@ void PrintHelp() {
     os::Printf("  CYCLE/S               start colour cycling at once\n");
     os::Printf("  HAM/S                 a 6-plane picture without a display mode is HAM (the default)\n");
     os::Printf("  EHB/S                 a 6-plane picture without a display mode is Extra-Half-Brite\n");
-    os::Printf("Also: --version, --help, --workbench [FILE...]\n");
+    os::Printf("Also: --version, --help (or -h), --workbench [FILE...]\n");
 }
 
 // Set-up failed: say why and end with 20. Without a shell (a desktop start)
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
         os::Printf("%s\n", kVersion);
         return 0;
     }
-    if (count == 1 && std::strcmp(arguments[0], "--help") == 0) {
+    if (count == 1 && (std::strcmp(arguments[0], "--help") == 0 || std::strcmp(arguments[0], "-h") == 0)) {
         PrintHelp();
         return 0;
     }

@@ -8,6 +8,7 @@
 #include "display/display.h"
 #include "display/pixel_transfer.h"
 #include "driver/services.h"
+#include "driver/window_title.h"
 #include "ilbm/acbm_decoding.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
@@ -39,6 +40,7 @@ struct Picture {
     uint8_t* lineColours = nullptr;  // the colours of the current row, with SHAM or CTBL
     bool headerSeen = false;
     bool bodyDone = false;
+    const char* path = nullptr;  // the file, for the window's title
 };
 
 // Where row 0 goes: centred on the screen, or where the header says.
@@ -172,6 +174,8 @@ int32_t ShowBody(Picture& picture, const os::ContextNode* chunk) {
     if (prepared != 0) {
         return prepared;
     }
+    // Also when the screen is reused: the title names the picture on it.
+    os::SetWindowTitles(gDisplay.window, WindowTitle(picture.path, info).c_str(), nullptr);
     PlaceRowZero(info);
     const uint8_t compression = info.header.compression;
     RowSource source = RowSource::Plain;
@@ -305,6 +309,7 @@ int32_t View(Picture& picture) {
 }
 
 int32_t Collect(Picture& picture, const char* path) {
+    picture.path = path;
     picture.iff = OpenIlbmSession(path);
     if (picture.iff == nullptr) {
         // Without a DOS code (no memory for the handle) the failure must

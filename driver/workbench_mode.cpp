@@ -3,16 +3,21 @@
 // icon's tool types are applied (project mode); with none a file requester
 // asks for pictures again and again until it is cancelled (requester mode).
 // Nothing is printed in either mode: failures of single pictures pass
-// silently, and only the user's stop ends a run of pictures. A requester that
-// cannot be had is told in a desktop message box and ends the run with 20.
+// silently, and only the user's stop ends a run of pictures. But a start (or
+// a requester's batch) that showed nothing at all would leave the user with
+// no sign of life, so it ends with one message box naming every file and
+// the reason it was not shown. A requester that cannot be had is told in a
+// desktop message box too, and ends the run with 20.
 
 #include <cstdint>
+#include <string>
 
 #include "driver/error_text.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
 #include "driver/tool_types.h"
 #include "platform/asl/asl.h"
+#include "platform/asl/workbench.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
 #include "platform/icon/icon.h"
@@ -30,6 +35,29 @@ void ApplyIconOf(const char* name) {
     }
 }
 
+// What a run of selections came to: whether any picture reached the screen
+// (shown to the end, ended early or stopped), and a line for each that did
+// not.
+struct Outcome {
+    bool shown = false;
+    std::string failures;
+
+    void Add(const char* name, int32_t result) {
+        if (result == 0 || result == CODE_NEXT || result == CODE_STOP) {
+            shown = true;
+            return;
+        }
+        failures += std::string(name) + ": " + ErrorText(result) + "\n";
+    }
+
+    // The one message box of a start that showed nothing.
+    void Report() const {
+        if (shown || failures.empty()) return;
+        const std::string text = "No picture could be shown.\n\n" + failures.substr(0, failures.size() - 1);
+        os::ShowDesktopMessage("Lanterna", text.c_str());
+    }
+};
+
 // One selected picture: its directory becomes the current one while its
 // icon is read and it is shown.
 int32_t ShowSelection(const os::WBArg& arg) {
@@ -41,12 +69,23 @@ int32_t ShowSelection(const os::WBArg& arg) {
     return result;
 }
 
+// The name of a path without its directory.
+const char* NamePart(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p != '\0'; ++p)
+        if (*p == '/' && p[1] != '\0') name = p + 1;
+    return name;
+}
+
 // Shows the selections in order; the user's stop ends them.
-void ShowSelections(const os::WBArg* args, int32_t count) {
+void ShowSelections(const os::WBArg* args, int32_t count, Outcome& outcome) {
     for (int32_t i = 0; i < count; ++i) {
-        if (ShowSelection(args[i]) == CODE_STOP) return;
+        const int32_t result = ShowSelection(args[i]);
+        if (args[i].wa_Name != nullptr) outcome.Add(NamePart(args[i].wa_Name), result);
+        if (result == CODE_STOP) return;
     }
 }
+
 
 }  // namespace
 
@@ -61,8 +100,11 @@ int32_t RunWorkbenchMode(const os::WBStartup* startup) {
         if (self.wa_Lock != nullptr) os::CurrentDir(previous);
     }
 
+    // Project mode: every file given is an argument, missing ones too.
     if (startup->sm_NumArgs > 1) {
-        ShowSelections(startup->sm_ArgList + 1, startup->sm_NumArgs - 1);
+        Outcome outcome;
+        ShowSelections(startup->sm_ArgList + 1, startup->sm_NumArgs - 1, outcome);
+        outcome.Report();
         return 0;
     }
 
@@ -84,7 +126,9 @@ int32_t RunWorkbenchMode(const os::WBStartup* startup) {
         // Each batch starts afresh: a stop ended only the batch before, so
         // a break that came in meanwhile must not pass over this one.
         os::SetSignal(0, os::SIGBREAKF_CTRL_C);
-        ShowSelections(requester->fr_ArgList, requester->fr_NumArgs);
+        Outcome outcome;
+        ShowSelections(requester->fr_ArgList, requester->fr_NumArgs, outcome);
+        outcome.Report();
     }
     os::FreeAslRequest(requester);
     return 0;

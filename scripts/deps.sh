@@ -4,7 +4,7 @@
 # prints the one command that would, and fails.
 set -e
 PKGS="cmake ninja-build g++ clang pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev \
-netpbm ffmpeg xvfb xauth xdotool x11-apps x11-utils desktop-file-utils shared-mime-info time \
+netpbm ffmpeg xvfb xauth xdotool x11-apps x11-utils openbox desktop-file-utils shared-mime-info time \
 libglib2.0-bin groff-base libclang-rt-14-dev"
 missing=""
 for p in $PKGS; do

@@ -8,10 +8,13 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "driver/error_text.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
 #include "platform/asl/workbench.h"
@@ -222,6 +225,58 @@ TEST_F(WorkbenchModeTest, ThousandsOfFilesDoNotHoldADescriptorEach) {
     for (const Call& call : gCalls) {
         const std::string path = call.name[0] == '/' ? call.name : call.directory + "/" + call.name;
         EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    }
+}
+
+// The desktop's dialog tool, a double that writes down what it was asked.
+class DesktopMessageTest : public WorkbenchModeTest {
+protected:
+    void SetUp() override {
+        WorkbenchModeTest::SetUp();
+        ASSERT_EQ(mkdir((dir_ + "/bin").c_str(), 0755), 0);
+        const std::string zenity = dir_ + "/bin/zenity";
+        std::ofstream(zenity) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" << dir_
+                              << "/calls.txt'\necho -- >> '" << dir_ << "/calls.txt'\n";
+        ASSERT_EQ(chmod(zenity.c_str(), 0755), 0);
+    }
+    std::string Calls() const {
+        std::ifstream in(dir_ + "/calls.txt");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+};
+
+TEST_F(DesktopMessageTest, AStartThatShowedNothingSaysWhyInOneBoxAndOneThatShowedAPictureStaysSilent) {
+    ScopedEnv path("PATH", (dir_ + "/bin").c_str());
+    ScopedEnv desktop("LANTERNA_DISPLAY", nullptr);
+    ScopedEnv display("DISPLAY", ":99");
+    // A text file, an unknown compression and a missing file: one box with
+    // each name and its reason.
+    // (A missing file is an argument like any other: showing it fails.)
+    gResults = {ERR_NOT_ILBM, os::ERROR_OBJECT_NOT_FOUND, ERR_COMPRESSION};
+    EXPECT_EQ(Run({Path("one/a.iff"), Path("one/missing.iff"), Path("two/c.iff")}), 0);
+    EXPECT_EQ(gCalls.size(), 3u);
+    EXPECT_EQ(Calls(), std::string("--error\n--no-markup\n--title=Lanterna\n--text=No picture could be shown.\n\n") +
+                           "a.iff: " + ErrorText(ERR_NOT_ILBM) + "\nmissing.iff: " +
+                           ErrorText(os::ERROR_OBJECT_NOT_FOUND) + "\nc.iff: " + ErrorText(ERR_COMPRESSION) + "\n--\n");
+
+    // Only missing files: still project mode, no requester, one box.
+    std::remove((dir_ + "/calls.txt").c_str());
+    gCalls.clear();
+    gResults = {os::ERROR_OBJECT_NOT_FOUND};
+    EXPECT_EQ(Run({Path("one/gone.iff")}), 0);
+    EXPECT_EQ(gCalls.size(), 1u);
+    EXPECT_EQ(Calls(), std::string("--error\n--no-markup\n--title=Lanterna\n--text=No picture could be shown.\n\n") +
+                           "gone.iff: " + ErrorText(os::ERROR_OBJECT_NOT_FOUND) + "\n--\n");
+
+    // A picture that was shown, even one ended early, keeps the start silent.
+    for (int32_t shown : {0, CODE_NEXT, CODE_STOP}) {
+        std::remove((dir_ + "/calls.txt").c_str());
+        gCalls.clear();
+        gResults = {ERR_NOT_ILBM, shown};
+        EXPECT_EQ(Run({Path("one/a.iff"), Path("one/b.iff"), Path("one/missing.iff")}), 0);
+        EXPECT_EQ(Calls(), "") << shown;
     }
 }
 

@@ -26,7 +26,7 @@
 
 #include "platform/asl/desktop_tools.h"
 #include "platform/asl/path_names.h"
-#include "platform/graphics/sdl/sdl_library.h"
+#include "platform/graphics/sdl/sdl_message_box.h"
 
 namespace os {
 namespace {
@@ -133,11 +133,8 @@ void ShowDesktopMessage(const char* title, const char* text) {
     } else if (std::string kdialog = desktop::FindProgram("kdialog"); !kdialog.empty()) {
         argv = {kdialog, "--title", t, "--error", m};
     } else {
-        // No dialog tool on this desktop: SDL's own message box, which needs
-        // nothing but the display.
-        if (const sdl::SdlLibrary* library = sdl::LoadSdlLibrary()) {
-            library->SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, t.c_str(), m.c_str(), nullptr);
-        }
+        // No dialog tool of the desktop's: SDL draws a box of its own.
+        sdl::ShowMessageBox(t.c_str(), m.c_str());
         return;
     }
     desktop::RunChild(argv, nullptr, 0);

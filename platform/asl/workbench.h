@@ -27,8 +27,8 @@ WBStartup* CreateWorkbenchStartup(const char* programPath, int fileCount, const 
 void FreeWorkbenchStartup(WBStartup* startup);
 
 // A message box on the desktop, for failures when no shell is there to read
-// them: the desktop's dialog tool, or SDL's own message box when there is
-// none. Does nothing without a display or in headless mode.
+// them: the desktop's dialog tool (zenity, kdialog), or SDL's own box when
+// there is none. Does nothing without a display or in headless mode.
 void ShowDesktopMessage(const char* title, const char* text);
 
 }  // namespace os

@@ -146,6 +146,8 @@ void CloseScreen(Screen* screen);
 Window* OpenWindowTags(const void* newWindow, Tags tags);  // null on failure
 void CloseWindow(Window* window);
 void ScreenToFront(Screen* screen);  // raises the screen's window
+// The window's title (UTF-8; null: none); the screen's title is not kept.
+void SetWindowTitles(Window* window, const char* windowTitle, const char* screenTitle);
 
 struct Object;
 Object* NewObject(void* classPtr, const char* classId, Tags tags);  // "pointerclass"

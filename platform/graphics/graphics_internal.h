@@ -87,6 +87,8 @@ struct Backend {
     virtual void pointerChanged(Window* window) = 0;
     virtual void toFront(Screen* screen) = 0;
     virtual void waitHook(uint32_t signalMask) = 0;
+    // The window's title changed (UTF-8); only a desktop's window shows it.
+    virtual void titleChanged(Window* /*window*/, const char* /*title*/) {}
 };
 
 // A backend calls this once it has put a screen's new pixels in front of

@@ -433,6 +433,11 @@ void ScreenToFront(Screen* screen) {
     gfx::CurrentBackend()->toFront(screen);
 }
 
+void SetWindowTitles(Window* window, const char* windowTitle, const char* /*screenTitle*/) {
+    if (window == nullptr || window->priv == nullptr) return;
+    gfx::CurrentBackend()->titleChanged(window, windowTitle != nullptr ? windowTitle : "");
+}
+
 Object* NewObject(void* classPtr, const char* classId, Tags tags) {
     if (classPtr != nullptr || classId == nullptr || std::strcmp(classId, "pointerclass") != 0)
         return nullptr;

@@ -78,9 +78,11 @@ TEST(DesktopFiles, MimePackageRecognisesIlbmByContentAndByName) {
     std::string output;
     ASSERT_EQ(Capture("update-mime-database '" + tmp.path + "/mime'", &output), 0) << output;
     std::string globs = ReadText(tmp.path + "/mime/globs");
-    for (const char* glob : {"image/x-ilbm:*.iff\n", "image/x-ilbm:*.ilbm\n", "image/x-ilbm:*.lbm\n"}) {
+    for (const char* glob : {"image/x-ilbm:*.ilbm\n", "image/x-ilbm:*.lbm\n"}) {
         EXPECT_NE(globs.find(glob), std::string::npos) << glob;
     }
+    // Every IFF file is called .iff: the name alone never makes a picture.
+    EXPECT_EQ(globs.find("image/x-ilbm:*.iff\n"), std::string::npos) << globs;
     if (!HaveProgram("gio")) GTEST_SKIP() << "gio not installed";
     // Names that say nothing: only the content can tell.
     std::ofstream(tmp.path + "/picture.dat") << std::string("FORM\0\0\0\x20ILBMBMHD", 16);
@@ -90,6 +92,33 @@ TEST(DesktopFiles, MimePackageRecognisesIlbmByContentAndByName) {
     EXPECT_NE(output.find("standard::content-type: image/x-ilbm"), std::string::npos) << output;
     ASSERT_EQ(Capture(env + "gio info -a standard::content-type '" + tmp.path + "/sound.dat'", &output), 0);
     EXPECT_EQ(output.find("image/x-ilbm"), std::string::npos) << output;
+}
+
+// Sounds, text and pictures are all called .iff: with the package, an .iff is
+// a picture by its content only.
+TEST(DesktopFiles, MimePackageTellsIffPicturesByContentNotByName) {
+    if (!HaveProgram("update-mime-database") || !HaveProgram("gio")) GTEST_SKIP() << "shared-mime-info or gio missing";
+    TempDir tmp;
+    ASSERT_FALSE(tmp.path.empty());
+    fs::create_directories(tmp.path + "/mime/packages");
+    fs::copy_file(kData + "/lanterna-ilbm.xml", tmp.path + "/mime/packages/lanterna-ilbm.xml");
+    std::string output;
+    ASSERT_EQ(Capture("update-mime-database '" + tmp.path + "/mime'", &output), 0) << output;
+    std::ofstream(tmp.path + "/picture.iff") << std::string("FORM\0\0\0\x20ILBMBMHD", 16);
+    std::ofstream(tmp.path + "/sound.iff") << std::string("FORM\0\0\0\x20" "8SVXVHDR", 16);
+    std::ofstream(tmp.path + "/notes.iff") << "Shopping list: bread, milk, tea.\n";
+    std::ofstream(tmp.path + "/picture.lbm") << std::string("FORM\0\0\0\x20ILBMBMHD", 16);
+    const std::string env = "XDG_DATA_DIRS='" + tmp.path + "' XDG_DATA_HOME='" + tmp.path + "/none' ";
+    auto type = [&](const char* name) {
+        std::string text;
+        EXPECT_EQ(Capture(env + "gio info -a standard::content-type '" + tmp.path + "/" + name + "'", &text), 0);
+        const size_t at = text.find("standard::content-type: ");
+        return at == std::string::npos ? text : text.substr(at + 24, text.find('\n', at) - at - 24);
+    };
+    EXPECT_EQ(type("picture.iff"), "image/x-ilbm");
+    EXPECT_EQ(type("picture.lbm"), "image/x-ilbm");
+    EXPECT_NE(type("sound.iff"), "image/x-ilbm");
+    EXPECT_NE(type("notes.iff"), "image/x-ilbm");
 }
 
 TEST(DesktopFiles, ManPageFormatsCleanlyAndNamesEveryEnvironmentVariable) {
@@ -102,6 +131,48 @@ TEST(DesktopFiles, ManPageFormatsCleanlyAndNamesEveryEnvironmentVariable) {
     std::string output;
     EXPECT_EQ(Capture("groff -t -man -ww -z '" + kData + "/lanterna.1'", &output), 0);
     EXPECT_EQ(output, "");
+}
+
+// A reader copies an example from the formatted page into a shell: every
+// word has to reach the program as the page shows it, quotes taken off. An
+// unquoted pattern would be expanded by the shell, or dropped as a comment.
+TEST(DesktopFiles, ManPageExamplesReachTheProgramAsWritten) {
+    if (!HaveProgram("groff")) GTEST_SKIP() << "groff not installed";
+    std::string page;
+    ASSERT_EQ(Capture("groff -t -man -Tutf8 -P -cbou '" + kData + "/lanterna.1'", &page), 0);
+    const size_t examples = page.find("\nEXAMPLES\n");
+    ASSERT_NE(examples, std::string::npos);
+    TempDir dir;  // holds files a shell pattern would match
+    ASSERT_FALSE(dir.path.empty());
+    for (const char* name : {"a.iff", "b.iff", "c.ilbm"}) std::ofstream(dir.path + "/" + name) << "x";
+    fs::create_directories(dir.path + "/Pictures");
+    std::ofstream(dir.path + "/Pictures/d.iff") << "x";
+
+    std::istringstream lines(page.substr(examples + 10));
+    std::string line;
+    int commands = 0;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line[0] != ' ') break;  // the next section
+        // A command is set 7 columns in; its description further.
+        if (line.rfind("       ", 0) != 0 || line.size() < 8 || line[7] == ' ') continue;
+        const std::string command = line.substr(7);
+        if (command.find("lanterna ") == std::string::npos) continue;
+        ++commands;
+        std::string expected;
+        std::istringstream words(command);
+        std::string word;
+        while (words >> word) {
+            std::string bare;
+            for (char c : word)
+                if (c != '\'') bare += c;
+            expected += bare + "\n";
+        }
+        std::string got;
+        ASSERT_EQ(Capture("cd '" + dir.path + "' && sh -c 'for w; do printf \"%s\\n\" \"$w\"; done' sh " + command, &got), 0)
+            << command;
+        EXPECT_EQ(got, expected) << command;
+    }
+    EXPECT_GE(commands, 3);
 }
 
 TEST(DesktopFiles, InstallPutsProgramEntryTypeAndPageUnderDestdirAndPrefix) {

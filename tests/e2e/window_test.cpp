@@ -1,9 +1,12 @@
 // The real window, on a virtual X server: what the X screen shows (read back
-// with xwd and netpbm) and what the X input (sent with xdotool) does.
+// with xwd and netpbm) and what the X input (sent with xdotool) does. Every
+// test runs on the bare server and again under openbox, whose frame, focus
+// handling and reparenting are what a person's desktop does to the window.
 //
 // First through the platform calls themselves: the picture's colours at a
 // whole-number scale, colours loaded by another task, buttons and keys. Then
-// build/lanterna itself: a picture shown, a click ends it, Esc stops the run.
+// build/lanterna itself: a picture shown, a click ends it, Esc stops the run,
+// and many short slideshows ended as fast as a person clicks through them.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -38,11 +41,15 @@ struct Box {
     int Height() const { return bottom - top + 1; }
 };
 
-// The bounding box of everything that is not black.
-Box Lit(const Image& image) {
+// The bounding box of everything that is not black, within an area of the
+// screen (a window's client area; the whole screen when empty).
+Box Lit(const Image& image, xvfb_test::Area area = {}) {
+    if (area.width <= 0) area = {0, 0, image.width, image.height};
     Box b{image.width, image.height, -1, -1};
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
+    const int right = std::min(image.width, area.left + area.width);
+    const int bottom = std::min(image.height, area.top + area.height);
+    for (int y = std::max(0, area.top); y < bottom; ++y)
+        for (int x = std::max(0, area.left); x < right; ++x) {
             if (image.Is(x, y, 0, 0, 0)) continue;
             if (x < b.left) b.left = x;
             if (x > b.right) b.right = x;
@@ -55,15 +62,46 @@ Box Lit(const Image& image) {
 using window_test::Event;
 using window_test::Serve;
 
-class RealWindow : public ::testing::Test {
+class RealWindow : public ::testing::TestWithParam<xvfb_test::Desktop> {
 protected:
     void SetUp() override {
         if (!xvfb_test::HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
         ASSERT_GE(xvfb_test::StartXvfb(), 0);
         ASSERT_TRUE(xvfb_test::HaveInputAndScreenshotTools())
-            << "xdotool, xwd and xwdtopnm are needed (scripts/deps.sh)";
+            << "xdotool, xwd, xwininfo, xprop and xwdtopnm are needed (scripts/deps.sh)";
+        if (GetParam() == xvfb_test::Desktop::Openbox && !xvfb_test::HaveProgram("openbox"))
+            GTEST_SKIP() << "openbox is not installed (scripts/deps.sh)";
+        ASSERT_TRUE(xvfb_test::UseDesktop(GetParam())) << "openbox did not start";
     }
 };
+
+// A visible window that xdotool's search finds, other than `other`, once it
+// is up (0 when none came).
+unsigned long WaitForWindow(const std::string& search, unsigned long other = 0, int ms = 15000,
+                            const std::function<bool()>& giveUp = [] { return false; }) {
+    unsigned long found = 0;
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end && !giveUp()) {
+        for (unsigned long id : xvfb_test::VisibleWindows(search))
+            if (id != other) found = id;
+        if (found != 0) return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return 0;
+}
+
+// Under a window manager keys go to the window it has focused: the one a
+// person sees in front. On the bare server they go to the window under the
+// pointer.
+bool WaitForFocus(xvfb_test::Desktop desktop, unsigned long window, int ms = 5000) {
+    if (desktop == xvfb_test::Desktop::Bare) return true;
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (xvfb_test::FocusedWindow() == window) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
 
 // xdotool runs while the window is served, as a person's input would.
 std::vector<Event> InputWhileServing(os::Window* window, const std::string& xdo, size_t expected) {
@@ -83,7 +121,7 @@ std::vector<Event> InputWhileServing(os::Window* window, const std::string& xdo,
 constexpr uint32_t kKey = os::IDCMP_VANILLAKEY;
 constexpr uint32_t kButton = os::IDCMP_MOUSEBUTTONS;
 
-TEST_F(RealWindow, ColoursAtAWholeNumberScaleColoursOfAnotherTaskAndInput) {
+TEST_P(RealWindow, ColoursAtAWholeNumberScaleColoursOfAnotherTaskAndInput) {
     ASSERT_TRUE(os::DisplayAvailable());
     constexpr int W = 100, H = 80;
     const std::vector<uint32_t> colours = {
@@ -117,12 +155,15 @@ TEST_F(RealWindow, ColoursAtAWholeNumberScaleColoursOfAnotherTaskAndInput) {
         os::WritePixelArray(row.data(), 0, 0, W, window->RPort, 0, static_cast<uint16_t>(y), W, 1, os::RECTFMT_LUT8);
     }
     Serve(window, 500);
+    const unsigned long xWindow = WaitForWindow("--pid " + std::to_string(getpid()));
+    ASSERT_NE(xWindow, 0u) << "no window on the X screen";
+    const xvfb_test::Area area = xvfb_test::WindowArea(xWindow);
 
     struct Colour { uint8_t r, g, b; };
     const Colour shown[5] = {{16, 32, 48}, {255, 0, 0}, {0, 0, 255}, {0, 255, 0}, {255, 255, 0}};
     Image first = xvfb_test::Screenshot();
     ASSERT_GT(first.width, 0) << "no screenshot";
-    Box box = Lit(first);
+    Box box = Lit(first, area);
     // 1280x1024 holds 100x80 twelve times over in both directions.
     ASSERT_EQ(box.Width(), W * 12);
     ASSERT_EQ(box.Height(), H * 12);
@@ -148,6 +189,7 @@ TEST_F(RealWindow, ColoursAtAWholeNumberScaleColoursOfAnotherTaskAndInput) {
     EXPECT_TRUE(second.Is(box.left + 10 * 12 + 11, box.top + 40 * 12, 0, 255, 0));
 
     // Buttons and keys of the X server arrive as IDCMP messages.
+    ASSERT_TRUE(WaitForFocus(GetParam(), xWindow)) << "the window did not get the keyboard focus";
     const std::string over = "mousemove " + std::to_string(box.left + 300) + " " + std::to_string(box.top + 300);
     EXPECT_EQ(InputWhileServing(window, over + " click 1", 2),
               (std::vector<Event>{{kButton, os::SELECTDOWN}, {kButton, os::SELECTUP}}));
@@ -196,16 +238,38 @@ ProgramRun StartLanterna(const std::string& name, const std::vector<std::string>
     return run;
 }
 
-bool WaitUntil(const std::function<bool()>& done, int ms) {
+bool WaitUntil(const std::function<bool()>& done, int ms, int stepMs = 100) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < end) {
         if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
     }
     return done();
 }
 
-TEST_F(RealWindow, LanternaShowsAPictureAClickEndsItAndEscStopsTheRun) {
+// A window's title (WM_NAME), as xdotool reads it; "" when it is gone.
+std::string WindowName(unsigned long window) {
+    std::string name = xvfb_test::CommandOutput(
+        xvfb_test::OnDisplay("xdotool getwindowname " + std::to_string(window) + " 2>/dev/null"));
+    if (!name.empty() && name.back() == '\n') name.pop_back();
+    return name;
+}
+
+// The windows of build/lanterna on the X screen.
+const std::string kLanternaWindows = "--classname '^lanterna$'";
+
+// The picture of a window: the lit part of its client area, once that fills
+// the area as far as it is on the screen.
+bool PictureFillsWindow(unsigned long window, int width, int height, Image& shot, xvfb_test::Area& area, Box& box) {
+    area = xvfb_test::WindowArea(window);
+    shot = xvfb_test::Screenshot();
+    box = Lit(shot, area);
+    return area.width == width && area.height == height && box.left == std::max(0, area.left) &&
+           box.top == std::max(0, area.top) && box.right == std::min(shot.width, area.left + width) - 1 &&
+           box.bottom == std::min(shot.height, area.top + height) - 1;
+}
+
+TEST_P(RealWindow, LanternaShowsAPictureAClickEndsItAndEscStopsTheRun) {
     namespace w = lanterna::ilbmw;
     if (!fs::exists(LANTERNA_BINARY_DIR "/lanterna")) GTEST_SKIP() << "build/lanterna is not built";
     // 40x30, 2 planes: four bands of red, green, blue and white.
@@ -222,20 +286,30 @@ TEST_F(RealWindow, LanternaShowsAPictureAClickEndsItAndEscStopsTheRun) {
     // 1280x1024 holds 40x30 thirty-two times (1024 / 30 is 34).
     ProgramRun run = StartLanterna("click", {first});
     Image shot;
+    xvfb_test::Area area;
     Box box;
-    ASSERT_TRUE(WaitUntil([&] {
-        shot = xvfb_test::Screenshot();
-        box = Lit(shot);
-        return box.Width() == 40 * 32 && box.Height() == 30 * 32;
-    }, 15000)) << "lit area " << box.Width() << "x" << box.Height() << "; output: " << run.Output();
+    const unsigned long shown = WaitForWindow(kLanternaWindows);
+    ASSERT_NE(shown, 0u) << run.Output();
+    // The window is cleared with the picture's background colour first; the
+    // rows follow as they are read.
     const uint8_t bands[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
-    int wrong = 0;
-    for (int y = box.top; y <= box.bottom; y += 7)
-        for (int x = box.left; x <= box.right; ++x) {
-            const uint8_t* c = bands[(x - box.left) / 32 / 10];
-            wrong += !shot.Is(x, y, c[0], c[1], c[2]);
-        }
-    EXPECT_EQ(wrong, 0);
+    int wrong = -1;
+    auto wrongPixels = [&] {
+        int n = 0;
+        for (int y = box.top; y <= box.bottom; y += 7)
+            for (int x = box.left; x <= box.right; ++x) {
+                const uint8_t* c = bands[(x - area.left) / 32 / 10];
+                n += !shot.Is(x, y, c[0], c[1], c[2]);
+            }
+        return n;
+    };
+    ASSERT_TRUE(WaitUntil([&] {
+        if (!PictureFillsWindow(shown, 40 * 32, 30 * 32, shot, area, box)) return false;
+        wrong = wrongPixels();
+        return wrong == 0;
+    }, 15000)) << "window " << area.width << "x" << area.height << ", lit area " << box.Width() << "x"
+               << box.Height() << ", " << wrong << " pixels wrong; output: " << run.Output();
+    EXPECT_EQ(WindowName(shown), fs::path(first).filename().string() + " — 40×30, 4 colours — Lanterna");
     const std::string over = "mousemove " + std::to_string(box.left + 100) + " " + std::to_string(box.top + 100);
     xvfb_test::XdoTool(over + " click 1");
     ASSERT_TRUE(WaitUntil([&] { return run.Finished(); }, 10000)) << "a click did not end the picture";
@@ -244,20 +318,36 @@ TEST_F(RealWindow, LanternaShowsAPictureAClickEndsItAndEscStopsTheRun) {
 
     // Esc on the first of two pictures: the second is never shown.
     ProgramRun stopped = StartLanterna("esc", {first, second});
-    ASSERT_TRUE(WaitUntil([&] { return Lit(xvfb_test::Screenshot()).Width() == 40 * 32; }, 15000));
+    const unsigned long again = WaitForWindow(kLanternaWindows);
+    ASSERT_NE(again, 0u) << stopped.Output();
+    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWindow(again, 40 * 32, 30 * 32, shot, area, box); }, 15000));
+    ASSERT_TRUE(WaitForFocus(GetParam(), again));
     xvfb_test::XdoTool(over + " key Escape");
     ASSERT_TRUE(WaitUntil([&] { return stopped.Finished(); }, 10000)) << "Esc did not stop the run";
     EXPECT_EQ(stopped.Output().find(second), std::string::npos) << stopped.Output();
     EXPECT_NE(stopped.Output().find(first), std::string::npos) << stopped.Output();
     EXPECT_TRUE(WaitUntil([&] { return Lit(xvfb_test::Screenshot()).right < 0; }, 5000)) << "the window stayed";
 
+    // CENTER keeps the window for the next picture: its title follows.
+    ProgramRun kept = StartLanterna("title", {"CENTER", first, second});
+    const unsigned long window = WaitForWindow(kLanternaWindows);
+    ASSERT_NE(window, 0u) << kept.Output();
+    const std::string secondTitle = fs::path(second).filename().string() + " — 40×30, 4 colours — Lanterna";
+    ASSERT_TRUE(WaitUntil([&] { return WindowName(window).rfind(fs::path(first).filename().string(), 0) == 0; }, 10000));
+    ASSERT_TRUE(WaitForFocus(GetParam(), window));
+    xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 20 20 click 1");
+    EXPECT_TRUE(WaitUntil([&] { return WindowName(window) == secondTitle; }, 10000)) << WindowName(window);
+    xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 20 20 key Escape");
+    EXPECT_TRUE(WaitUntil([&] { return kept.Finished(); }, 10000));
+
     fs::remove_all(run.dir);
     fs::remove_all(stopped.dir);
+    fs::remove_all(kept.dir);
     fs::remove(first);
     fs::remove(second);
 }
 
-TEST_F(RealWindow, CyclingMovesTheColoursInTheWindowWithoutTearing) {
+TEST_P(RealWindow, CyclingMovesTheColoursInTheWindowWithoutTearing) {
     namespace w = lanterna::ilbmw;
     if (!fs::exists(LANTERNA_BINARY_DIR "/lanterna")) GTEST_SKIP() << "build/lanterna is not built";
     // Four bands of colours 1 to 4, one range over them stepping 4 times a
@@ -272,8 +362,12 @@ TEST_F(RealWindow, CyclingMovesTheColoursInTheWindowWithoutTearing) {
     ASSERT_TRUE(w::WriteFile(file, w::MakeIlbm(picture)));
 
     ProgramRun run = StartLanterna("cycle", {"CYCLE", file});
+    Image first;
+    xvfb_test::Area area;
     Box box;
-    ASSERT_TRUE(WaitUntil([&] { box = Lit(xvfb_test::Screenshot()); return box.Width() == 40 * 32; }, 15000))
+    const unsigned long shown = WaitForWindow(kLanternaWindows);
+    ASSERT_NE(shown, 0u) << run.Output();
+    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWindow(shown, 40 * 32, 30 * 32, first, area, box); }, 15000))
         << run.Output();
     const uint8_t colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
     std::vector<std::vector<int>> seen;  // band colours (indices into colours) per shot
@@ -281,7 +375,7 @@ TEST_F(RealWindow, CyclingMovesTheColoursInTheWindowWithoutTearing) {
         Image image = xvfb_test::Screenshot();
         std::vector<int> bands;
         for (int band = 0; band < 4; ++band) {
-            const uint8_t* c = image.At(box.left + band * 320 + 5, box.top + 5);
+            const uint8_t* c = image.At(area.left + band * 320 + 5, box.top + 5);
             int which = -1;
             for (int k = 0; k < 4; ++k)
                 if (c[0] == colours[k][0] && c[1] == colours[k][1] && c[2] == colours[k][2]) which = k;
@@ -289,7 +383,8 @@ TEST_F(RealWindow, CyclingMovesTheColoursInTheWindowWithoutTearing) {
             // Every pixel of a band in one shot has the band's colour.
             int torn = 0;
             for (int y = box.top; y <= box.bottom; y += 3)
-                for (int x = box.left + band * 320; x < box.left + (band + 1) * 320; x += 5)
+                for (int x = std::max(box.left, area.left + band * 320);
+                     x < std::min(box.right + 1, area.left + (band + 1) * 320); x += 5)
                     torn += std::memcmp(image.At(x, y), c, 3) != 0;
             EXPECT_EQ(torn, 0) << "shot " << shot << " band " << band;
         }
@@ -311,7 +406,7 @@ TEST_F(RealWindow, CyclingMovesTheColoursInTheWindowWithoutTearing) {
 
 // A long pause after opening: the window is served all the while, so Esc
 // in it stops the run at once instead of after the pause.
-TEST_F(RealWindow, PauseAfterOpeningStillAnswersTheWindow) {
+TEST_P(RealWindow, PauseAfterOpeningStillAnswersTheWindow) {
     namespace w = lanterna::ilbmw;
     if (!fs::exists(LANTERNA_BINARY_DIR "/lanterna")) GTEST_SKIP() << "build/lanterna is not built";
     w::IlbmPicture picture;
@@ -323,14 +418,114 @@ TEST_F(RealWindow, PauseAfterOpeningStillAnswersTheWindow) {
 
     ProgramRun run = StartLanterna("pause", {"WAITAFTEROPEN=60", file});
     ASSERT_TRUE(WaitUntil([&] { return run.Output().find("Showing") != std::string::npos; }, 15000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the window is open and pausing
+    // The window is open and pausing.
+    const unsigned long window = WaitForWindow(kLanternaWindows, 0, 10000, [&] { return run.Finished(); });
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(WaitForFocus(GetParam(), window));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_FALSE(run.Finished());
-    xvfb_test::XdoTool("mousemove 640 512 key Escape");
+    xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 20 20 key Escape");
     ASSERT_TRUE(WaitUntil([&] { return run.Finished(); }, 5000)) << "Esc did not end the pause";
     EXPECT_EQ(run.Rc(), 0);
     EXPECT_EQ(run.Output(), "Showing \"" + file + "\"... ***Break\n");
     fs::remove_all(run.dir);
     fs::remove(file);
 }
+
+// A person clicking and typing through slideshows: each picture's window is
+// ended by a key or a click as soon as it has the focus, the next window then
+// opens at once and the program waits in it. Not one of the runs may end
+// with an X error (the program's X library prints it and exits with 1).
+TEST_P(RealWindow, SlideshowsEndedByKeysAndClicksRunWithoutAnXError) {
+    namespace w = lanterna::ilbmw;
+    if (!fs::exists(LANTERNA_BINARY_DIR "/lanterna")) GTEST_SKIP() << "build/lanterna is not built";
+    std::vector<std::string> files;
+    for (int i = 0; i < 3; ++i) {
+        w::IlbmPicture picture;
+        picture.header = w::SimpleHeader(32, 24, 1, lanterna::cmpByteRun1);
+        picture.colours = {{0, 0, 0}, {static_cast<uint8_t>(80 * (i + 1)), 200, 40}};
+        picture.pixels.assign(32 * 24, 1);
+        files.push_back(w::TempPath("window-slide-" + std::to_string(i)) + ".iff");
+        ASSERT_TRUE(w::WriteFile(files.back(), w::MakeIlbm(picture)));
+    }
+    // A picture ended while its rows still appear says so ("***Break"); one
+    // ended after that is done. Nothing else is printed.
+    auto expectedOutput = [&](const std::string& output) {
+        std::string rest = output;
+        for (const std::string& f : files) {
+            const std::string showing = "Showing \"" + f + "\"... ";
+            if (rest.rfind(showing, 0) != 0) return false;
+            rest.erase(0, showing.size());
+            if (rest.rfind("Done.\n", 0) == 0) {
+                rest.erase(0, 6);
+            } else if (rest.rfind("***Break\n", 0) == 0) {
+                rest.erase(0, 9);
+            } else {
+                return false;
+            }
+        }
+        return rest.empty();
+    };
+
+    // Fifty under the window manager; on the bare server, where the server
+    // has less to do, twenty.
+    const int kSlideshows = GetParam() == xvfb_test::Desktop::Openbox ? 50 : 20;
+    int failed = 0;
+    std::string firstFailure;
+    const auto start = std::chrono::steady_clock::now();
+    for (int show = 0; show < kSlideshows; ++show) {
+        ProgramRun run = StartLanterna("slides", files);
+        std::string trouble;
+        // The next picture has begun, or the run is over.
+        auto begun = [&](int picture) {
+            return run.Finished() ||
+                   (picture < 3 && run.Output().find("Showing \"" + files[picture] + "\"") != std::string::npos);
+        };
+        for (int picture = 0; picture < 3 && trouble.empty() && !run.Finished(); ++picture) {
+            if (!WaitUntil([&] { return begun(picture); }, 10000, 5)) {
+                trouble = "picture " + std::to_string(picture + 1) + " did not begin";
+                break;
+            }
+            // The window stays the same when the next picture reuses the screen.
+            const unsigned long window = WaitForWindow(kLanternaWindows, 0, 10000, [&] { return run.Finished(); });
+            if (window == 0 || !WaitForFocus(GetParam(), window)) {
+                if (!run.Finished()) trouble = "picture " + std::to_string(picture + 1) + " has no focused window";
+                break;
+            }
+            // Keys and clicks in turn, over the window; input that came before
+            // the picture listened is given again, as a person would.
+            const bool byKey = (show + picture) % 2 == 0;
+            bool ended = false;
+            for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
+                xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 20 20 " +
+                                   (byKey ? "key space" : "click 1"));
+                ended = WaitUntil([&] { return begun(picture + 1); }, 500, 5);
+            }
+            if (!ended) trouble = "picture " + std::to_string(picture + 1) + " did not end";
+        }
+        if (!WaitUntil([&] { return run.Finished(); }, 10000, 5)) {
+            trouble += " (still running)";
+            xvfb_test::XdoTool("key Escape");
+            WaitUntil([&] { return run.Finished(); }, 5000);
+        }
+        if (!trouble.empty() || run.Rc() != 0 || !expectedOutput(run.Output())) {
+            ++failed;
+            if (firstFailure.empty())
+                firstFailure = "slideshow " + std::to_string(show + 1) + ": " + trouble + " result " +
+                               std::to_string(run.Rc()) + ", output:\n" + run.Output();
+        }
+        fs::remove_all(run.dir);
+    }
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count() / 1000.0;
+    std::printf("%d slideshows of 3 pictures in %.1f s\n", kSlideshows, seconds);
+    EXPECT_EQ(failed, 0) << firstFailure;
+    for (const std::string& f : files) fs::remove(f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bare, RealWindow, ::testing::Values(xvfb_test::Desktop::Bare),
+                         [](const auto& info) { return std::string(xvfb_test::DesktopName(info.param)); });
+INSTANTIATE_TEST_SUITE_P(Openbox, RealWindow, ::testing::Values(xvfb_test::Desktop::Openbox),
+                         [](const auto& info) { return std::string(xvfb_test::DesktopName(info.param)); });
 
 }  // namespace

@@ -10,21 +10,42 @@
 // the window updated, at most once per kFrameMs, from the drawing calls (so
 // rows appear while they are decoded) and from the wait hook. The window
 // surface is the only copy of the picture besides the framebuffer; a palette
-// change costs one table lookup per source pixel and copies for the rest. While the program waits for window input the hook stays in a loop
-// of its own: events (input, expose, resize, close), frames for palette
-// changes, and a short sleep, until one of the awaited signals arrives.
+// change costs one table lookup per source pixel and copies for the rest.
+// While the program waits for window input the hook stays in a loop of its
+// own: events (input, expose, resize, close), frames for palette changes,
+// and a short sleep, until one of the awaited signals arrives.
+//
+// The sleep is the task's own signal wait with a time limit, never one of
+// SDL's waits for an event. SDL 2's X11 driver arms a "wake-up" in those:
+// when any event is queued during the wait it sends a client message to the
+// waited-on window over a second X connection. The key or click that ends a
+// picture is such an event, and the program destroys that window moments
+// later over the main connection. The X server serves its clients in turn,
+// not in the order their requests were written, so now and then it performs
+// the destroy before the send, answers the send with BadWindow, and Xlib's
+// default handler ends the process with 1 on the next wake-up. Window
+// managers make that likely (the server is busy with their requests while
+// windows come and go). Only one thread calls SDL here and nothing else
+// queues SDL events, so no wake-up is needed: polling after the sleep sees
+// everything the wait would have.
 #include "platform/graphics/sdl/sdl_library.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
 #endif
 
+#include <langinfo.h>
+
 #include <atomic>
+#include <chrono>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/exec/exec_internal.h"
 #include "platform/graphics/graphics_internal.h"
 
 namespace os::sdl {
@@ -171,6 +192,11 @@ public:
         gSdl->SDL_RaiseWindow(s->window);
     }
 
+    void titleChanged(Window* window, const char* title) override {
+        SdlScreen* s = Of(window->WScreen);
+        if (s != nullptr) gSdl->SDL_SetWindowTitle(s->window, title);
+    }
+
     void waitHook(uint32_t signalMask) override {
         if (!OnSdlThread() || screens_.empty()) return;
         if (!WaitsForWindow(signalMask)) {
@@ -183,8 +209,7 @@ public:
                 Frame();
             else
                 Pump();
-            if ((SetSignal(0, 0) & signalMask) != 0) return;
-            gSdl->SDL_WaitEventTimeout(nullptr, static_cast<int>(kWaitSliceMs));
+            SleepSlice(signalMask);
         }
     }
 
@@ -194,10 +219,23 @@ private:
         const char* x = std::getenv("DISPLAY");
         const char* wl = std::getenv("WAYLAND_DISPLAY");
         const char* driver = std::getenv("SDL_VIDEODRIVER");
-        if ((x == nullptr || *x == '\0') && (wl == nullptr || *wl == '\0') && (driver == nullptr || *driver == '\0'))
-            return;
+        // Left to itself SDL falls back, when the desktop's server cannot be
+        // reached (a stale DISPLAY), to drivers that show nothing to anyone:
+        // the run would then wait for input that never comes, or say "Done."
+        // for pictures nobody saw. Only the drivers of a desktop a person
+        // looks at are tried, for the servers the environment names, unless
+        // SDL_VIDEODRIVER names a driver itself.
+        const bool named = driver != nullptr && *driver != '\0';
+        std::string drivers;
+        if (!named) {
+            if (wl != nullptr && *wl != '\0') drivers = "wayland";
+            if (x != nullptr && *x != '\0') drivers += drivers.empty() ? "x11" : ",x11";
+            if (drivers.empty()) return;
+        }
         gSdl = LoadSdlLibrary();
         if (gSdl == nullptr) return;
+        // Over an empty SDL_VIDEODRIVER in the environment too.
+        if (!named) gSdl->SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_OVERRIDE);
         // Ctrl-C and termination are the platform's break signals, not SDL's.
         gSdl->SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         gSdl->SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
@@ -210,16 +248,46 @@ private:
 #if defined(__SANITIZE_ADDRESS__)
         __lsan_disable();
 #endif
-        const bool started = gSdl->SDL_Init(SDL_INIT_VIDEO) == 0;
+        // Xlib converts window titles (UTF-8) through the character type of
+        // the C library's locale, which is "C" until someone sets it: titles
+        // beyond ASCII would reach the desktop mangled. The user's own is
+        // taken when it is UTF-8, else C.UTF-8; the rest of the program
+        // handles its text byte by byte and is not changed by it.
+        const char* ctype = std::setlocale(LC_CTYPE, "");
+        if (ctype == nullptr || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+        // A display server that is busy can refuse a connection for a moment
+        // (its queue of new connections is full): SDL then finds no driver.
+        // A few tries a short while apart tell that from a display that is
+        // not there, which still fails within a fraction of a second.
+        bool started = false;
+        for (int attempt = 0; attempt < 4 && !started; ++attempt) {
+            if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            started = gSdl->SDL_Init(SDL_INIT_VIDEO) == 0;
+        }
         if (started) gSdl->SDL_StartTextInput();
 #if defined(__SANITIZE_ADDRESS__)
         __lsan_enable();
 #endif
         if (!started) return;
+        if (!named && !ShowsAWindow(gSdl->SDL_GetCurrentVideoDriver())) {
+            gSdl->SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            return;
+        }
         sdlThread_ = std::this_thread::get_id();
         state_.store(1, std::memory_order_release);
         // SDL stays up until the process ends: every window has been closed
         // by then, and its connections go with the process.
+    }
+
+    static bool ShowsAWindow(const char* driver) {
+        return driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+    }
+
+    // Up to kWaitSliceMs, or until a signal of the mask arrives.
+    static void SleepSlice(uint32_t signalMask) {
+        TaskPrivate* p = internal::CurrentTask()->priv;
+        std::unique_lock lock(p->mutex);
+        p->wake.wait_for(lock, std::chrono::milliseconds(kWaitSliceMs), [&] { return (p->signals & signalMask) != 0; });
     }
 
     bool OnSdlThread() const {

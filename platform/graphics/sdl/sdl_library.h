@@ -16,6 +16,7 @@ namespace os::sdl {
     X(SDL_DestroyWindow) \
     X(SDL_FillRect) \
     X(SDL_FreeCursor) \
+    X(SDL_GetCurrentVideoDriver) \
     X(SDL_GetDefaultCursor) \
     X(SDL_GetDesktopDisplayMode) \
     X(SDL_GetDisplayUsableBounds) \
@@ -29,15 +30,17 @@ namespace os::sdl {
     X(SDL_RaiseWindow) \
     X(SDL_RestoreWindow) \
     X(SDL_SetCursor) \
+    X(SDL_QuitSubSystem) \
     X(SDL_SetHint) \
+    X(SDL_SetHintWithPriority) \
     X(SDL_SetWindowFullscreen) \
+    X(SDL_SetWindowTitle) \
     X(SDL_ShowCursor) \
     X(SDL_ShowSimpleMessageBox) \
     X(SDL_StartTextInput) \
     X(SDL_UnlockSurface) \
     X(SDL_UpdateWindowSurface) \
-    X(SDL_UpdateWindowSurfaceRects) \
-    X(SDL_WaitEventTimeout)
+    X(SDL_UpdateWindowSurfaceRects)
 
 struct SdlLibrary {
 #define LANTERNA_SDL_POINTER(name) decltype(&::name) name = nullptr;

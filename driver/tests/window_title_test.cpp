@@ -1,0 +1,36 @@
+// The window's title: the file's name without its directory, the size with a
+// multiplication sign, the kind of picture as people name it.
+#include <gtest/gtest.h>
+
+#include "driver/window_title.h"
+#include "records/ilbm_records.h"
+
+namespace lanterna {
+namespace {
+
+PictureInfo Picture(uint16_t w, uint16_t h, uint8_t planes, uint32_t mode) {
+    PictureInfo info;
+    info.header.w = w;
+    info.header.h = h;
+    info.header.nPlanes = planes;
+    info.modeId = mode;
+    return info;
+}
+
+TEST(WindowTitle, NamesTheFileTheSizeAndTheKindOfPicture) {
+    EXPECT_EQ(WindowTitle("/pictures/king_tut.iff", Picture(320, 200, 5, 0)),
+              "king_tut.iff \u2014 320\u00D7200, 32 colours \u2014 Lanterna");
+    EXPECT_EQ(WindowTitle("two.iff", Picture(16, 8, 1, 0)), "two.iff \u2014 16\u00D78, 2 colours \u2014 Lanterna");
+    EXPECT_EQ(WindowTitle("a/b.ilbm", Picture(320, 256, 8, 0)), "b.ilbm \u2014 320\u00D7256, 256 colours \u2014 Lanterna");
+    EXPECT_EQ(WindowTitle("ham.iff", Picture(320, 200, 6, HAM)), "ham.iff \u2014 320\u00D7200, HAM6 \u2014 Lanterna");
+    EXPECT_EQ(WindowTitle("ham8.iff", Picture(640, 512, 8, HAM | HIRES | LACE)),
+              "ham8.iff \u2014 640\u00D7512, HAM8 \u2014 Lanterna");
+    EXPECT_EQ(WindowTitle("ehb.iff", Picture(320, 200, 6, EXTRA_HALFBRITE)),
+              "ehb.iff \u2014 320\u00D7200, Extra-Half-Brite \u2014 Lanterna");
+    EXPECT_EQ(WindowTitle("deep.iff", Picture(320, 200, 24, 0)), "deep.iff \u2014 320\u00D7200, 24-bit \u2014 Lanterna");
+    EXPECT_EQ(WindowTitle("deep12.iff", Picture(320, 200, 12, 0)),
+              "deep12.iff \u2014 320\u00D7200, 12-bit \u2014 Lanterna");
+}
+
+}  // namespace
+}  // namespace lanterna

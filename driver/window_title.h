@@ -1,0 +1,15 @@
+// The title of a picture's window on the desktop: the file's name, the
+// picture's size and kind as people name them, then the program.
+#pragma once
+
+#include <string>
+
+#include "records/picture_info.h"
+
+namespace lanterna {
+
+// "king_tut.iff — 320×200, 32 colours — Lanterna"; the kind is "N colours",
+// "Extra-Half-Brite", "HAM6", "HAM8" or "N-bit" for deep pictures.
+std::string WindowTitle(const char* path, const PictureInfo& picture);
+
+}  // namespace lanterna

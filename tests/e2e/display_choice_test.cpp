@@ -1,0 +1,72 @@
+// Which display the window backend accepts: only a desktop a person looks at
+// (an X or Wayland server the environment names), never one of SDL's
+// drivers that show nothing. A display that cannot be reached fails the
+// set-up at once, as every set-up failure does, with result 20.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_support.h"
+#include "tools/ilbm_writer/ilbm_writer.h"
+
+namespace {
+
+using namespace lanterna;
+using namespace lanterna::ilbmw;
+namespace fs = std::filesystem;
+
+// An X display number no server listens on.
+std::string UnusedXDisplay() {
+    for (int n = 900; n < 1000; ++n) {
+        if (!fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) && !fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+            return ":" + std::to_string(n);
+    }
+    return ":999";
+}
+
+class DisplayChoice : public e2e::ProgramTest {
+protected:
+    void SetUp() override {
+        e2e::ProgramTest::SetUp();
+        IlbmPicture picture;
+        picture.header = SimpleHeader(16, 8, 1, cmpByteRun1);
+        picture.colours = {{0, 0, 0}, {255, 255, 255}};
+        picture.pixels.assign(16 * 8, 1);
+        ASSERT_TRUE(WriteFile(Path("a.iff").string(), MakeIlbm(picture)));
+    }
+
+    // The window backend, with only the given display settings.
+    e2e::RunResult Windowed(const std::string& x, const std::string& wayland, const std::string& driver) {
+        return Lanterna({"a.iff", "WAIT=1"}, {"LANTERNA_DISPLAY=window", "DISPLAY=" + x, "WAYLAND_DISPLAY=" + wayland,
+                                              "SDL_VIDEODRIVER=" + driver, "XDG_RUNTIME_DIR=" + Path("").string()});
+    }
+};
+
+const char* const kNoDisplay = "Lanterna: Error opening intuition.library v39\n";
+
+TEST_F(DisplayChoice, AnUnreachableDesktopFailsTheSetUpAtOnceInsteadOfAnInvisibleWindow) {
+    // A stale DISPLAY (its server is gone).
+    e2e::RunResult run = Windowed(UnusedXDisplay(), "", "");
+    EXPECT_EQ(run.result, 20) << run.output;
+    EXPECT_EQ(run.output, kNoDisplay);
+    EXPECT_LT(run.milliseconds, 900) << "the set-up did not fail at once";
+
+    // A Wayland display without its socket, and no X server.
+    run = Windowed("", "lanterna-no-such-display", "");
+    EXPECT_EQ(run.result, 20) << run.output;
+    EXPECT_EQ(run.output, kNoDisplay);
+
+    // Both named and neither there.
+    run = Windowed(UnusedXDisplay(), "lanterna-no-such-display", "");
+    EXPECT_EQ(run.result, 20) << run.output;
+    EXPECT_EQ(run.output, kNoDisplay);
+}
+
+TEST_F(DisplayChoice, ADriverNamedInSdlVideoDriverIsTakenAsAsked) {
+    // SDL's dummy driver shows nothing, but whoever names it means it.
+    const e2e::RunResult run = Windowed("", "", "dummy");
+    EXPECT_EQ(run.result, 0) << run.output << run.errors;
+    EXPECT_EQ(run.output, "Showing \"a.iff\"... Done.\n");
+}
+
+}  // namespace
