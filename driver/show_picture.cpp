@@ -13,6 +13,7 @@
 #include "ilbm/chunk_readers.h"
 #include "ilbm/ilbm_session.h"
 #include "ilbm/line_palettes.h"
+#include "ilbm/palette_changes.h"
 #include "ilbm/rgbn_decoding.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
@@ -127,8 +128,20 @@ int32_t DrawRows(Picture& picture, RowSource source) {
         }
         // With a palette for every line, the row's own colours; they change
         // only while there are palettes left (the last one stays in force).
+        // Palette changes (PCHG) win over SHAM and CTBL, whichever came
+        // first: they start from the colour map and build on the colours of
+        // the row before.
         const uint8_t* colours = info.colours;
-        if (picture.lineColours != nullptr) {
+        if (picture.lineColours != nullptr && info.paletteChanges != nullptr) {
+            if (r == 0) {
+                for (int32_t i = 0; i < COLOUR_TABLE_BYTES; ++i) {
+                    picture.lineColours[i] = info.colours != nullptr ? info.colours[i] : 0;
+                }
+            }
+            const bool halfBrite = (info.modeId & EXTRA_HALFBRITE) != 0 && header.nPlanes == 6;
+            ApplyPaletteChanges(*info.paletteChanges, r, picture.lineColours, halfBrite);
+            colours = picture.lineColours;
+        } else if (picture.lineColours != nullptr) {
             if (r < info.linePaletteCount || r == 0) {
                 LineColours(info, r, picture.lineColours);
             }
@@ -227,6 +240,8 @@ int32_t ReadChunk(Picture& picture, const os::ContextNode* chunk, bool* leave) {
         case ID_CTBL:
             // A SHAM starts with its version word; a CTBL has none.
             return ReadLinePalettes(picture.iff, chunk->cn_Size, chunk->cn_ID == ID_SHAM, info);
+        case ID_PCHG:
+            return AsResult(ReadPaletteChanges(picture.iff, chunk->cn_Size, info));
         case ID_CCRT:
             return info.rangeCount < MAX_CYCLE_RANGES ? AsResult(ReadCycleTiming(picture.iff, info)) : 0;
         case ID_BODY:
@@ -356,6 +371,8 @@ int32_t ShowPicture(const char* path) {
     picture.lineColours = nullptr;
     os::FreeVec(picture.info.linePalettes);
     picture.info.linePalettes = nullptr;
+    FreePaletteChanges(picture.info.paletteChanges);
+    picture.info.paletteChanges = nullptr;
     if (picture.iff != nullptr) {
         CloseIlbmSession(picture.iff);
         picture.iff = nullptr;

@@ -97,7 +97,7 @@ os::Hook ilbmStreamHook = {IlbmStreamHookEntry, nullptr, nullptr};
 // an ABIT chunk instead.
 constexpr uint32_t PictureForms[] = {ID_ILBM, ID_PBM, ID_RGB8, ID_RGBN, ID_ACBM};
 constexpr uint32_t PictureChunks[] = {ID_BMHD, ID_CMAP, ID_CAMG, ID_BODY, ID_CCRT,
-                                      ID_CRNG, ID_ABIT, ID_SHAM, ID_CTBL};
+                                      ID_CRNG, ID_ABIT, ID_SHAM, ID_CTBL, ID_PCHG};
 constexpr int32_t STOP_PAIRS = int32_t(std::size(PictureForms) * std::size(PictureChunks));
 
 struct StopTable {

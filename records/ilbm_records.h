@@ -16,6 +16,7 @@ constexpr uint32_t ID_ACBM = os::MakeId('A', 'C', 'B', 'M');  // contiguous bit 
 constexpr uint32_t ID_ABIT = os::MakeId('A', 'B', 'I', 'T');  // the planes of an ACBM
 constexpr uint32_t ID_SHAM = os::MakeId('S', 'H', 'A', 'M');  // a HAM palette for every line
 constexpr uint32_t ID_CTBL = os::MakeId('C', 'T', 'B', 'L');  // a colour palette for every line
+constexpr uint32_t ID_PCHG = os::MakeId('P', 'C', 'H', 'G');  // palette changes from line to line
 constexpr uint32_t ID_BMHD = os::MakeId('B', 'M', 'H', 'D');
 constexpr uint32_t ID_CMAP = os::MakeId('C', 'M', 'A', 'P');
 constexpr uint32_t ID_CAMG = os::MakeId('C', 'A', 'M', 'G');

@@ -142,6 +142,164 @@ Bytes EncodeLinePalettes(const std::vector<std::vector<Rgb>>& lines, bool sham) 
     return out;
 }
 
+namespace {
+
+// A Huffman tree node: a leaf (symbol >= 0) or two branches.
+struct HuffNode {
+    uint64_t weight = 0;
+    int32_t symbol = -1;
+    int32_t zero = -1, one = -1;
+};
+
+// Lays out the subtree of internal node n so that its own word is the last
+// one written: the word of the 1 branch (a leaf's symbol, or the distance
+// back to that node in bytes) with the 0 branch just before it (a leaf as
+// 0x100 | symbol, or that node's own word).
+size_t LayOut(const std::vector<HuffNode>& nodes, int32_t n, std::vector<int32_t>& words) {
+    const HuffNode& node = nodes[size_t(n)];
+    const HuffNode& one = nodes[size_t(node.one)];
+    const HuffNode& zero = nodes[size_t(node.zero)];
+    size_t oneAt = 0;
+    if (one.symbol < 0) oneAt = LayOut(nodes, node.one, words);
+    if (zero.symbol >= 0) {
+        words.push_back(0x100 | zero.symbol);
+    } else {
+        LayOut(nodes, node.zero, words);
+    }
+    const size_t at = words.size();
+    words.push_back(one.symbol >= 0 ? one.symbol : (int32_t(oneAt) - int32_t(at)) * 2);
+    return at;
+}
+
+void Codes(const std::vector<HuffNode>& nodes, int32_t n, std::string& path, std::vector<std::string>& codes) {
+    const HuffNode& node = nodes[size_t(n)];
+    if (node.symbol >= 0) {
+        codes[size_t(node.symbol)] = path;
+        return;
+    }
+    path.push_back('0');
+    Codes(nodes, node.zero, path, codes);
+    path.back() = '1';
+    Codes(nodes, node.one, path, codes);
+    path.pop_back();
+}
+
+}  // namespace
+
+void HuffmanPack(const Bytes& data, Bytes* tree, Bytes* packed) {
+    std::vector<HuffNode> nodes;
+    std::vector<uint64_t> counts(256, 0);
+    for (uint8_t b : data) ++counts[b];
+    std::vector<int32_t> open;
+    for (int32_t s = 0; s < 256; ++s) {
+        if (counts[size_t(s)] == 0) continue;
+        nodes.push_back({counts[size_t(s)], s, -1, -1});
+        open.push_back(int32_t(nodes.size()) - 1);
+    }
+    // The root must have two branches: one symbol (or none) gets a partner
+    // that is never coded.
+    while (open.size() < 2) {
+        const int32_t spare = open.empty() ? 0 : (nodes[size_t(open[0])].symbol + 1) % 256;
+        nodes.push_back({0, spare, -1, -1});
+        open.push_back(int32_t(nodes.size()) - 1);
+    }
+    while (open.size() > 1) {
+        // The two lightest (the later of equals first, so the order is fixed).
+        std::sort(open.begin(), open.end(), [&](int32_t a, int32_t b) {
+            return nodes[size_t(a)].weight != nodes[size_t(b)].weight ? nodes[size_t(a)].weight > nodes[size_t(b)].weight
+                                                                      : a < b;
+        });
+        const int32_t a = open.back();
+        open.pop_back();
+        const int32_t b = open.back();
+        open.pop_back();
+        nodes.push_back({nodes[size_t(a)].weight + nodes[size_t(b)].weight, -1, a, b});
+        open.push_back(int32_t(nodes.size()) - 1);
+    }
+    const int32_t root = open[0];
+    std::vector<int32_t> words;
+    LayOut(nodes, root, words);
+    tree->clear();
+    for (int32_t w : words) AppendBE16(*tree, uint32_t(uint16_t(int16_t(w))));
+    std::vector<std::string> codes(256);
+    std::string path;
+    Codes(nodes, root, path, codes);
+    packed->clear();
+    uint32_t bits = 0;
+    uint8_t byte = 0;
+    for (uint8_t b : data) {
+        for (char c : codes[b]) {
+            byte = uint8_t((byte << 1) | (c == '1' ? 1 : 0));
+            if (++bits == 8) {
+                packed->push_back(byte);
+                bits = 0;
+                byte = 0;
+            }
+        }
+    }
+    if (bits > 0) packed->push_back(uint8_t(byte << (8 - bits)));
+}
+
+Bytes EncodePaletteChanges(const PaletteChangeLines& changes) {
+    const uint32_t lineCount = uint32_t(changes.lines.size());
+    Bytes data(size_t((lineCount + 31) / 32 * 4), 0);
+    uint32_t changed = 0, total = 0, maxChanges = 0, minReg = 0xFFFF, maxReg = 0;
+    for (uint32_t i = 0; i < lineCount; ++i) {
+        std::vector<PaletteChange> line;
+        for (const PaletteChange& c : changes.lines[i]) {
+            if (changes.big || c.reg < 32) line.push_back(c);
+        }
+        if (line.empty()) continue;
+        data[i / 8] = uint8_t(data[i / 8] | (0x80u >> (i % 8)));
+        ++changed;
+        total += uint32_t(line.size());
+        maxChanges = std::max(maxChanges, uint32_t(line.size()));
+        for (const PaletteChange& c : line) {
+            minReg = std::min(minReg, uint32_t(c.reg));
+            maxReg = std::max(maxReg, uint32_t(c.reg));
+        }
+        if (changes.big) {
+            AppendBE16(data, uint32_t(line.size()));
+            for (const PaletteChange& c : line) {
+                AppendBE16(data, c.reg);
+                data.insert(data.end(), {uint8_t(0), c.colour.r, c.colour.b, c.colour.g});
+            }
+        } else {
+            // Registers 0..15 first, then 16..31, each as register and colour.
+            std::stable_partition(line.begin(), line.end(), [](const PaletteChange& c) { return c.reg < 16; });
+            const auto low = std::count_if(line.begin(), line.end(), [](const PaletteChange& c) { return c.reg < 16; });
+            data.push_back(uint8_t(low));
+            data.push_back(uint8_t(line.size() - size_t(low)));
+            for (const PaletteChange& c : line) {
+                AppendBE16(data, (uint32_t(c.reg & 15) << 12) | (uint32_t(c.colour.r >> 4) << 8) |
+                                     (uint32_t(c.colour.g >> 4) << 4) | uint32_t(c.colour.b >> 4));
+            }
+        }
+    }
+    if (changed == 0) minReg = 0;
+    Bytes out;
+    AppendBE16(out, changes.huffman ? 1 : 0);
+    AppendBE16(out, changes.big ? 2 : 1);
+    AppendBE16(out, uint32_t(uint16_t(changes.startLine)));
+    AppendBE16(out, lineCount);
+    AppendBE16(out, changed);
+    AppendBE16(out, minReg);
+    AppendBE16(out, maxReg);
+    AppendBE16(out, maxChanges);
+    AppendBE32(out, total);
+    if (!changes.huffman) {
+        out.insert(out.end(), data.begin(), data.end());
+        return out;
+    }
+    Bytes tree, packed;
+    HuffmanPack(data, &tree, &packed);
+    AppendBE32(out, uint32_t(tree.size()));
+    AppendBE32(out, uint32_t(data.size()));
+    out.insert(out.end(), tree.begin(), tree.end());
+    out.insert(out.end(), packed.begin(), packed.end());
+    return out;
+}
+
 int32_t PlaneRowBytes(int32_t width) { return 2 * ((width + 15) / 16); }
 
 Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,

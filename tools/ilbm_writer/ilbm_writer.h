@@ -61,6 +61,28 @@ Bytes EncodeCycleTiming(int16_t direction, uint8_t start, uint8_t end, int32_t s
 // fewer than 16 colours are filled with black.
 Bytes EncodeLinePalettes(const std::vector<std::vector<Rgb>>& lines, bool sham);
 
+// PCHG data: palette changes from line to line. Line i of `lines` is
+// picture row startLine + i; an empty line changes nothing (its mask bit
+// stays clear). The 12-bit form (big false) keeps the top four bits of each
+// component and holds registers 0..31 only (others are left out); the
+// 24-bit form holds any register. With huffman the line mask and changes
+// are packed with the chunk's Huffman coding.
+struct PaletteChange {
+    uint16_t reg = 0;
+    Rgb colour;
+};
+struct PaletteChangeLines {
+    bool big = false;
+    bool huffman = false;
+    int16_t startLine = 0;
+    std::vector<std::vector<PaletteChange>> lines;
+};
+Bytes EncodePaletteChanges(const PaletteChangeLines& changes);
+// The Huffman coding of PCHG: the tree (big-endian 16-bit words, the root
+// last) and the coded bits, from the top bit of each byte, the last byte
+// filled with zeros.
+void HuffmanPack(const Bytes& data, Bytes* tree, Bytes* packed);
+
 // ---- BODY ----------------------------------------------------------------------
 // Bytes of one plane row: 2 * ceil(width / 16).
 int32_t PlaneRowBytes(int32_t width);
