@@ -1,7 +1,8 @@
 // libFuzzer target over the whole reading path of one picture file: the
 // session (stream, parser), the stops, every chunk reader, and every BODY row
 // with every row decoder: plain and ByteRun1 (ILBM and PBM), RGB8 / RGBN
-// runs, and the ACBM planes. The input is a file image, put in a memory file and
+// runs, and the ACBM planes; SHAM, CTBL and PCHG
+// line palettes applied row by row. The input is a file image, put in a memory file and
 // opened by name, so the real stream and its handler thread are exercised.
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "ilbm/chunk_readers.h"
 #include "ilbm/ilbm_session.h"
 #include "ilbm/line_palettes.h"
+#include "ilbm/palette_changes.h"
 #include "ilbm/rgbn_decoding.h"
 #include "platform/exec/exec.h"
 #include "platform/testing/memory_file.h"
@@ -62,6 +64,11 @@ void DecodeBody(os::IFFHandle* iff, const os::ContextNode* body, const PictureIn
                                                               : DecodeByteRun1Row(reader, rows, planeRows);
                 if (result != 0) break;
                 if (picture.linePaletteCount > 0) LineColours(picture, y, lineColours);
+                if (PaletteChanges* changes = picture.paletteChanges) {
+                    ApplyPaletteChanges(*changes, y, lineColours, (y & 1) != 0);
+                    // The changes never read past their data.
+                    if (changes->at > changes->size) std::abort();
+                }
                 // A carried run never claims more than a 16-bit count.
                 if (reader->runLeft < 0 || reader->runLeft > 65535) std::abort();
             }
@@ -91,6 +98,7 @@ void ReadPicture(const char* name, Decoder decoder) {
                 case ID_CCRT: e = ReadCycleTiming(iff, picture); break;
                 case ID_SHAM:
                 case ID_CTBL: e = ReadLinePalettes(iff, cn->cn_Size, cn->cn_ID == ID_SHAM, picture); break;
+                case ID_PCHG: e = ReadPaletteChanges(iff, cn->cn_Size, picture); break;
                 default: break;
             }
             if (e != 0) break;
@@ -107,6 +115,7 @@ void ReadPicture(const char* name, Decoder decoder) {
     CloseIlbmSession(iff);
     os::FreeVec(picture.colours);
     os::FreeVec(picture.linePalettes);
+    FreePaletteChanges(picture.paletteChanges);
 }
 
 }  // namespace

@@ -118,6 +118,26 @@ int main(int argc, char** argv) {
         IlbmPicture acbm = Picture(23, 4, 5, cmpNone, mskHasMask);
         acbm.formType = "ACBM";
         seeds.emplace_back("acbm", MakeIlbm(acbm));
+        // PCHG: both forms, plain and Huffman packed, on a colour-mapped and
+        // a HAM picture, with lines above the picture too.
+        for (int f = 0; f < 4; ++f) {
+            PaletteChangeLines changes;
+            changes.big = (f & 1) != 0;
+            changes.huffman = (f & 2) != 0;
+            changes.startLine = int16_t(f == 3 ? -2 : 0);
+            changes.lines.resize(6);
+            for (int l = 0; l < 6; l += 1 + f % 2) {
+                changes.lines[size_t(l)].push_back({uint16_t(l * 5 % 32), Rgb{uint8_t(l * 40), 90, uint8_t(250 - l)}});
+                changes.lines[size_t(l)].push_back({uint16_t(l + 16), Rgb{10, uint8_t(l * 30), 200}});
+            }
+            IlbmPicture pchg = Picture(21, 5, f < 2 ? 5 : 6, f % 2 == 0 ? cmpByteRun1 : cmpNone);
+            if (f >= 2) {
+                pchg.hasCamg = true;
+                pchg.camg = HAM;
+            }
+            pchg.extraChunks.push_back(MakeChunk("PCHG", EncodePaletteChanges(changes)));
+            seeds.emplace_back("pchg-" + std::to_string(f), MakeIlbm(pchg));
+        }
         for (const char* form : {"RGB8", "RGBN"}) {
             IlbmPicture rgb = Picture(13, 5, 25, cmpRgbn);
             rgb.formType = form;

@@ -3,8 +3,8 @@
 // Extra-Half-Brite, HAM6, HAM8, deep 24 and 12 bits, the HIRES and LACE
 // aspects, a masked picture), a scene made for colour cycling, and the rest
 // of the picture family (a chunky PBM, 32-plane RGBA, a BODY packed as one
-// ByteRun1 stream, RGB8, RGBN, ACBM, and palettes for every line in SHAM
-// and CTBL). Every picture is computed, so the set needs no files of
+// ByteRun1 stream, RGB8, RGBN, ACBM, and palettes for every line in SHAM,
+// CTBL and PCHG). Every picture is computed, so the set needs no files of
 // its own; smooth areas are ordered-dithered between the entries of a colour
 // ramp.
 //
@@ -633,6 +633,52 @@ IlbmPicture CtblBars() {
     return p;
 }
 
+// PCHG in the 12-bit form, Huffman packed: 32 vertical bars whose registers
+// are changed eight at a time on every line, so the colours flow downwards
+// like a copper list's.
+IlbmPicture PchgCopperBars() {
+    IlbmPicture p = Picture(320, 200, 5, cmpByteRun1);
+    for (int i = 0; i < 32; ++i) p.colours.push_back(Twelve(Hue(i / 32.0, 0.6)));
+    p.pixels = Render(320, 200, [](int x, int) -> uint32_t { return uint32_t(x / 10); });
+    ilbmw::PaletteChangeLines changes;
+    changes.huffman = true;
+    for (int y = 0; y < 200; ++y) {
+        std::vector<ilbmw::PaletteChange> line;
+        for (int k = 0; k < 8; ++k) {
+            const int reg = (y * 8 + k) % 32;
+            line.push_back({uint16_t(reg), Twelve(Hue(reg / 32.0 + y / 200.0, 0.3 + 0.7 * (y % 40) / 40.0))});
+        }
+        changes.lines.push_back(line);
+    }
+    p.extraChunks.push_back(ilbmw::MakeChunk("PCHG", ilbmw::EncodePaletteChanges(changes)));
+    return p;
+}
+
+// PCHG in the 24-bit form, plain, over HAM6: the 16 base colours become a
+// new 8-bit gradient every second line, and the ground is drawn by modify.
+IlbmPicture PchgHamDusk() {
+    IlbmPicture p = Picture(320, 200, 6, cmpByteRun1);
+    p.hasCamg = true;
+    p.camg = MODE_HAM;
+    for (int i = 0; i < 16; ++i) p.colours.push_back(Hue(0.6 + i / 40.0, 0.5));
+    ilbmw::PaletteChangeLines changes;
+    changes.big = true;
+    for (int y = 0; y < 200; ++y) {
+        std::vector<ilbmw::PaletteChange> line;
+        if (y % 2 == 0) {
+            for (int i = 0; i < 16; ++i) line.push_back({uint16_t(i), Hue(0.55 + y / 330.0 + i / 64.0, 0.2 + i / 20.0)});
+        }
+        changes.lines.push_back(line);
+    }
+    p.pixels = Render(320, 200, [](int x, int y) -> uint32_t {
+        const double ground = 150 + 12 * std::sin(x * 0.025);
+        if (y > ground) return uint32_t(0x20 | (3 + Dither((y - ground) / 50.0, 6, x, y)));  // red by modify
+        return uint32_t(Dither(x / 320.0, 16, x, y));
+    });
+    p.extraChunks.push_back(ilbmw::MakeChunk("PCHG", ilbmw::EncodePaletteChanges(changes)));
+    return p;
+}
+
 bool Save(const std::filesystem::path& dir, const char* name, const IlbmPicture& picture) {
     const std::filesystem::path path = dir / name;
     if (!ilbmw::WriteFile(path.string(), ilbmw::MakeIlbm(picture))) {
@@ -684,6 +730,8 @@ int main(int argc, char** argv) {
         {"20-acbm.iff", AcbmRings},
         {"21-sham.iff", ShamSky},
         {"22-ctbl.iff", CtblBars},
+        {"23-pchg-12-bit.iff", PchgCopperBars},
+        {"24-pchg-24-bit-ham.iff", PchgHamDusk},
     };
     for (const auto& sample : samples) {
         if (!Save(dir, sample.name, sample.make())) {
