@@ -300,6 +300,126 @@ Bytes EncodePaletteChanges(const PaletteChangeLines& changes) {
     return out;
 }
 
+std::vector<int16_t> StandardTvdc() { return {0, 1, 2, 4, 8, 16, 32, 64, 128, -64, -32, -16, -8, -4, -2, -1}; }
+
+Bytes EncodeDeepPixelFormat(const std::vector<std::pair<uint16_t, uint16_t>>& elements) {
+    Bytes out;
+    AppendBE32(out, uint32_t(elements.size()));
+    for (const auto& [type, bits] : elements) {
+        AppendBE16(out, type);
+        AppendBE16(out, bits);
+    }
+    return out;
+}
+
+namespace {
+
+// Run-length over pixels of `n` bytes: repeats of 2 to 128 equal pixels as
+// 1 - count, literal stretches of up to 128 pixels as count - 1.
+void PackDeepRow(const uint8_t* row, size_t pixels, size_t n, Bytes& out) {
+    const auto same = [&](size_t a, size_t b) { return std::memcmp(row + a * n, row + b * n, n) == 0; };
+    size_t x = 0;
+    while (x < pixels) {
+        size_t run = 1;
+        while (x + run < pixels && run < 128 && same(x, x + run)) ++run;
+        if (run >= 2) {
+            out.push_back(uint8_t(int8_t(1 - int(run))));
+            out.insert(out.end(), row + x * n, row + (x + 1) * n);
+            x += run;
+            continue;
+        }
+        size_t literal = 1;
+        while (x + literal < pixels && literal < 128 && !(x + literal + 1 < pixels && same(x + literal, x + literal + 1))) {
+            ++literal;
+        }
+        out.push_back(uint8_t(literal - 1));
+        out.insert(out.end(), row + x * n, row + (x + literal) * n);
+        x += literal;
+    }
+}
+
+// One element line of TVDC nibbles, from the value 0: repeats of the value
+// as the zero delta and a count, other values as the nearest delta.
+void PackTvdcLine(const std::vector<uint8_t>& values, const std::vector<int16_t>& tvdc, Bytes& out) {
+    std::vector<uint8_t> nibbles;
+    int zero = -1;
+    for (int k = 0; k < 16; ++k) {
+        if (tvdc[size_t(k)] == 0) {
+            zero = k;
+            break;
+        }
+    }
+    uint8_t value = 0;
+    size_t x = 0;
+    while (x < values.size()) {
+        if (zero >= 0 && values[x] == value) {
+            size_t run = 1;
+            while (x + run < values.size() && run < 16 && values[x + run] == value) ++run;
+            nibbles.push_back(uint8_t(zero));
+            nibbles.push_back(uint8_t(run - 1));
+            x += run;
+            continue;
+        }
+        int best = -1, bestMiss = 1 << 20;
+        for (int k = 0; k < 16; ++k) {
+            if (tvdc[size_t(k)] == 0) continue;
+            const uint8_t got = uint8_t(value + tvdc[size_t(k)]);
+            const int miss = std::abs(int(got) - int(values[x]));
+            if (miss < bestMiss) {
+                best = k;
+                bestMiss = miss;
+            }
+        }
+        nibbles.push_back(uint8_t(best));
+        value = uint8_t(value + tvdc[size_t(best)]);
+        ++x;
+    }
+    for (size_t i = 0; i < nibbles.size(); i += 2) {
+        out.push_back(uint8_t(nibbles[i] << 4 | (i + 1 < nibbles.size() ? nibbles[i + 1] : 0)));
+    }
+}
+
+}  // namespace
+
+Bytes MakeDeepBody(const DeepPicture& picture) {
+    const size_t n = picture.elements.size();
+    const size_t rowBytes = size_t(picture.width) * n;
+    Bytes out;
+    for (size_t y = 0; y < picture.height; ++y) {
+        const uint8_t* row = picture.pixels.data() + y * rowBytes;
+        if (picture.compression == 1) {
+            PackDeepRow(row, picture.width, n, out);
+        } else if (picture.compression == 5) {
+            for (size_t e = 0; e < n; ++e) {
+                std::vector<uint8_t> values;
+                for (size_t x = 0; x < picture.width; ++x) values.push_back(row[x * n + e]);
+                PackTvdcLine(values, picture.tvdc, out);
+            }
+        } else {
+            out.insert(out.end(), row, row + rowBytes);
+        }
+    }
+    return out;
+}
+
+Bytes MakeDeep(const DeepPicture& picture) {
+    Bytes dgbl;
+    AppendBE16(dgbl, picture.width);
+    AppendBE16(dgbl, picture.height);
+    AppendBE16(dgbl, picture.compression);
+    dgbl.push_back(1);
+    dgbl.push_back(1);
+    std::vector<Bytes> chunks = {MakeChunk("DGBL", dgbl), MakeChunk("DPEL", EncodeDeepPixelFormat(picture.elements))};
+    if (!picture.tvdc.empty()) {
+        Bytes table;
+        for (int16_t d : picture.tvdc) AppendBE16(table, uint32_t(uint16_t(d)));
+        chunks.push_back(MakeChunk("TVDC", table));
+    }
+    for (const Bytes& extra : picture.extraChunks) chunks.push_back(extra);
+    chunks.push_back(MakeChunk("DBOD", picture.body.empty() ? MakeDeepBody(picture) : picture.body));
+    return MakeGroup("FORM", "DEEP", Concat(chunks));
+}
+
 int32_t PlaneRowBytes(int32_t width) { return 2 * ((width + 15) / 16); }
 
 Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,

@@ -134,6 +134,29 @@ std::vector<uint32_t> EncodeHamRow(const std::vector<Rgb>& targets, const std::v
 std::vector<Rgb> DecodeHamRow(const std::vector<uint32_t>& codes, const std::vector<Rgb>& palette,
                               int32_t hamPlanes);
 
+// ---- FORM DEEP -------------------------------------------------------------------
+// A DEEP picture: pixels of 8-bit elements in the order of `elements` (type
+// and depth in bits, as DPEL lists them), width * height * elements.size()
+// bytes. compression 0 (none), 1 (run-length over pixels, runs never
+// across rows) or 5 (TVDC nibble deltas over `tvdc`; a value no delta of the
+// table reaches is approached by the nearest one, so pictures meant to be
+// exact step by the table's deltas).
+struct DeepPicture {
+    uint16_t width = 0, height = 0;
+    uint16_t compression = 0;
+    std::vector<std::pair<uint16_t, uint16_t>> elements = {{1, 8}, {2, 8}, {3, 8}};
+    Bytes pixels;
+    std::vector<int16_t> tvdc;           // 16 deltas; written as a TVDC chunk when given
+    std::vector<Bytes> extraChunks;      // made chunks placed before the DBOD
+    Bytes body;                          // the DBOD data; made from pixels when empty
+};
+// A delta table: 0 (the repeat code), then powers of two up and down.
+std::vector<int16_t> StandardTvdc();
+Bytes EncodeDeepPixelFormat(const std::vector<std::pair<uint16_t, uint16_t>>& elements);
+Bytes MakeDeepBody(const DeepPicture& picture);
+// FORM DEEP: DGBL, DPEL, TVDC (when given), extra chunks, DBOD.
+Bytes MakeDeep(const DeepPicture& picture);
+
 // ---- whole pictures ------------------------------------------------------------
 struct IlbmPicture {
     // "ILBM" (interleaved bit planes), "PBM " (chunky, one byte a pixel),
