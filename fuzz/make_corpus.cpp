@@ -138,6 +138,20 @@ int main(int argc, char** argv) {
             pchg.extraChunks.push_back(MakeChunk("PCHG", EncodePaletteChanges(changes)));
             seeds.emplace_back("pchg-" + std::to_string(f), MakeIlbm(pchg));
         }
+        // DEEP in each compression, RGB and RGBA, with a DLOC once.
+        for (uint16_t compression : {uint16_t(0), uint16_t(1), uint16_t(5)}) {
+            DeepPicture deep;
+            deep.width = 11;
+            deep.height = 4;
+            deep.compression = compression;
+            if (compression != 0) deep.elements = {{1, 8}, {2, 8}, {3, 8}, {4, 8}};
+            for (size_t i = 0; i < size_t(deep.width) * deep.height * deep.elements.size(); ++i) {
+                deep.pixels.push_back(uint8_t(i / 5 * 16));
+            }
+            if (compression == 5) deep.tvdc = StandardTvdc();
+            if (compression == 1) deep.extraChunks.push_back(MakeChunk("DLOC", Bytes{0, 11, 0, 4, 0, 0, 0, 0}));
+            seeds.emplace_back("deep-" + std::to_string(compression), MakeDeep(deep));
+        }
         for (const char* form : {"RGB8", "RGBN"}) {
             IlbmPicture rgb = Picture(13, 5, 25, cmpRgbn);
             rgb.formType = form;

@@ -4,7 +4,7 @@
 // aspects, a masked picture), a scene made for colour cycling, and the rest
 // of the picture family (a chunky PBM, 32-plane RGBA, a BODY packed as one
 // ByteRun1 stream, RGB8, RGBN, ACBM, and palettes for every line in SHAM,
-// CTBL and PCHG). Every picture is computed, so the set needs no files of
+// CTBL and PCHG, and TVPaint's DEEP). Every picture is computed, so the set needs no files of
 // its own; smooth areas are ordered-dithered between the entries of a colour
 // ramp.
 //
@@ -679,6 +679,40 @@ IlbmPicture PchgHamDusk() {
     return p;
 }
 
+// FORM DEEP, TVPaint's chunky true colour: RGBA pixels, run-length coded,
+// a sun over banded sea (flat bands make long runs).
+ilbmw::DeepPicture DeepSeaSun() {
+    ilbmw::DeepPicture p;
+    p.width = 320;
+    p.height = 200;
+    p.compression = 1;
+    p.elements = {{1, 8}, {2, 8}, {3, 8}, {4, 8}};
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            Rgb c;
+            const double sun = std::hypot(x - 220.0, y - 80.0);
+            if (sun < 30) {
+                c = {255, uint8_t(220 - sun * 2), 90};
+            } else if (y < 120) {
+                c = MixRgb({30, 40, 110}, {250, 140, 90}, y / 120.0);
+            } else {
+                c = MixRgb({20, 60, 120}, {5, 15, 50}, double((y - 120) / 8 * 8) / 80.0);
+            }
+            p.pixels.insert(p.pixels.end(), {c.r, c.g, c.b, 255});
+        }
+    }
+    return p;
+}
+
+bool SaveDeep(const std::filesystem::path& dir, const char* name) {
+    const std::filesystem::path path = dir / name;
+    if (!ilbmw::WriteFile(path.string(), ilbmw::MakeDeep(DeepSeaSun()))) {
+        std::fprintf(stderr, "make_samples: cannot write %s\n", path.string().c_str());
+        return false;
+    }
+    return true;
+}
+
 bool Save(const std::filesystem::path& dir, const char* name, const IlbmPicture& picture) {
     const std::filesystem::path path = dir / name;
     if (!ilbmw::WriteFile(path.string(), ilbmw::MakeIlbm(picture))) {
@@ -738,5 +772,5 @@ int main(int argc, char** argv) {
             return 20;
         }
     }
-    return 0;
+    return SaveDeep(dir, "25-deep-tvpaint.iff") ? 0 : 20;
 }
