@@ -43,6 +43,11 @@ int32_t ReadDeepGlobals(os::IFFHandle* iff, PictureInfo& picture) {
     picture.deep.compression = BE16(b + 4);
     h.xAspect = b[6];
     h.yAspect = b[7];
+    // A DEEP has no view mode, and none is guessed from its size as for a
+    // planar picture without CAMG: its pixels are shown one for one, wide
+    // pictures too.
+    picture.modeId = 0;
+    picture.hasMode = true;
     return 0;
 }
 

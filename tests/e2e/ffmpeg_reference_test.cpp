@@ -75,7 +75,8 @@ Bytes DeepPixels(int width, int height, size_t elements, int seed) {
 
 // DEEP: none, run-length and TVDC; RGB, RGBA, BGRA, ARGB and ABGR (the
 // alpha element read and not shown, as ffmpeg's RGB output drops it); odd
-// widths. ffmpeg reads run-length and TVDC only with four elements.
+// widths, and one wider than a low-resolution screen. ffmpeg reads
+// run-length and TVDC only with four elements.
 TEST_F(FfmpegReferenceTest, DeepPicturesInEveryCompressionAndElementOrder) {
     const std::vector<std::vector<std::pair<uint16_t, uint16_t>>> orders = {
         {{1, 8}, {2, 8}, {3, 8}},          {{1, 8}, {2, 8}, {3, 8}, {4, 8}}, {{3, 8}, {2, 8}, {1, 8}, {4, 8}},
@@ -97,6 +98,13 @@ TEST_F(FfmpegReferenceTest, DeepPicturesInEveryCompressionAndElementOrder) {
             sizes.emplace_back(deep.width, deep.height);
         }
     }
+    // Wider than 639: still one screen pixel a pixel (no mode is guessed).
+    DeepPicture wide;
+    wide.width = 641;
+    wide.height = 3;
+    wide.pixels = DeepPixels(wide.width, wide.height, 3, 5);
+    files.push_back(Save("deep-wide.deep", MakeDeep(wide)));
+    sizes.emplace_back(wide.width, wide.height);
     Compare(files, sizes);
 }
 
