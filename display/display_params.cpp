@@ -7,7 +7,7 @@
 namespace lanterna {
 
 bool HasLinePalettes(const PictureInfo& picture) {
-    return picture.linePaletteCount > 0 && picture.header.nPlanes <= 8 &&
+    return (picture.linePaletteCount > 0 || picture.paletteChanges != nullptr) && picture.header.nPlanes <= 8 &&
            (picture.formType == ID_ILBM || picture.formType == ID_ACBM);
 }
 

@@ -16,11 +16,12 @@ namespace lanterna {
 // must fit a 16-bit row length. RGB8 and RGBN rows are decoded to RGB
 // whatever their plane count says.
 bool RowsCanBeShown(const BitMapHeader& header, uint32_t formType);
-// True for the forms whose rows are decoded straight to RGB (RGB8, RGBN).
+// True for the forms whose rows are decoded straight to RGB (RGB8, RGBN,
+// DEEP).
 bool IsTrueColourForm(uint32_t formType);
 // Null when memory runs out or the rows cannot be shown. formType ID_PBM
-// makes a chunky row of one byte a pixel, padded to an even length; RGB8 and
-// RGBN make a row of three bytes a pixel. Every other form (ILBM, ACBM) has
+// makes a chunky row of one byte a pixel, padded to an even length; RGB8,
+// RGBN and DEEP make a row of three bytes a pixel. Every other form (ILBM, ACBM) has
 // rows of bit planes.
 // With rgbRows, colour-mapped rows are converted to RGB through the colours
 // WriteRow is given (a picture with a palette for every line).

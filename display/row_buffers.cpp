@@ -44,7 +44,9 @@ void FreeRowBuffers(RowBuffers* rows) {
     os::FreeVec(rows);
 }
 
-bool IsTrueColourForm(uint32_t formType) { return formType == ID_RGB8 || formType == ID_RGBN; }
+bool IsTrueColourForm(uint32_t formType) {
+    return formType == ID_RGB8 || formType == ID_RGBN || formType == ID_DEEP;
+}
 
 bool RowsCanBeShown(const BitMapHeader& header, uint32_t formType) {
     const int32_t planes = header.nPlanes;
@@ -83,7 +85,7 @@ RowBuffers* AllocChunkyRows(RowBuffers* rows, const BitMapHeader& header) {
     return rows;
 }
 
-// An RGB row: three bytes a pixel, written by the RGB8 / RGBN decoder.
+// An RGB row: three bytes a pixel, written by the RGB8 / RGBN or DEEP decoder.
 RowBuffers* AllocRgbRows(RowBuffers* rows, const BitMapHeader& header) {
     const size_t rowBytes = size_t{header.w} * 3;
     rows->pixelKind = PIXEL_RGB;

@@ -12,8 +12,11 @@
 #include "ilbm/acbm_decoding.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
+#include "ilbm/deep_chunks.h"
+#include "ilbm/deep_decoding.h"
 #include "ilbm/ilbm_session.h"
 #include "ilbm/line_palettes.h"
+#include "ilbm/palette_changes.h"
 #include "ilbm/rgbn_decoding.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
@@ -59,7 +62,7 @@ void PlaceRowZero(PictureInfo& info) {
 }
 
 // How a BODY is decoded, chosen by its form and compression.
-enum class RowSource { Plain, ByteRun1, Rgb8, Rgbn, Abit };
+enum class RowSource { Plain, ByteRun1, Rgb8, Rgbn, Abit, Deep };
 
 // What DecodeRow gives besides a result code: the data is over, the
 // picture is viewed as far as it was drawn.
@@ -90,6 +93,9 @@ int32_t DecodeRow(Picture& picture, RowSource source, int32_t planeRows) {
             break;
         case RowSource::Abit:
             got = ReadAbitRow(picture.abit, info.rows, planeRows);
+            break;
+        case RowSource::Deep:
+            got = DecodeDeepRow(info.body, info.rows, info.deep);
             break;
     }
     if (got == -1) {
@@ -129,8 +135,20 @@ int32_t DrawRows(Picture& picture, RowSource source) {
         }
         // With a palette for every line, the row's own colours; they change
         // only while there are palettes left (the last one stays in force).
+        // Palette changes (PCHG) win over SHAM and CTBL, whichever came
+        // first: they start from the colour map and build on the colours of
+        // the row before.
         const uint8_t* colours = info.colours;
-        if (picture.lineColours != nullptr) {
+        if (picture.lineColours != nullptr && info.paletteChanges != nullptr) {
+            if (r == 0) {
+                for (int32_t i = 0; i < COLOUR_TABLE_BYTES; ++i) {
+                    picture.lineColours[i] = info.colours != nullptr ? info.colours[i] : 0;
+                }
+            }
+            const bool halfBrite = (info.modeId & EXTRA_HALFBRITE) != 0 && header.nPlanes == 6;
+            ApplyPaletteChanges(*info.paletteChanges, r, picture.lineColours, halfBrite);
+            colours = picture.lineColours;
+        } else if (picture.lineColours != nullptr) {
             if (r < info.linePaletteCount || r == 0) {
                 LineColours(info, r, picture.lineColours);
             }
@@ -179,7 +197,21 @@ int32_t ShowBody(Picture& picture, const os::ContextNode* chunk) {
     PlaceRowZero(info);
     const uint8_t compression = info.header.compression;
     RowSource source = RowSource::Plain;
-    if (IsTrueColourForm(info.formType)) {
+    if (info.formType == ID_DEEP) {
+        // A DEEP's pixels mean nothing without their layout; its own
+        // compressions are in DGBL, and TVDC needs its table.
+        if (!info.deep.known) {
+            return ERR_CORRUPT;
+        }
+        const uint16_t deep = info.deep.compression;
+        if (deep != deepNone && deep != deepRunLength && deep != deepTvdc) {
+            return ERR_COMPRESSION;
+        }
+        if (deep == deepTvdc && !info.deep.hasTvdc) {
+            return ERR_CORRUPT;
+        }
+        source = RowSource::Deep;
+    } else if (IsTrueColourForm(info.formType)) {
         // RGB8 and RGBN know only their own run-length coding.
         if (compression != cmpRgbn) {
             return ERR_COMPRESSION;
@@ -210,6 +242,10 @@ int32_t ShowBody(Picture& picture, const os::ContextNode* chunk) {
     return DrawRows(picture, source);
 }
 
+uint32_t BodyChunkOf(uint32_t formType) {
+    return formType == ID_ACBM ? ID_ABIT : formType == ID_DEEP ? ID_DBOD : ID_BODY;
+}
+
 // Reads the chunk the scan stopped at. 0, or the code that ends the picture;
 // *leave is set after the BODY.
 int32_t ReadChunk(Picture& picture, const os::ContextNode* chunk, bool* leave) {
@@ -220,6 +256,18 @@ int32_t ReadChunk(Picture& picture, const os::ContextNode* chunk, bool* leave) {
             picture.headerSeen = true;
             return AsResult(result);
         }
+        case ID_DGBL: {
+            // The header of a DEEP.
+            const int32_t result = ReadDeepGlobals(picture.iff, info);
+            picture.headerSeen = true;
+            return AsResult(result);
+        }
+        case ID_DPEL:
+            return AsResult(ReadDeepPixelFormat(picture.iff, chunk->cn_Size, info));
+        case ID_DLOC:
+            return AsResult(ReadDeepLocation(picture.iff, info));
+        case ID_TVDC:
+            return AsResult(ReadTvdcTable(picture.iff, info));
         case ID_CMAP:
             return AsResult(ReadColourMap(picture.iff, chunk->cn_Size, info));
         case ID_CAMG:
@@ -231,13 +279,17 @@ int32_t ReadChunk(Picture& picture, const os::ContextNode* chunk, bool* leave) {
         case ID_CTBL:
             // A SHAM starts with its version word; a CTBL has none.
             return ReadLinePalettes(picture.iff, chunk->cn_Size, chunk->cn_ID == ID_SHAM, info);
+        case ID_PCHG:
+            return AsResult(ReadPaletteChanges(picture.iff, chunk->cn_Size, info));
         case ID_CCRT:
             return info.rangeCount < MAX_CYCLE_RANGES ? AsResult(ReadCycleTiming(picture.iff, info)) : 0;
         case ID_BODY:
         case ID_ABIT:
+        case ID_DBOD:
             // A BODY before any BMHD cannot be decoded; look for a later one.
-            // The planes of an ACBM are its ABIT; other forms have a BODY.
-            if (!picture.headerSeen || (chunk->cn_ID == ID_ABIT) != (chunk->cn_Type == ID_ACBM)) {
+            // The planes of an ACBM are its ABIT, the pixels of a DEEP its
+            // DBOD; other forms have a BODY.
+            if (!picture.headerSeen || chunk->cn_ID != BodyChunkOf(chunk->cn_Type)) {
                 return 0;
             }
             *leave = true;
@@ -365,6 +417,8 @@ int32_t ShowPicture(const char* path) {
     picture.lineColours = nullptr;
     os::FreeVec(picture.info.linePalettes);
     picture.info.linePalettes = nullptr;
+    FreePaletteChanges(picture.info.paletteChanges);
+    picture.info.paletteChanges = nullptr;
     if (picture.iff != nullptr) {
         CloseIlbmSession(picture.iff);
         picture.iff = nullptr;

@@ -1,7 +1,8 @@
 // libFuzzer target over the whole reading path of one picture file: the
 // session (stream, parser), the stops, every chunk reader, and every BODY row
 // with every row decoder: plain and ByteRun1 (ILBM and PBM), RGB8 / RGBN
-// runs, and the ACBM planes. The input is a file image, put in a memory file and
+// runs, the ACBM planes and the DEEP pixels; SHAM, CTBL and PCHG
+// line palettes applied row by row. The input is a file image, put in a memory file and
 // opened by name, so the real stream and its handler thread are exercised.
 #include <cstddef>
 #include <cstdint>
@@ -11,8 +12,11 @@
 #include "ilbm/acbm_decoding.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
+#include "ilbm/deep_chunks.h"
+#include "ilbm/deep_decoding.h"
 #include "ilbm/ilbm_session.h"
 #include "ilbm/line_palettes.h"
+#include "ilbm/palette_changes.h"
 #include "ilbm/rgbn_decoding.h"
 #include "platform/exec/exec.h"
 #include "platform/testing/memory_file.h"
@@ -45,7 +49,21 @@ void DecodeBody(os::IFFHandle* iff, const os::ContextNode* body, const PictureIn
     const int64_t rowBytes = IsTrueColourForm(form) ? int64_t{h.w} * 3 : int64_t{rows->planeView.BytesPerRow};
     const int64_t work = rowBytes * planeRows * h.h;
     if (planeRows <= MAX_PLANES && work <= MAX_BODY_BYTES) {
-        if (form == ID_ACBM) {
+        if (form == ID_DEEP) {
+            const uint16_t c = picture.deep.compression;
+            const bool readable = picture.deep.known && (c == deepNone || c == deepRunLength ||
+                                                         (c == deepTvdc && picture.deep.hasTvdc));
+            if (readable) {
+                if (BodyReader* reader = OpenBodyReader(iff, body->cn_Size)) {
+                    for (int32_t y = 0; y < h.h; ++y) {
+                        if (DecodeDeepRow(reader, rows, picture.deep) != 0) break;
+                        // A run never claims more pixels than one count byte gives.
+                        if (reader->runLeft < 0 || reader->runLeft > 129) std::abort();
+                    }
+                    CloseBodyReader(reader);
+                }
+            }
+        } else if (form == ID_ACBM) {
             if (AbitReader* reader = OpenAbitReader(iff, body->cn_Size, h.h, rows->planeView.BytesPerRow)) {
                 for (int32_t y = 0; y < h.h; ++y) {
                     if (ReadAbitRow(reader, rows, planeRows) != 0) break;
@@ -62,6 +80,11 @@ void DecodeBody(os::IFFHandle* iff, const os::ContextNode* body, const PictureIn
                                                               : DecodeByteRun1Row(reader, rows, planeRows);
                 if (result != 0) break;
                 if (picture.linePaletteCount > 0) LineColours(picture, y, lineColours);
+                if (PaletteChanges* changes = picture.paletteChanges) {
+                    ApplyPaletteChanges(*changes, y, lineColours, (y & 1) != 0);
+                    // The changes never read past their data.
+                    if (changes->at > changes->size) std::abort();
+                }
                 // A carried run never claims more than a 16-bit count.
                 if (reader->runLeft < 0 || reader->runLeft > 65535) std::abort();
             }
@@ -91,6 +114,11 @@ void ReadPicture(const char* name, Decoder decoder) {
                 case ID_CCRT: e = ReadCycleTiming(iff, picture); break;
                 case ID_SHAM:
                 case ID_CTBL: e = ReadLinePalettes(iff, cn->cn_Size, cn->cn_ID == ID_SHAM, picture); break;
+                case ID_PCHG: e = ReadPaletteChanges(iff, cn->cn_Size, picture); break;
+                case ID_DGBL: e = ReadDeepGlobals(iff, picture); header = true; break;
+                case ID_DPEL: e = ReadDeepPixelFormat(iff, cn->cn_Size, picture); break;
+                case ID_DLOC: e = ReadDeepLocation(iff, picture); break;
+                case ID_TVDC: e = ReadTvdcTable(iff, picture); break;
                 default: break;
             }
             if (e != 0) break;
@@ -98,7 +126,8 @@ void ReadPicture(const char* name, Decoder decoder) {
             if (picture.rangeCount < 0 || picture.rangeCount > MAX_CYCLE_RANGES) std::abort();
             // Line palettes never outnumber the rows a header can give.
             if (picture.linePaletteCount < 0 || picture.linePaletteCount > 65535) std::abort();
-            if ((cn->cn_ID == ID_BODY || cn->cn_ID == ID_ABIT) && header) {
+            if (picture.deep.known && (picture.deep.bytes < 3 || picture.deep.bytes > DEEP_MAX_ELEMENTS)) std::abort();
+            if ((cn->cn_ID == ID_BODY || cn->cn_ID == ID_ABIT || cn->cn_ID == ID_DBOD) && header) {
                 DecodeBody(iff, cn, picture, decoder);
                 break;
             }
@@ -107,6 +136,7 @@ void ReadPicture(const char* name, Decoder decoder) {
     CloseIlbmSession(iff);
     os::FreeVec(picture.colours);
     os::FreeVec(picture.linePalettes);
+    FreePaletteChanges(picture.paletteChanges);
 }
 
 }  // namespace

@@ -118,6 +118,40 @@ int main(int argc, char** argv) {
         IlbmPicture acbm = Picture(23, 4, 5, cmpNone, mskHasMask);
         acbm.formType = "ACBM";
         seeds.emplace_back("acbm", MakeIlbm(acbm));
+        // PCHG: both forms, plain and Huffman packed, on a colour-mapped and
+        // a HAM picture, with lines above the picture too.
+        for (int f = 0; f < 4; ++f) {
+            PaletteChangeLines changes;
+            changes.big = (f & 1) != 0;
+            changes.huffman = (f & 2) != 0;
+            changes.startLine = int16_t(f == 3 ? -2 : 0);
+            changes.lines.resize(6);
+            for (int l = 0; l < 6; l += 1 + f % 2) {
+                changes.lines[size_t(l)].push_back({uint16_t(l * 5 % 32), Rgb{uint8_t(l * 40), 90, uint8_t(250 - l)}});
+                changes.lines[size_t(l)].push_back({uint16_t(l + 16), Rgb{10, uint8_t(l * 30), 200}});
+            }
+            IlbmPicture pchg = Picture(21, 5, f < 2 ? 5 : 6, f % 2 == 0 ? cmpByteRun1 : cmpNone);
+            if (f >= 2) {
+                pchg.hasCamg = true;
+                pchg.camg = HAM;
+            }
+            pchg.extraChunks.push_back(MakeChunk("PCHG", EncodePaletteChanges(changes)));
+            seeds.emplace_back("pchg-" + std::to_string(f), MakeIlbm(pchg));
+        }
+        // DEEP in each compression, RGB and RGBA, with a DLOC once.
+        for (uint16_t compression : {uint16_t(0), uint16_t(1), uint16_t(5)}) {
+            DeepPicture deep;
+            deep.width = 11;
+            deep.height = 4;
+            deep.compression = compression;
+            if (compression != 0) deep.elements = {{1, 8}, {2, 8}, {3, 8}, {4, 8}};
+            for (size_t i = 0; i < size_t(deep.width) * deep.height * deep.elements.size(); ++i) {
+                deep.pixels.push_back(uint8_t(i / 5 * 16));
+            }
+            if (compression == 5) deep.tvdc = StandardTvdc();
+            if (compression == 1) deep.extraChunks.push_back(MakeChunk("DLOC", Bytes{0, 11, 0, 4, 0, 0, 0, 0}));
+            seeds.emplace_back("deep-" + std::to_string(compression), MakeDeep(deep));
+        }
         for (const char* form : {"RGB8", "RGBN"}) {
             IlbmPicture rgb = Picture(13, 5, 25, cmpRgbn);
             rgb.formType = form;

@@ -94,11 +94,16 @@ os::Hook ilbmStreamHook = {IlbmStreamHookEntry, nullptr, nullptr};
 // The picture forms share their header and colour chunks; each has a BODY
 // of its own layout (planar rows in ILBM, one byte a pixel in PBM, runs of
 // colours in RGB8 and RGBN), and ACBM has its planes one after another in
-// an ABIT chunk instead.
+// an ABIT chunk instead. DEEP has chunks of its own: DGBL in place of the
+// BMHD, DPEL for the layout of a pixel, DBOD for the pixels.
 constexpr uint32_t PictureForms[] = {ID_ILBM, ID_PBM, ID_RGB8, ID_RGBN, ID_ACBM};
 constexpr uint32_t PictureChunks[] = {ID_BMHD, ID_CMAP, ID_CAMG, ID_BODY, ID_CCRT,
-                                      ID_CRNG, ID_ABIT, ID_SHAM, ID_CTBL};
-constexpr int32_t STOP_PAIRS = int32_t(std::size(PictureForms) * std::size(PictureChunks));
+                                      ID_CRNG, ID_ABIT, ID_SHAM, ID_CTBL, ID_PCHG};
+// DEEP shares none of them: only its own chunks are stops in it (the
+// parser holds a bounded number of stops).
+constexpr uint32_t DeepChunks[] = {ID_DGBL, ID_DPEL, ID_DLOC, ID_DBOD, ID_TVDC};
+constexpr int32_t STOP_PAIRS =
+    int32_t(std::size(PictureForms) * std::size(PictureChunks) + std::size(DeepChunks));
 
 struct StopTable {
     int32_t pairs[2 * STOP_PAIRS];
@@ -112,6 +117,10 @@ constexpr StopTable MakeStopTable() {
             table.pairs[at++] = int32_t(form);
             table.pairs[at++] = int32_t(chunk);
         }
+    }
+    for (uint32_t chunk : DeepChunks) {
+        table.pairs[at++] = int32_t(ID_DEEP);
+        table.pairs[at++] = int32_t(chunk);
     }
     return table;
 }

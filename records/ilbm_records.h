@@ -16,6 +16,13 @@ constexpr uint32_t ID_ACBM = os::MakeId('A', 'C', 'B', 'M');  // contiguous bit 
 constexpr uint32_t ID_ABIT = os::MakeId('A', 'B', 'I', 'T');  // the planes of an ACBM
 constexpr uint32_t ID_SHAM = os::MakeId('S', 'H', 'A', 'M');  // a HAM palette for every line
 constexpr uint32_t ID_CTBL = os::MakeId('C', 'T', 'B', 'L');  // a colour palette for every line
+constexpr uint32_t ID_PCHG = os::MakeId('P', 'C', 'H', 'G');  // palette changes from line to line
+constexpr uint32_t ID_DEEP = os::MakeId('D', 'E', 'E', 'P');  // chunky true colour of TVPaint
+constexpr uint32_t ID_DGBL = os::MakeId('D', 'G', 'B', 'L');  // DEEP: size, compression, aspect
+constexpr uint32_t ID_DPEL = os::MakeId('D', 'P', 'E', 'L');  // DEEP: the elements of a pixel
+constexpr uint32_t ID_DLOC = os::MakeId('D', 'L', 'O', 'C');  // DEEP: size and place of the body
+constexpr uint32_t ID_DBOD = os::MakeId('D', 'B', 'O', 'D');  // DEEP: the pixels
+constexpr uint32_t ID_TVDC = os::MakeId('T', 'V', 'D', 'C');  // DEEP: the delta table of compression 5
 constexpr uint32_t ID_BMHD = os::MakeId('B', 'M', 'H', 'D');
 constexpr uint32_t ID_CMAP = os::MakeId('C', 'M', 'A', 'P');
 constexpr uint32_t ID_CAMG = os::MakeId('C', 'A', 'M', 'G');
@@ -31,6 +38,29 @@ constexpr uint8_t mskLasso = 3;
 constexpr uint8_t cmpNone = 0;
 constexpr uint8_t cmpByteRun1 = 1;
 constexpr uint8_t cmpRgbn = 4;  // the run-length coding of RGB8 and RGBN
+// DEEP compressions (the 16-bit field of DGBL): none, run-length over whole
+// pixels, and TVPaint's nibble deltas; 2 to 4 (Huffman, dynamic Huffman,
+// JPEG) are not read.
+constexpr uint16_t deepNone = 0;
+constexpr uint16_t deepRunLength = 1;
+constexpr uint16_t deepTvdc = 5;
+
+// DEEP pixel elements (DPEL): each has a type and a depth in bits.
+constexpr uint16_t DEEP_RED = 1;
+constexpr uint16_t DEEP_GREEN = 2;
+constexpr uint16_t DEEP_BLUE = 3;
+constexpr int32_t DEEP_MAX_ELEMENTS = 8;
+
+// How a DEEP pixel is laid out: its bytes, and which of them hold red,
+// green and blue (the others, alpha, mask or depth, are not shown).
+struct DeepFormat {
+    bool known = false;  // a usable DPEL chunk was read
+    uint8_t bytes = 0;   // 3 to DEEP_MAX_ELEMENTS
+    uint8_t red = 0, green = 0, blue = 0;
+    uint16_t compression = deepNone;
+    bool hasTvdc = false;
+    int16_t tvdc[16] = {};
+};
 
 // BMHD, 20 bytes in the file.
 struct BitMapHeader {

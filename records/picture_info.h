@@ -9,6 +9,7 @@ namespace lanterna {
 
 struct RowBuffers;  // records/row_buffers.h
 struct BodyReader;  // ilbm/body_decoding.h
+struct PaletteChanges;  // ilbm/palette_changes.h
 
 struct PictureInfo {
     BitMapHeader header;
@@ -27,6 +28,8 @@ struct PictureInfo {
     int32_t top = 0;
     uint8_t* linePalettes = nullptr;  // SHAM / CTBL: 16 12-bit colours a line, big-endian
     int32_t linePaletteCount = 0;     // lines held (at most the picture's rows)
+    DeepFormat deep;                  // FORM DEEP only
+    PaletteChanges* paletteChanges = nullptr;  // PCHG: changes of colour registers from line to line
     RowBuffers* rows = nullptr;
     BodyReader* body = nullptr;   // compressed pictures only
 };

@@ -3,8 +3,8 @@
 // Extra-Half-Brite, HAM6, HAM8, deep 24 and 12 bits, the HIRES and LACE
 // aspects, a masked picture), a scene made for colour cycling, and the rest
 // of the picture family (a chunky PBM, 32-plane RGBA, a BODY packed as one
-// ByteRun1 stream, RGB8, RGBN, ACBM, and palettes for every line in SHAM
-// and CTBL). Every picture is computed, so the set needs no files of
+// ByteRun1 stream, RGB8, RGBN, ACBM, and palettes for every line in SHAM,
+// CTBL and PCHG, and TVPaint's DEEP). Every picture is computed, so the set needs no files of
 // its own; smooth areas are ordered-dithered between the entries of a colour
 // ramp.
 //
@@ -633,6 +633,86 @@ IlbmPicture CtblBars() {
     return p;
 }
 
+// PCHG in the 12-bit form, Huffman packed: 32 vertical bars whose registers
+// are changed eight at a time on every line, so the colours flow downwards
+// like a copper list's.
+IlbmPicture PchgCopperBars() {
+    IlbmPicture p = Picture(320, 200, 5, cmpByteRun1);
+    for (int i = 0; i < 32; ++i) p.colours.push_back(Twelve(Hue(i / 32.0, 0.6)));
+    p.pixels = Render(320, 200, [](int x, int) -> uint32_t { return uint32_t(x / 10); });
+    ilbmw::PaletteChangeLines changes;
+    changes.huffman = true;
+    for (int y = 0; y < 200; ++y) {
+        std::vector<ilbmw::PaletteChange> line;
+        for (int k = 0; k < 8; ++k) {
+            const int reg = (y * 8 + k) % 32;
+            line.push_back({uint16_t(reg), Twelve(Hue(reg / 32.0 + y / 200.0, 0.3 + 0.7 * (y % 40) / 40.0))});
+        }
+        changes.lines.push_back(line);
+    }
+    p.extraChunks.push_back(ilbmw::MakeChunk("PCHG", ilbmw::EncodePaletteChanges(changes)));
+    return p;
+}
+
+// PCHG in the 24-bit form, plain, over HAM6: the 16 base colours become a
+// new 8-bit gradient every second line, and the ground is drawn by modify.
+IlbmPicture PchgHamDusk() {
+    IlbmPicture p = Picture(320, 200, 6, cmpByteRun1);
+    p.hasCamg = true;
+    p.camg = MODE_HAM;
+    for (int i = 0; i < 16; ++i) p.colours.push_back(Hue(0.6 + i / 40.0, 0.5));
+    ilbmw::PaletteChangeLines changes;
+    changes.big = true;
+    for (int y = 0; y < 200; ++y) {
+        std::vector<ilbmw::PaletteChange> line;
+        if (y % 2 == 0) {
+            for (int i = 0; i < 16; ++i) line.push_back({uint16_t(i), Hue(0.55 + y / 330.0 + i / 64.0, 0.2 + i / 20.0)});
+        }
+        changes.lines.push_back(line);
+    }
+    p.pixels = Render(320, 200, [](int x, int y) -> uint32_t {
+        const double ground = 150 + 12 * std::sin(x * 0.025);
+        if (y > ground) return uint32_t(0x20 | (3 + Dither((y - ground) / 50.0, 6, x, y)));  // red by modify
+        return uint32_t(Dither(x / 320.0, 16, x, y));
+    });
+    p.extraChunks.push_back(ilbmw::MakeChunk("PCHG", ilbmw::EncodePaletteChanges(changes)));
+    return p;
+}
+
+// FORM DEEP, TVPaint's chunky true colour: RGBA pixels, run-length coded,
+// a sun over banded sea (flat bands make long runs).
+ilbmw::DeepPicture DeepSeaSun() {
+    ilbmw::DeepPicture p;
+    p.width = 320;
+    p.height = 200;
+    p.compression = 1;
+    p.elements = {{1, 8}, {2, 8}, {3, 8}, {4, 8}};
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            Rgb c;
+            const double sun = std::hypot(x - 220.0, y - 80.0);
+            if (sun < 30) {
+                c = {255, uint8_t(220 - sun * 2), 90};
+            } else if (y < 120) {
+                c = MixRgb({30, 40, 110}, {250, 140, 90}, y / 120.0);
+            } else {
+                c = MixRgb({20, 60, 120}, {5, 15, 50}, double((y - 120) / 8 * 8) / 80.0);
+            }
+            p.pixels.insert(p.pixels.end(), {c.r, c.g, c.b, 255});
+        }
+    }
+    return p;
+}
+
+bool SaveDeep(const std::filesystem::path& dir, const char* name) {
+    const std::filesystem::path path = dir / name;
+    if (!ilbmw::WriteFile(path.string(), ilbmw::MakeDeep(DeepSeaSun()))) {
+        std::fprintf(stderr, "make_samples: cannot write %s\n", path.string().c_str());
+        return false;
+    }
+    return true;
+}
+
 bool Save(const std::filesystem::path& dir, const char* name, const IlbmPicture& picture) {
     const std::filesystem::path path = dir / name;
     if (!ilbmw::WriteFile(path.string(), ilbmw::MakeIlbm(picture))) {
@@ -684,11 +764,13 @@ int main(int argc, char** argv) {
         {"20-acbm.iff", AcbmRings},
         {"21-sham.iff", ShamSky},
         {"22-ctbl.iff", CtblBars},
+        {"23-pchg-12-bit.iff", PchgCopperBars},
+        {"24-pchg-24-bit-ham.iff", PchgHamDusk},
     };
     for (const auto& sample : samples) {
         if (!Save(dir, sample.name, sample.make())) {
             return 20;
         }
     }
-    return 0;
+    return SaveDeep(dir, "25-deep-tvpaint.iff") ? 0 : 20;
 }

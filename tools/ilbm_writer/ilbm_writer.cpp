@@ -142,6 +142,284 @@ Bytes EncodeLinePalettes(const std::vector<std::vector<Rgb>>& lines, bool sham) 
     return out;
 }
 
+namespace {
+
+// A Huffman tree node: a leaf (symbol >= 0) or two branches.
+struct HuffNode {
+    uint64_t weight = 0;
+    int32_t symbol = -1;
+    int32_t zero = -1, one = -1;
+};
+
+// Lays out the subtree of internal node n so that its own word is the last
+// one written: the word of the 1 branch (a leaf's symbol, or the distance
+// back to that node in bytes) with the 0 branch just before it (a leaf as
+// 0x100 | symbol, or that node's own word).
+size_t LayOut(const std::vector<HuffNode>& nodes, int32_t n, std::vector<int32_t>& words) {
+    const HuffNode& node = nodes[size_t(n)];
+    const HuffNode& one = nodes[size_t(node.one)];
+    const HuffNode& zero = nodes[size_t(node.zero)];
+    size_t oneAt = 0;
+    if (one.symbol < 0) oneAt = LayOut(nodes, node.one, words);
+    if (zero.symbol >= 0) {
+        words.push_back(0x100 | zero.symbol);
+    } else {
+        LayOut(nodes, node.zero, words);
+    }
+    const size_t at = words.size();
+    words.push_back(one.symbol >= 0 ? one.symbol : (int32_t(oneAt) - int32_t(at)) * 2);
+    return at;
+}
+
+void Codes(const std::vector<HuffNode>& nodes, int32_t n, std::string& path, std::vector<std::string>& codes) {
+    const HuffNode& node = nodes[size_t(n)];
+    if (node.symbol >= 0) {
+        codes[size_t(node.symbol)] = path;
+        return;
+    }
+    path.push_back('0');
+    Codes(nodes, node.zero, path, codes);
+    path.back() = '1';
+    Codes(nodes, node.one, path, codes);
+    path.pop_back();
+}
+
+}  // namespace
+
+void HuffmanPack(const Bytes& data, Bytes* tree, Bytes* packed) {
+    std::vector<HuffNode> nodes;
+    std::vector<uint64_t> counts(256, 0);
+    for (uint8_t b : data) ++counts[b];
+    std::vector<int32_t> open;
+    for (int32_t s = 0; s < 256; ++s) {
+        if (counts[size_t(s)] == 0) continue;
+        nodes.push_back({counts[size_t(s)], s, -1, -1});
+        open.push_back(int32_t(nodes.size()) - 1);
+    }
+    // The root must have two branches: one symbol (or none) gets a partner
+    // that is never coded.
+    while (open.size() < 2) {
+        const int32_t spare = open.empty() ? 0 : (nodes[size_t(open[0])].symbol + 1) % 256;
+        nodes.push_back({0, spare, -1, -1});
+        open.push_back(int32_t(nodes.size()) - 1);
+    }
+    while (open.size() > 1) {
+        // The two lightest (the later of equals first, so the order is fixed).
+        std::sort(open.begin(), open.end(), [&](int32_t a, int32_t b) {
+            return nodes[size_t(a)].weight != nodes[size_t(b)].weight ? nodes[size_t(a)].weight > nodes[size_t(b)].weight
+                                                                      : a < b;
+        });
+        const int32_t a = open.back();
+        open.pop_back();
+        const int32_t b = open.back();
+        open.pop_back();
+        nodes.push_back({nodes[size_t(a)].weight + nodes[size_t(b)].weight, -1, a, b});
+        open.push_back(int32_t(nodes.size()) - 1);
+    }
+    const int32_t root = open[0];
+    std::vector<int32_t> words;
+    LayOut(nodes, root, words);
+    tree->clear();
+    for (int32_t w : words) AppendBE16(*tree, uint32_t(uint16_t(int16_t(w))));
+    std::vector<std::string> codes(256);
+    std::string path;
+    Codes(nodes, root, path, codes);
+    packed->clear();
+    uint32_t bits = 0;
+    uint8_t byte = 0;
+    for (uint8_t b : data) {
+        for (char c : codes[b]) {
+            byte = uint8_t((byte << 1) | (c == '1' ? 1 : 0));
+            if (++bits == 8) {
+                packed->push_back(byte);
+                bits = 0;
+                byte = 0;
+            }
+        }
+    }
+    if (bits > 0) packed->push_back(uint8_t(byte << (8 - bits)));
+}
+
+Bytes EncodePaletteChanges(const PaletteChangeLines& changes) {
+    const uint32_t lineCount = uint32_t(changes.lines.size());
+    Bytes data(size_t((lineCount + 31) / 32 * 4), 0);
+    uint32_t changed = 0, total = 0, maxChanges = 0, minReg = 0xFFFF, maxReg = 0;
+    for (uint32_t i = 0; i < lineCount; ++i) {
+        std::vector<PaletteChange> line;
+        for (const PaletteChange& c : changes.lines[i]) {
+            if (changes.big || c.reg < 32) line.push_back(c);
+        }
+        if (line.empty()) continue;
+        data[i / 8] = uint8_t(data[i / 8] | (0x80u >> (i % 8)));
+        ++changed;
+        total += uint32_t(line.size());
+        maxChanges = std::max(maxChanges, uint32_t(line.size()));
+        for (const PaletteChange& c : line) {
+            minReg = std::min(minReg, uint32_t(c.reg));
+            maxReg = std::max(maxReg, uint32_t(c.reg));
+        }
+        if (changes.big) {
+            AppendBE16(data, uint32_t(line.size()));
+            for (const PaletteChange& c : line) {
+                AppendBE16(data, c.reg);
+                data.insert(data.end(), {uint8_t(0), c.colour.r, c.colour.b, c.colour.g});
+            }
+        } else {
+            // Registers 0..15 first, then 16..31, each as register and colour.
+            std::stable_partition(line.begin(), line.end(), [](const PaletteChange& c) { return c.reg < 16; });
+            const auto low = std::count_if(line.begin(), line.end(), [](const PaletteChange& c) { return c.reg < 16; });
+            data.push_back(uint8_t(low));
+            data.push_back(uint8_t(line.size() - size_t(low)));
+            for (const PaletteChange& c : line) {
+                AppendBE16(data, (uint32_t(c.reg & 15) << 12) | (uint32_t(c.colour.r >> 4) << 8) |
+                                     (uint32_t(c.colour.g >> 4) << 4) | uint32_t(c.colour.b >> 4));
+            }
+        }
+    }
+    if (changed == 0) minReg = 0;
+    Bytes out;
+    AppendBE16(out, changes.huffman ? 1 : 0);
+    AppendBE16(out, changes.big ? 2 : 1);
+    AppendBE16(out, uint32_t(uint16_t(changes.startLine)));
+    AppendBE16(out, lineCount);
+    AppendBE16(out, changed);
+    AppendBE16(out, minReg);
+    AppendBE16(out, maxReg);
+    AppendBE16(out, maxChanges);
+    AppendBE32(out, total);
+    if (!changes.huffman) {
+        out.insert(out.end(), data.begin(), data.end());
+        return out;
+    }
+    Bytes tree, packed;
+    HuffmanPack(data, &tree, &packed);
+    AppendBE32(out, uint32_t(tree.size()));
+    AppendBE32(out, uint32_t(data.size()));
+    out.insert(out.end(), tree.begin(), tree.end());
+    out.insert(out.end(), packed.begin(), packed.end());
+    return out;
+}
+
+std::vector<int16_t> StandardTvdc() { return {0, 1, 2, 4, 8, 16, 32, 64, 128, -64, -32, -16, -8, -4, -2, -1}; }
+
+Bytes EncodeDeepPixelFormat(const std::vector<std::pair<uint16_t, uint16_t>>& elements) {
+    Bytes out;
+    AppendBE32(out, uint32_t(elements.size()));
+    for (const auto& [type, bits] : elements) {
+        AppendBE16(out, type);
+        AppendBE16(out, bits);
+    }
+    return out;
+}
+
+namespace {
+
+// Run-length over pixels of `n` bytes: repeats of 2 to 128 equal pixels as
+// 1 - count, literal stretches of up to 128 pixels as count - 1.
+void PackDeepRow(const uint8_t* row, size_t pixels, size_t n, Bytes& out) {
+    const auto same = [&](size_t a, size_t b) { return std::memcmp(row + a * n, row + b * n, n) == 0; };
+    size_t x = 0;
+    while (x < pixels) {
+        size_t run = 1;
+        while (x + run < pixels && run < 128 && same(x, x + run)) ++run;
+        if (run >= 2) {
+            out.push_back(uint8_t(int8_t(1 - int(run))));
+            out.insert(out.end(), row + x * n, row + (x + 1) * n);
+            x += run;
+            continue;
+        }
+        size_t literal = 1;
+        while (x + literal < pixels && literal < 128 && !(x + literal + 1 < pixels && same(x + literal, x + literal + 1))) {
+            ++literal;
+        }
+        out.push_back(uint8_t(literal - 1));
+        out.insert(out.end(), row + x * n, row + (x + literal) * n);
+        x += literal;
+    }
+}
+
+// One element line of TVDC nibbles, from the value 0: repeats of the value
+// as the zero delta and a count, other values as the nearest delta.
+void PackTvdcLine(const std::vector<uint8_t>& values, const std::vector<int16_t>& tvdc, Bytes& out) {
+    std::vector<uint8_t> nibbles;
+    int zero = -1;
+    for (int k = 0; k < 16; ++k) {
+        if (tvdc[size_t(k)] == 0) {
+            zero = k;
+            break;
+        }
+    }
+    uint8_t value = 0;
+    size_t x = 0;
+    while (x < values.size()) {
+        if (zero >= 0 && values[x] == value) {
+            size_t run = 1;
+            while (x + run < values.size() && run < 16 && values[x + run] == value) ++run;
+            nibbles.push_back(uint8_t(zero));
+            nibbles.push_back(uint8_t(run - 1));
+            x += run;
+            continue;
+        }
+        int best = -1, bestMiss = 1 << 20;
+        for (int k = 0; k < 16; ++k) {
+            if (tvdc[size_t(k)] == 0) continue;
+            const uint8_t got = uint8_t(value + tvdc[size_t(k)]);
+            const int miss = std::abs(int(got) - int(values[x]));
+            if (miss < bestMiss) {
+                best = k;
+                bestMiss = miss;
+            }
+        }
+        nibbles.push_back(uint8_t(best));
+        value = uint8_t(value + tvdc[size_t(best)]);
+        ++x;
+    }
+    for (size_t i = 0; i < nibbles.size(); i += 2) {
+        out.push_back(uint8_t(nibbles[i] << 4 | (i + 1 < nibbles.size() ? nibbles[i + 1] : 0)));
+    }
+}
+
+}  // namespace
+
+Bytes MakeDeepBody(const DeepPicture& picture) {
+    const size_t n = picture.elements.size();
+    const size_t rowBytes = size_t(picture.width) * n;
+    Bytes out;
+    for (size_t y = 0; y < picture.height; ++y) {
+        const uint8_t* row = picture.pixels.data() + y * rowBytes;
+        if (picture.compression == 1) {
+            PackDeepRow(row, picture.width, n, out);
+        } else if (picture.compression == 5) {
+            for (size_t e = 0; e < n; ++e) {
+                std::vector<uint8_t> values;
+                for (size_t x = 0; x < picture.width; ++x) values.push_back(row[x * n + e]);
+                PackTvdcLine(values, picture.tvdc, out);
+            }
+        } else {
+            out.insert(out.end(), row, row + rowBytes);
+        }
+    }
+    return out;
+}
+
+Bytes MakeDeep(const DeepPicture& picture) {
+    Bytes dgbl;
+    AppendBE16(dgbl, picture.width);
+    AppendBE16(dgbl, picture.height);
+    AppendBE16(dgbl, picture.compression);
+    dgbl.push_back(1);
+    dgbl.push_back(1);
+    std::vector<Bytes> chunks = {MakeChunk("DGBL", dgbl), MakeChunk("DPEL", EncodeDeepPixelFormat(picture.elements))};
+    if (!picture.tvdc.empty()) {
+        Bytes table;
+        for (int16_t d : picture.tvdc) AppendBE16(table, uint32_t(uint16_t(d)));
+        chunks.push_back(MakeChunk("TVDC", table));
+    }
+    for (const Bytes& extra : picture.extraChunks) chunks.push_back(extra);
+    chunks.push_back(MakeChunk("DBOD", picture.body.empty() ? MakeDeepBody(picture) : picture.body));
+    return MakeGroup("FORM", "DEEP", Concat(chunks));
+}
+
 int32_t PlaneRowBytes(int32_t width) { return 2 * ((width + 15) / 16); }
 
 Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,

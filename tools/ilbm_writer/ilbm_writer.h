@@ -61,6 +61,28 @@ Bytes EncodeCycleTiming(int16_t direction, uint8_t start, uint8_t end, int32_t s
 // fewer than 16 colours are filled with black.
 Bytes EncodeLinePalettes(const std::vector<std::vector<Rgb>>& lines, bool sham);
 
+// PCHG data: palette changes from line to line. Line i of `lines` is
+// picture row startLine + i; an empty line changes nothing (its mask bit
+// stays clear). The 12-bit form (big false) keeps the top four bits of each
+// component and holds registers 0..31 only (others are left out); the
+// 24-bit form holds any register. With huffman the line mask and changes
+// are packed with the chunk's Huffman coding.
+struct PaletteChange {
+    uint16_t reg = 0;
+    Rgb colour;
+};
+struct PaletteChangeLines {
+    bool big = false;
+    bool huffman = false;
+    int16_t startLine = 0;
+    std::vector<std::vector<PaletteChange>> lines;
+};
+Bytes EncodePaletteChanges(const PaletteChangeLines& changes);
+// The Huffman coding of PCHG: the tree (big-endian 16-bit words, the root
+// last) and the coded bits, from the top bit of each byte, the last byte
+// filled with zeros.
+void HuffmanPack(const Bytes& data, Bytes* tree, Bytes* packed);
+
 // ---- BODY ----------------------------------------------------------------------
 // Bytes of one plane row: 2 * ceil(width / 16).
 int32_t PlaneRowBytes(int32_t width);
@@ -111,6 +133,29 @@ std::vector<uint32_t> EncodeHamRow(const std::vector<Rgb>& targets, const std::v
 // their bits), for checking an encoding or a decoder.
 std::vector<Rgb> DecodeHamRow(const std::vector<uint32_t>& codes, const std::vector<Rgb>& palette,
                               int32_t hamPlanes);
+
+// ---- FORM DEEP -------------------------------------------------------------------
+// A DEEP picture: pixels of 8-bit elements in the order of `elements` (type
+// and depth in bits, as DPEL lists them), width * height * elements.size()
+// bytes. compression 0 (none), 1 (run-length over pixels, runs never
+// across rows) or 5 (TVDC nibble deltas over `tvdc`; a value no delta of the
+// table reaches is approached by the nearest one, so pictures meant to be
+// exact step by the table's deltas).
+struct DeepPicture {
+    uint16_t width = 0, height = 0;
+    uint16_t compression = 0;
+    std::vector<std::pair<uint16_t, uint16_t>> elements = {{1, 8}, {2, 8}, {3, 8}};
+    Bytes pixels;
+    std::vector<int16_t> tvdc;           // 16 deltas; written as a TVDC chunk when given
+    std::vector<Bytes> extraChunks;      // made chunks placed before the DBOD
+    Bytes body;                          // the DBOD data; made from pixels when empty
+};
+// A delta table: 0 (the repeat code), then powers of two up and down.
+std::vector<int16_t> StandardTvdc();
+Bytes EncodeDeepPixelFormat(const std::vector<std::pair<uint16_t, uint16_t>>& elements);
+Bytes MakeDeepBody(const DeepPicture& picture);
+// FORM DEEP: DGBL, DPEL, TVDC (when given), extra chunks, DBOD.
+Bytes MakeDeep(const DeepPicture& picture);
 
 // ---- whole pictures ------------------------------------------------------------
 struct IlbmPicture {
