@@ -4,11 +4,25 @@
 // runs, the ACBM planes and the DEEP pixels; SHAM, CTBL and PCHG
 // line palettes applied row by row. The input is a file image, put in a memory file and
 // opened by name, so the real stream and its handler thread are exercised.
+//
+// Then the same file is shown as the program shows it, headless: display
+// parameters and palette, every decoded row through the pixel transfer onto
+// the screen, the cycling task started with the file's ranges and switched
+// on, the viewing ended by the backend's click. The result must be one the
+// message table has words for. And the file's ranges are stepped over its
+// colours for a few seconds' worth of ticks, as the cycling task steps them.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "cycle/cycle_steps.h"
+#include "display/display.h"
 #include "display/pixel_transfer.h"
+#include "driver/error_text.h"
+#include "driver/services.h"
+#include "driver/show_picture.h"
 #include "ilbm/acbm_decoding.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
@@ -22,6 +36,8 @@
 #include "platform/testing/memory_file.h"
 #include "records/ilbm_records.h"
 #include "records/picture_info.h"
+#include "records/result_codes.h"
+#include "records/view_options.h"
 
 using namespace lanterna;
 
@@ -94,6 +110,28 @@ void DecodeBody(os::IFFHandle* iff, const os::ContextNode* body, const PictureIn
     FreeRowBuffers(rows);
 }
 
+// Steps the picture's ranges over a copy of its colours as the cycling task
+// does, tick by tick, on a colour-mapped and on a half-brite screen.
+void StepRanges(const PictureInfo& picture) {
+    if (picture.rangeCount <= 0) return;
+    uint8_t colours[COLOUR_TABLE_BYTES] = {};
+    if (picture.colours != nullptr) std::memcpy(colours, picture.colours, sizeof colours);
+    for (bool halfBrite : {false, true}) {
+        CycleRange ranges[MAX_CYCLE_RANGES];
+        std::memcpy(ranges, picture.ranges, sizeof ranges);
+        for (int tick = 0; tick < 300; ++tick) {
+            for (int32_t r = 0; r < picture.rangeCount; ++r) {
+                CycleRange& range = ranges[r];
+                // The ranges the cycling task accepts: active, low below high,
+                // every entry (and its half-bright copy) in the palette.
+                if ((range.flags & RNG_ACTIVE) == 0 || range.low >= range.high) continue;
+                if (range.high + (halfBrite ? 32 : 0) >= COLOUR_TABLE_ENTRIES) continue;
+                if (AdvancePhase(range)) StepRange(colours, range, halfBrite);
+            }
+        }
+    }
+}
+
 // Collects the chunks as the picture pipeline does and decodes the BODY that
 // follows a BMHD with the given decoder.
 void ReadPicture(const char* name, Decoder decoder) {
@@ -134,20 +172,45 @@ void ReadPicture(const char* name, Decoder decoder) {
         }
     }
     CloseIlbmSession(iff);
+    StepRanges(picture);
     os::FreeVec(picture.colours);
     os::FreeVec(picture.linePalettes);
     FreePaletteChanges(picture.paletteChanges);
 }
 
+// The whole program's way of showing the file, headless. Only results the
+// message table has words for may come out of it.
+void ShowWhole(const char* name, bool center) {
+    gViewOptions = ViewOptions{};
+    gViewOptions.cycle = true;
+    gViewOptions.center = center;
+    const int32_t result = ShowPicture(name);
+    if (result != 0 && result != CODE_STOP && std::strncmp(ErrorText(result), "unknown error", 13) == 0) {
+        std::fprintf(stderr, "ShowPicture gave %d, which has no message\n", static_cast<int>(result));
+        std::abort();
+    }
+    if (!center) CloseDisplay();
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("LANTERNA_DISPLAY", "headless", 1);
+    unsetenv("LANTERNA_SNAPSHOTS");
+    unsetenv("LANTERNA_INPUT");
+    unsetenv("LANTERNA_DRAW_INPUT");
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!file) {
         file = os::testing::CreateMemoryFile("fuzz_picture");
         if (!file) std::abort();
+        if (OpenServices() != 0) std::abort();
     }
     if (!os::testing::SetMemoryFileContents(file, data, size)) std::abort();
     ReadPicture(os::testing::MemoryFileName(file), Decoder::Plain);
     ReadPicture(os::testing::MemoryFileName(file), Decoder::ByteRun1);
+    ShowWhole(os::testing::MemoryFileName(file), (size & 1) != 0);
     return 0;
 }
