@@ -10,9 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace e2e {
 
@@ -77,6 +80,26 @@ inline Image ReadPpm(const fs::path& path) {
 }
 
 // The first differing pixel, or "" when the two are the same.
+// Row y of HAM6 `pixels` (width a row) as the screen shows it from
+// `palette`, appended to `image`: each row starts from colour 0, a base
+// value loads the palette's colour as it is, and a modify repeats its four
+// bits, as the display hardware does.
+inline void AppendHamRow(Image& image, const std::vector<uint32_t>& pixels, int y, int width,
+                         const std::vector<lanterna::ilbmw::Rgb>& palette) {
+    lanterna::ilbmw::Rgb c = palette.empty() ? lanterna::ilbmw::Rgb{} : palette[0];
+    for (int x = 0; x < width; ++x) {
+        const uint32_t v = pixels[size_t(y) * size_t(width) + size_t(x)];
+        const uint8_t level = uint8_t((v & 15) * 17);
+        switch (v >> 4) {
+            case 0: c = (v & 15) < palette.size() ? palette[v & 15] : lanterna::ilbmw::Rgb{}; break;
+            case 1: c.b = level; break;
+            case 2: c.r = level; break;
+            default: c.g = level; break;
+        }
+        image.rgb.insert(image.rgb.end(), {c.r, c.g, c.b});
+    }
+}
+
 inline std::string Difference(const Image& got, const Image& want) {
     if (got.width != want.width || got.height != want.height) {
         return "size " + std::to_string(got.width) + "x" + std::to_string(got.height) + ", expected " +
@@ -174,6 +197,23 @@ protected:
             if (entry.path().extension() == ".png") ++count;
         }
         return count;
+    }
+
+    // Shows every file in one run (each picture ended by the default click)
+    // and compares snapshot i with what `expected(i)` says it must be; an
+    // invalid expected image means the oracle could not read file i.
+    void ShowAndCompare(const std::vector<std::string>& files, const std::function<Image(size_t)>& expected) {
+        const RunResult run = Lanterna(files);
+        ASSERT_EQ(run.result, 0) << run.output << run.errors;
+        ASSERT_EQ(SnapshotCount(), int(files.size())) << run.output;
+        for (size_t i = 0; i < files.size(); ++i) {
+            SCOPED_TRACE(files[i]);
+            const Image want = expected(i);
+            ASSERT_TRUE(want.Valid()) << "no reference for " << files[i];
+            const Image shown = Snapshot(int(i) + 1);
+            ASSERT_TRUE(shown.Valid());
+            EXPECT_EQ(Difference(shown, want), "");
+        }
     }
 
     // The independent decoder's view of a file.

@@ -41,15 +41,7 @@ protected:
         return image;
     }
     void Compare(const std::vector<std::string>& files, const std::vector<std::pair<int, int>>& sizes) {
-        const e2e::RunResult run = Lanterna(files);
-        ASSERT_EQ(run.result, 0) << run.output << run.errors;
-        ASSERT_EQ(SnapshotCount(), int(files.size())) << run.output;
-        for (size_t i = 0; i < files.size(); ++i) {
-            SCOPED_TRACE(files[i]);
-            const Image reference = Ffmpeg(files[i], sizes[i].first, sizes[i].second);
-            ASSERT_TRUE(reference.Valid()) << "ffmpeg could not read " << files[i];
-            EXPECT_EQ(e2e::Difference(Snapshot(int(i) + 1), reference), "");
-        }
+        ShowAndCompare(files, [&](size_t i) { return Ffmpeg(files[i], sizes[i].first, sizes[i].second); });
     }
 };
 

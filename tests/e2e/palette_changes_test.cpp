@@ -89,15 +89,7 @@ TEST_F(PaletteChangesTest, ColourMappedRowsThroughTheChangedRegisters) {
             }
         }
     }
-    const e2e::RunResult run = Lanterna(files);
-    ASSERT_EQ(run.result, 0) << run.output << run.errors;
-    ASSERT_EQ(SnapshotCount(), int(files.size())) << run.output;
-    for (size_t i = 0; i < files.size(); ++i) {
-        SCOPED_TRACE(files[i]);
-        const Image reference = Reference(files[i]);
-        ASSERT_TRUE(reference.Valid()) << "ilbmtoppm could not read " << files[i];
-        EXPECT_EQ(e2e::Difference(Snapshot(int(i) + 1), reference), "");
-    }
+    ShowAndCompare(files, [&](size_t i) { return Reference(files[i]); });
 }
 
 // HAM6 with palette changes: the base colours of each row are the changed
@@ -129,29 +121,12 @@ TEST_F(PaletteChangesTest, HamRowsLoadTheChangedBaseColours) {
                                            uint8_t((colour.b >> 4) * 17)};
                     registers[c.reg] = colour;
                 }
-                Rgb c = registers[0];
-                for (int x = 0; x < width; ++x) {
-                    const uint32_t v = picture.pixels[size_t(y) * width + size_t(x)];
-                    const uint8_t level = uint8_t((v & 15) * 17);
-                    switch (v >> 4) {
-                        case 0: c = registers[v & 15]; break;
-                        case 1: c.b = level; break;
-                        case 2: c.r = level; break;
-                        default: c.g = level; break;
-                    }
-                    image.rgb.insert(image.rgb.end(), {c.r, c.g, c.b});
-                }
+                e2e::AppendHamRow(image, picture.pixels, y, width, registers);
             }
             expected.push_back(image);
         }
     }
-    const e2e::RunResult run = Lanterna(files);
-    ASSERT_EQ(run.result, 0) << run.output << run.errors;
-    ASSERT_EQ(SnapshotCount(), int(files.size()));
-    for (size_t i = 0; i < files.size(); ++i) {
-        SCOPED_TRACE(files[i]);
-        EXPECT_EQ(e2e::Difference(Snapshot(int(i) + 1), expected[i]), "");
-    }
+    ShowAndCompare(files, [&](size_t i) { return expected[i]; });
 }
 
 // A PCHG whose line mask or counts claim more than the chunk holds is

@@ -76,17 +76,7 @@ protected:
     // Shows every file in one run; snapshot i must equal ilbmtoppm's reading
     // of references[i].
     void Compare(const std::vector<std::string>& files, const std::vector<std::string>& references) {
-        const e2e::RunResult run = Lanterna(files);
-        ASSERT_EQ(run.result, 0) << run.output << run.errors;
-        ASSERT_EQ(SnapshotCount(), int(files.size())) << run.output;
-        for (size_t i = 0; i < files.size(); ++i) {
-            SCOPED_TRACE(files[i]);
-            const Image reference = Reference(references[i]);
-            ASSERT_TRUE(reference.Valid()) << "ilbmtoppm could not read " << references[i];
-            const Image shown = Snapshot(int(i) + 1);
-            ASSERT_TRUE(shown.Valid());
-            EXPECT_EQ(e2e::Difference(shown, reference), "");
-        }
+        ShowAndCompare(files, [&](size_t i) { return Reference(references[i]); });
     }
     void Compare(const std::vector<std::string>& files) { Compare(files, files); }
 };
@@ -400,30 +390,12 @@ TEST_F(PictureFamilyTest, ShamChangesTheHamPaletteEveryLine) {
             files.push_back(Save("sham" + std::to_string(n++) + ".iff", sham));
             Image image{45, height, {}};
             for (int y = 0; y < height; ++y) {
-                const std::vector<Rgb>& line = palettes[size_t(std::min(y, lines - 1))];
-                Rgb c = line[0];
-                for (int x = 0; x < 45; ++x) {
-                    const uint32_t v = sham.pixels[size_t(y) * 45 + size_t(x)];
-                    const uint8_t level = uint8_t((v & 15) * 17);
-                    switch (v >> 4) {
-                        case 0: c = line[v & 15]; break;
-                        case 1: c.b = level; break;
-                        case 2: c.r = level; break;
-                        default: c.g = level; break;
-                    }
-                    image.rgb.insert(image.rgb.end(), {c.r, c.g, c.b});
-                }
+                e2e::AppendHamRow(image, sham.pixels, y, 45, palettes[size_t(std::min(y, lines - 1))]);
             }
             expected.push_back(image);
         }
     }
-    const e2e::RunResult run = Lanterna(files);
-    ASSERT_EQ(run.result, 0) << run.output << run.errors;
-    ASSERT_EQ(SnapshotCount(), int(files.size()));
-    for (size_t i = 0; i < files.size(); ++i) {
-        SCOPED_TRACE(files[i]);
-        EXPECT_EQ(e2e::Difference(Snapshot(int(i) + 1), expected[i]), "");
-    }
+    ShowAndCompare(files, [&](size_t i) { return expected[i]; });
 }
 
 // Where the BODY's data starts in a file made by MakeIlbm (the BODY is the

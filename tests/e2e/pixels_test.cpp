@@ -53,17 +53,7 @@ protected:
     }
     // Shows every file in one run and compares snapshot i with ilbmtoppm.
     void CompareWithReference(const std::vector<std::string>& files) {
-        const e2e::RunResult run = Lanterna(files);
-        ASSERT_EQ(run.result, 0) << run.output << run.errors;
-        ASSERT_EQ(SnapshotCount(), int(files.size())) << run.output;
-        for (size_t i = 0; i < files.size(); ++i) {
-            SCOPED_TRACE(files[i]);
-            const Image reference = Reference(files[i]);
-            ASSERT_TRUE(reference.Valid()) << "ilbmtoppm could not read " << files[i];
-            const Image shown = Snapshot(int(i) + 1);
-            ASSERT_TRUE(shown.Valid());
-            EXPECT_EQ(e2e::Difference(shown, reference), "");
-        }
+        ShowAndCompare(files, [&](size_t i) { return Reference(files[i]); });
     }
 };
 
