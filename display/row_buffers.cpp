@@ -61,17 +61,11 @@ bool RowsCanBeShown(const BitMapHeader& header, uint32_t formType) {
 
 namespace {
 
-// A chunky row is its pixels, one byte each, padded to an even length; the
-// decoders see it as a single "plane row" of that many bytes.
-RowBuffers* AllocChunkyRows(RowBuffers* rows, const BitMapHeader& header) {
-    const size_t rowBytes = size_t{header.w} + (header.w & 1u);
-    rows->pixelKind = PIXEL_CHUNKY;
-    rows->planeCount = header.nPlanes;
-    rows->width = header.w;
-    rows->planeView.BytesPerRow = static_cast<uint16_t>(rowBytes);
-    rows->planeView.Rows = header.h;
-    rows->planeView.Depth = 8;
-    rows->blankRow = static_cast<uint8_t*>(os::AllocVec(rowBytes + LINE_SLACK, os::MEMF_CLEAR));
+// The buffers of a row the decoder writes whole into one "plane row" of
+// `rowBytes`: the row itself, a line buffer for it (doubled for wide
+// pixels) and a blank row of `blankBytes` behind every other plane pointer.
+RowBuffers* AllocOneRow(RowBuffers* rows, size_t rowBytes, size_t blankBytes) {
+    rows->blankRow = static_cast<uint8_t*>(os::AllocVec(blankBytes + LINE_SLACK, os::MEMF_CLEAR));
     rows->lineBuffer = static_cast<uint8_t*>(os::AllocVec(rowBytes * 2 + LINE_SLACK, os::MEMF_ANY));
     rows->planeRows[0] = static_cast<uint8_t*>(os::AllocVec(rowBytes + LINE_SLACK, os::MEMF_ANY));
     if (rows->blankRow == nullptr || rows->lineBuffer == nullptr || rows->planeRows[0] == nullptr) {
@@ -85,24 +79,25 @@ RowBuffers* AllocChunkyRows(RowBuffers* rows, const BitMapHeader& header) {
     return rows;
 }
 
+// A chunky row is its pixels, one byte each, padded to an even length; the
+// decoders see it as a single "plane row" of that many bytes.
+RowBuffers* AllocChunkyRows(RowBuffers* rows, const BitMapHeader& header) {
+    const size_t rowBytes = size_t{header.w} + (header.w & 1u);
+    rows->pixelKind = PIXEL_CHUNKY;
+    rows->planeCount = header.nPlanes;
+    rows->width = header.w;
+    rows->planeView.BytesPerRow = static_cast<uint16_t>(rowBytes);
+    rows->planeView.Rows = header.h;
+    rows->planeView.Depth = 8;
+    return AllocOneRow(rows, rowBytes, rowBytes);
+}
+
 // An RGB row: three bytes a pixel, written by the RGB8 / RGBN or DEEP decoder.
 RowBuffers* AllocRgbRows(RowBuffers* rows, const BitMapHeader& header) {
-    const size_t rowBytes = size_t{header.w} * 3;
     rows->pixelKind = PIXEL_RGB;
     rows->planeCount = header.nPlanes;
     rows->width = header.w;
-    rows->blankRow = static_cast<uint8_t*>(os::AllocVec(LINE_SLACK, os::MEMF_CLEAR));
-    rows->lineBuffer = static_cast<uint8_t*>(os::AllocVec(rowBytes * 2 + LINE_SLACK, os::MEMF_ANY));
-    rows->planeRows[0] = static_cast<uint8_t*>(os::AllocVec(rowBytes + LINE_SLACK, os::MEMF_ANY));
-    if (rows->blankRow == nullptr || rows->lineBuffer == nullptr || rows->planeRows[0] == nullptr) {
-        FreeRowBuffers(rows);
-        return nullptr;
-    }
-    for (uint8_t*& plane : rows->planeView.Planes) {
-        plane = rows->blankRow;
-    }
-    rows->planeView.Planes[0] = rows->planeRows[0];
-    return rows;
+    return AllocOneRow(rows, size_t{header.w} * 3, 0);
 }
 
 }  // namespace
