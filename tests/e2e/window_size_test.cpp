@@ -2,8 +2,8 @@
 // most, at which the window and the frame a window manager puts around it fit
 // the usable desktop. Measured on an 800x600 and a 1920x1080 screen, bare and
 // under openbox (whose title bar and borders must be allowed for): a 16x16
-// sprite, a 320x200 picture, and a picture whose double height fits the
-// screen but not with a title bar above it.
+// sprite, a 320x200 picture, a picture whose double height fits the screen
+// but not with a title bar above it, and one larger than the screen.
 //
 // A server has one screen size for its life, so the test starts this program
 // again once per size (LANTERNA_TEST_SCREEN); the measuring tests run only
@@ -47,12 +47,14 @@ struct Case {
 // Per screen: a sprite is shown four times over, not up to the screen's
 // height; 320x200 at the largest scale that fits; the tall picture only
 // once under a window manager, as its title bar would push the bottom rows
-// under the screen's edge at twice. (The tall one on the large screen is 640
-// wide: a picture over 399 rows without a mode is taken as interlaced, and
-// one under 640 columns then has pixels twice as wide as high.)
+// under the screen's edge at twice; the large one shrunk to fit, aspect
+// kept. (The tall one on the large screen is 640 wide: a picture over 399
+// rows without a mode is taken as interlaced, and one under 640 columns then
+// has pixels twice as wide as high.)
 std::vector<Case> CasesFor(const std::string& screen) {
     if (screen == "800x600")
-        return {{16, 16, 64, 64, 64, 64}, {320, 200, 640, 400, 640, 400}, {300, 296, 600, 592, 300, 296}};
+        return {{16, 16, 64, 64, 64, 64}, {320, 200, 640, 400, 640, 400}, {300, 296, 600, 592, 300, 296},
+                {1000, 700, 800, 560, 798, 558}};
     if (screen == "1920x1080")
         return {{16, 16, 64, 64, 64, 64}, {320, 200, 1280, 800, 1280, 800}, {640, 536, 1280, 1072, 640, 536}};
     return {};
@@ -145,7 +147,7 @@ TEST_P(WindowSizeOnThisScreen, LargestWholeScaleAtMostFourWithTheFrameOnTheDeskt
         // A click ends the picture once it is shown (white throughout).
         EXPECT_TRUE(WaitUntil([&] {
             const xvfb_test::Image shot = xvfb_test::Screenshot();
-            const int x = area.left + area.width - 1, y = area.top + area.height - 1;
+            const int x = area.left + area.width / 2, y = area.top + area.height / 2;
             return x < shot.width && y < shot.height && shot.Is(x, y, 255, 255, 255);
         }, 10000)) << "the picture was not shown";
         xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 2 2 click 1");
