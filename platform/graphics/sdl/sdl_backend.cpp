@@ -382,10 +382,15 @@ private:
         SDL_Rect desk = UsableDesktop();
         ClientSize want = WindowClientSize(sp->width, sp->height, desk.w - frame.left - frame.right,
                                            desk.h - frame.top - frame.bottom);
-        int w = 0, h = 0;
+        int w = 0, h = 0, x = 0, y = 0;
         gSdl->SDL_GetWindowSize(s->window, &w, &h);
-        if (want.w == w && want.h == h) return;
-        gSdl->SDL_SetWindowSize(s->window, want.w, want.h);
+        gSdl->SDL_GetWindowPosition(s->window, &x, &y);
+        // Centred on the whole display, a window of the right size may
+        // still lie partly over a panel.
+        const bool inside = x - frame.left >= desk.x && y - frame.top >= desk.y &&
+                            x + w + frame.right <= desk.x + desk.w && y + h + frame.bottom <= desk.y + desk.h;
+        if (want.w == w && want.h == h && inside) return;
+        if (want.w != w || want.h != h) gSdl->SDL_SetWindowSize(s->window, want.w, want.h);
         const int outerW = want.w + frame.left + frame.right;
         const int outerH = want.h + frame.top + frame.bottom;
         gSdl->SDL_SetWindowPosition(s->window, desk.x + (desk.w - outerW) / 2 + frame.left,

@@ -23,6 +23,7 @@ namespace os::sdl {
     X(SDL_GetTicks64) \
     X(SDL_GetWindowBordersSize) \
     X(SDL_GetWindowID) \
+    X(SDL_GetWindowPosition) \
     X(SDL_GetWindowSize) \
     X(SDL_GetWindowSurface) \
     X(SDL_Init) \
