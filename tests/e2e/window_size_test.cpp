@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -151,7 +152,13 @@ TEST_P(WindowSizeOnThisScreen, LargestWholeScaleAtMostFourWithTheFrameOnTheDeskt
             return x < shot.width && y < shot.height && shot.Is(x, y, 255, 255, 255);
         }, 10000)) << "the picture was not shown";
         xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 2 2 click 1");
-        EXPECT_TRUE(WaitUntil([&] { return fs::exists(rc); }, 10000)) << "a click did not end the picture";
+        ASSERT_TRUE(WaitUntil([&] { return fs::exists(rc); }, 10000)) << "a click did not end the picture";
+        std::ifstream rcIn(rc), outIn(dir / "out");
+        int code = -1;
+        rcIn >> code;
+        const std::string out((std::istreambuf_iterator<char>(outIn)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(code, 0) << out;
+        EXPECT_EQ(out, "Showing \"" + file + "\"... Done.\n");
     }
     fs::remove_all(dir);
 }
