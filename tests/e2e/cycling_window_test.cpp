@@ -24,9 +24,9 @@ namespace fs = std::filesystem;
 using xvfb_test::Image;
 
 // 40x30, five bands 8 pixels wide: colours 0..3 form a forward range at 30
-// steps a second, band 4 is white and stays. 1280x1024 holds the picture 32
-// times, so each band is 256 screen pixels wide.
-constexpr int kScale = 32;
+// steps a second, band 4 is white and stays. The window opens at four times
+// the picture (the largest scale it takes), so each band is 32 pixels wide.
+constexpr int kScale = 4;
 const uint8_t kColours[5][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {255, 255, 255}};
 
 bool WaitUntil(const std::function<bool()>& done, int ms) {
@@ -42,7 +42,7 @@ bool WaitUntil(const std::function<bool()>& done, int ms) {
 // height on three columns; -1 when the band is not one colour throughout.
 int BandColour(const Image& shot, int left, int top, int band) {
     int colour = -1;
-    for (int dx : {3, 128, 252}) {
+    for (int dx : {0, 4 * kScale, 8 * kScale - 1}) {
         const int x = left + band * 8 * kScale + dx;
         for (int y = top; y < top + 30 * kScale; y += 5) {
             int here = -1;

@@ -44,8 +44,20 @@ inline Server& TheServer() {
     return server;
 }
 
-// Starts Xvfb with a 1280x1024 screen and sets DISPLAY; the display number,
-// or -1 when no server could be started.
+// The screen's size for this test process: LANTERNA_TEST_SCREEN ("800x600")
+// when it names one, 1280x1024 otherwise.
+inline std::string ScreenSize() {
+    const char* asked = std::getenv("LANTERNA_TEST_SCREEN");
+    if (asked == nullptr) return "1280x1024";
+    int w = 0, h = 0;
+    char end = 0;
+    if (std::sscanf(asked, "%dx%d%c", &w, &h, &end) != 2 || w < 64 || h < 64 || w > 8192 || h > 8192)
+        return "1280x1024";
+    return std::to_string(w) + "x" + std::to_string(h);
+}
+
+// Starts Xvfb with a screen of ScreenSize() and sets DISPLAY; the display
+// number, or -1 when no server could be started.
 inline int StartXvfb() {
     Server& s = TheServer();
     if (s.display >= 0) return s.display;
@@ -56,7 +68,7 @@ inline int StartXvfb() {
         const std::string stem = "lanterna-xvfb-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
         fs::path pidFile = fs::temp_directory_path() / (stem + ".pid");
         fs::path displayFile = fs::temp_directory_path() / (stem + ".display");
-        std::string command = "Xvfb -displayfd 3 -screen 0 1280x1024x24 -br -nolisten tcp 3>" +
+        std::string command = "Xvfb -displayfd 3 -screen 0 " + ScreenSize() + "x24 -br -nolisten tcp 3>" +
                               displayFile.string() + " >/dev/null 2>&1 & echo $! > " + pidFile.string();
         if (std::system(command.c_str()) != 0) continue;
         long pid = 0;

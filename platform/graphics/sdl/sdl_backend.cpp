@@ -29,6 +29,7 @@
 // queues SDL events, so no wake-up is needed: polling after the sleep sees
 // everything the wait would have.
 #include "platform/graphics/sdl/sdl_library.h"
+#include "platform/graphics/sdl/window_size.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -56,6 +57,8 @@ namespace {
 const SdlLibrary* gSdl = nullptr;
 
 constexpr uint64_t kFrameMs = 16;
+// How long a new window waits for the window manager's frame.
+constexpr uint64_t kFrameWaitMs = 1500;
 constexpr uint32_t kWaitSliceMs = 4;
 
 struct SdlScreen {
@@ -68,6 +71,8 @@ struct SdlScreen {
     bool fullScreen = false;
     SDL_Rect placed{0, 0, 0, 0}; // where the picture lies in the window surface
     std::vector<uint32_t> xMap;  // source x of every surface x of the picture
+    uint64_t openedAt = 0;       // SDL_GetTicks64 when the window was made
+    bool frameAllowed = false;   // sized for its window manager's frame
 };
 
 void Destroy(SdlScreen* s) {
@@ -100,6 +105,14 @@ SDL_Rect FitRect(uint32_t w, uint32_t h, int areaW, int areaH) {
     return r;
 }
 
+// The frame a window manager puts around a window, in pixels.
+struct Borders {
+    int top = 0;
+    int left = 0;
+    int bottom = 0;
+    int right = 0;
+};
+
 class SdlBackend final : public gfx::Backend {
 public:
     bool available() override {
@@ -110,18 +123,14 @@ public:
     bool screenOpened(Screen* screen) override {
         if (!OnSdlThread()) return false;
         ScreenPrivate* sp = screen->priv;
-        SDL_Rect desk{0, 0, 0, 0};
-        if (gSdl->SDL_GetDisplayUsableBounds(0, &desk) != 0 || desk.w <= 0 || desk.h <= 0) {
-            SDL_DisplayMode mode;
-            if (gSdl->SDL_GetDesktopDisplayMode(0, &mode) == 0) {
-                desk.w = mode.w;
-                desk.h = mode.h;
-            } else {
-                desk.w = 1024;
-                desk.h = 768;
-            }
-        }
-        SDL_Rect size = FitRect(sp->width, sp->height, desk.w, desk.h);
+        // The window with its frame fits the usable desktop. The frame is
+        // known only once the window manager has framed the window, so a
+        // window opens at the size the frame of the last one (or none)
+        // allows and is made smaller, and centred again, when its own frame
+        // needs that (AllowForFrame).
+        SDL_Rect desk = UsableDesktop();
+        ClientSize size = WindowClientSize(sp->width, sp->height, desk.w - frame_.left - frame_.right,
+                                           desk.h - frame_.top - frame_.bottom);
         auto* s = new (std::nothrow) SdlScreen();
         if (s == nullptr) return false;
         s->screen = screen;
@@ -131,6 +140,8 @@ public:
             Destroy(s);
             return false;
         }
+        s->openedAt = gSdl->SDL_GetTicks64();
+        AllowForFrame(s);
         s->dirtyTop = 0;
         s->dirtyBottom = sp->height;
         s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
@@ -337,7 +348,58 @@ private:
         return -1;
     }
 
+    // The desktop less panels and docks (the work area a window manager
+    // reports); the whole display, or 1024x768, when that is not known.
+    SDL_Rect UsableDesktop() {
+        SDL_Rect desk{0, 0, 0, 0};
+        if (gSdl->SDL_GetDisplayUsableBounds(0, &desk) == 0 && desk.w > 0 && desk.h > 0) return desk;
+        desk = SDL_Rect{0, 0, 1024, 768};
+        SDL_DisplayMode mode;
+        if (gSdl->SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+            desk.w = mode.w;
+            desk.h = mode.h;
+        }
+        return desk;
+    }
+
+    // Once the window manager has put its frame around a new window, the
+    // window is sized so that window and frame fit the usable desktop. The
+    // frame is looked for while the window is new (kFrameWaitMs): on a bare
+    // X server there is none and the window keeps its first size.
+    void AllowForFrame(SdlScreen* s) {
+        if (s->frameAllowed) return;
+        if (gSdl->SDL_GetTicks64() - s->openedAt > kFrameWaitMs || s->fullScreen) {
+            s->frameAllowed = true;
+            return;
+        }
+        Borders frame;
+        if (gSdl->SDL_GetWindowBordersSize(s->window, &frame.top, &frame.left, &frame.bottom, &frame.right) != 0) return;
+        if (frame.top <= 0 && frame.left <= 0 && frame.bottom <= 0 && frame.right <= 0) return;
+        if (frame.top < 0 || frame.left < 0 || frame.bottom < 0 || frame.right < 0) return;
+        s->frameAllowed = true;
+        frame_ = frame;
+        ScreenPrivate* sp = s->screen->priv;
+        SDL_Rect desk = UsableDesktop();
+        ClientSize want = WindowClientSize(sp->width, sp->height, desk.w - frame.left - frame.right,
+                                           desk.h - frame.top - frame.bottom);
+        int w = 0, h = 0, x = 0, y = 0;
+        gSdl->SDL_GetWindowSize(s->window, &w, &h);
+        gSdl->SDL_GetWindowPosition(s->window, &x, &y);
+        // Centred on the whole display, a window of the right size may
+        // still lie partly over a panel.
+        const bool inside = x - frame.left >= desk.x && y - frame.top >= desk.y &&
+                            x + w + frame.right <= desk.x + desk.w && y + h + frame.bottom <= desk.y + desk.h;
+        if (want.w == w && want.h == h && inside) return;
+        if (want.w != w || want.h != h) gSdl->SDL_SetWindowSize(s->window, want.w, want.h);
+        const int outerW = want.w + frame.left + frame.right;
+        const int outerH = want.h + frame.top + frame.bottom;
+        gSdl->SDL_SetWindowPosition(s->window, desk.x + (desk.w - outerW) / 2 + frame.left,
+                                    desk.y + (desk.h - outerH) / 2 + frame.top);
+        s->needPresent = true;
+    }
+
     void Pump() {
+        for (SdlScreen* s : screens_) AllowForFrame(s);
         SDL_Event e;
         while (gSdl->SDL_PollEvent(&e) != 0) {
             switch (e.type) {
@@ -562,6 +624,7 @@ private:
     std::atomic<int> state_{0};
     std::thread::id sdlThread_;
     std::vector<SdlScreen*> screens_;
+    Borders frame_;  // the window manager's frame around the last window
     uint64_t lastFrame_ = 0;
     SDL_Cursor* waitCursor_ = nullptr;
     SDL_Cursor* customCursor_ = nullptr;

@@ -21,7 +21,10 @@ namespace os::sdl {
     X(SDL_GetDesktopDisplayMode) \
     X(SDL_GetDisplayUsableBounds) \
     X(SDL_GetTicks64) \
+    X(SDL_GetWindowBordersSize) \
     X(SDL_GetWindowID) \
+    X(SDL_GetWindowPosition) \
+    X(SDL_GetWindowSize) \
     X(SDL_GetWindowSurface) \
     X(SDL_Init) \
     X(SDL_LockSurface) \
@@ -34,6 +37,8 @@ namespace os::sdl {
     X(SDL_SetHint) \
     X(SDL_SetHintWithPriority) \
     X(SDL_SetWindowFullscreen) \
+    X(SDL_SetWindowPosition) \
+    X(SDL_SetWindowSize) \
     X(SDL_SetWindowTitle) \
     X(SDL_ShowCursor) \
     X(SDL_ShowSimpleMessageBox) \
