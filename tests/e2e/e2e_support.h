@@ -228,4 +228,23 @@ protected:
     fs::path dir_;
 };
 
+// A program test that compares with netpbm's ilbmtoppm: skipped without
+// netpbm; pictures are saved into the test's directory by name.
+class NetpbmTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        if (!HaveProgram("ilbmtoppm") || !HaveProgram("pngtopnm")) {
+            GTEST_SKIP() << "netpbm is needed (scripts/deps.sh)";
+        }
+    }
+    std::string Save(const std::string& name, const lanterna::ilbmw::Bytes& data) {
+        EXPECT_TRUE(lanterna::ilbmw::WriteFile(Path(name).string(), data));
+        return name;
+    }
+    std::string Save(const std::string& name, const lanterna::ilbmw::IlbmPicture& picture) {
+        return Save(name, lanterna::ilbmw::MakeIlbm(picture));
+    }
+};
+
 }  // namespace e2e

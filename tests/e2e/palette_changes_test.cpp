@@ -51,19 +51,7 @@ std::vector<uint32_t> Sweep(int width, int height, uint32_t values, int seed) {
     return pixels;
 }
 
-class PaletteChangesTest : public e2e::ProgramTest {
-protected:
-    void SetUp() override {
-        e2e::ProgramTest::SetUp();
-        if (!e2e::HaveProgram("ilbmtoppm") || !e2e::HaveProgram("pngtopnm")) {
-            GTEST_SKIP() << "netpbm is needed (scripts/deps.sh)";
-        }
-    }
-    std::string Save(const std::string& name, const IlbmPicture& picture) {
-        EXPECT_TRUE(WriteFile(Path(name).string(), MakeIlbm(picture)));
-        return name;
-    }
-};
+class PaletteChangesTest : public e2e::NetpbmTest {};
 
 // Colour-mapped pictures whose registers change from line to line: each
 // row shows the colour map with every change of the rows above it and of its

@@ -59,19 +59,8 @@ IlbmPicture Deep(int width, int height, int planes, uint8_t compression, uint8_t
     return picture;
 }
 
-class PictureFamilyTest : public e2e::ProgramTest {
+class PictureFamilyTest : public e2e::NetpbmTest {
 protected:
-    void SetUp() override {
-        e2e::ProgramTest::SetUp();
-        if (!e2e::HaveProgram("ilbmtoppm") || !e2e::HaveProgram("pngtopnm")) {
-            GTEST_SKIP() << "netpbm is needed (scripts/deps.sh)";
-        }
-    }
-    std::string Save(const std::string& name, const Bytes& data) {
-        EXPECT_TRUE(WriteFile(Path(name).string(), data));
-        return name;
-    }
-    std::string Save(const std::string& name, const IlbmPicture& picture) { return Save(name, MakeIlbm(picture)); }
 
     // Shows every file in one run; snapshot i must equal ilbmtoppm's reading
     // of references[i].

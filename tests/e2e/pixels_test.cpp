@@ -39,18 +39,8 @@ IlbmPicture Picture(int width, int height, int planes, uint8_t compression, int 
     return picture;
 }
 
-class PixelsTest : public e2e::ProgramTest {
+class PixelsTest : public e2e::NetpbmTest {
 protected:
-    void SetUp() override {
-        e2e::ProgramTest::SetUp();
-        if (!e2e::HaveProgram("ilbmtoppm") || !e2e::HaveProgram("pngtopnm")) {
-            GTEST_SKIP() << "netpbm is needed (scripts/deps.sh)";
-        }
-    }
-    std::string Save(const std::string& name, const IlbmPicture& picture) {
-        EXPECT_TRUE(WriteFile(Path(name).string(), MakeIlbm(picture)));
-        return name;
-    }
     // Shows every file in one run and compares snapshot i with ilbmtoppm.
     void CompareWithReference(const std::vector<std::string>& files) {
         ShowAndCompare(files, [&](size_t i) { return Reference(files[i]); });
