@@ -1,5 +1,6 @@
 // Turning one row of bit planes into a line of pixels and writing it to the
 // window: colour indices for an 8-bit screen, RGB for HAM and deep pictures.
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
@@ -13,9 +14,26 @@ namespace lanterna {
 
 namespace {
 
-// One value per pixel over the whole padded row.
-void PlanarToChunky(uint8_t* const* planes, uint32_t count, size_t bytesPerRow, uint8_t* out) {
-    PlanesToChunky(BestKernelSet(), planes, count, bytesPerRow, out);
+// The byte columns of a row that are converted: only those that reach the
+// screen, so a picture far wider than its screen costs what is shown. Pixel
+// positions in the line buffer stay those of the whole row.
+struct Columns {
+    size_t first = 0;  // first byte column (8 pixels each)
+    size_t count = 0;
+};
+
+// Plane pointers moved to the first converted column.
+struct PlanesFrom {
+    uint8_t* at[MAX_PLANES + 1] = {};
+    PlanesFrom(uint8_t* const* planes, uint32_t count, size_t first) {
+        for (uint32_t i = 0; i < count && i <= MAX_PLANES; ++i) at[i] = planes[i] + first;
+    }
+};
+
+// One value per pixel over the given columns.
+void PlanarToChunky(uint8_t* const* planes, uint32_t count, Columns columns, uint8_t* out) {
+    const PlanesFrom from(planes, count, columns.first);
+    PlanesToChunky(BestKernelSet(), from.at, count, columns.count, out + 8 * columns.first);
 }
 
 // An RGB colour as a 32-bit word whose first three bytes in memory are red,
@@ -73,15 +91,18 @@ void BuildHamTables(HamTables& t, bool ham6, const uint8_t* colours) {
     }
 }
 
-void ConvertHam(RowBuffers* rows, const uint8_t* colours) {
+// Every pixel of a HAM row depends on the one before, so the row is
+// converted from its first pixel up to the last one shown.
+void ConvertHam(RowBuffers* rows, const uint8_t* colours, Columns columns) {
     const size_t bytesPerRow = rows->planeView.BytesPerRow;
     const size_t padded = bytesPerRow * 8;
+    columns = Columns{0, columns.first + columns.count};
     // The pixel values go to the far end of the line buffer (6 x padded
     // bytes); the RGB line is written from the start and never catches up
     // with the values still to be read.
     uint8_t* values = rows->lineBuffer + 5 * padded;
     const uint32_t planeCount = rows->planeCount < 8 ? rows->planeCount : 8;
-    PlanarToChunky(rows->planeView.Planes, planeCount, bytesPerRow, values);
+    PlanarToChunky(rows->planeView.Planes, planeCount, columns, values);
 
     HamTables tables;
     BuildHamTables(tables, rows->pixelKind == PIXEL_HAM6, colours);
@@ -89,7 +110,7 @@ void ConvertHam(RowBuffers* rows, const uint8_t* colours) {
     // without a colour map).
     uint32_t rgb = colours != nullptr ? Pack(colours[0], colours[1], colours[2]) : 0;
     uint8_t* out = rows->lineBuffer;
-    const uint32_t width = rows->width;
+    const uint32_t width = std::min<uint32_t>(rows->width, static_cast<uint32_t>(8 * columns.count));
     for (uint32_t p = 0; p < width; ++p) {
         const uint8_t v = values[p];
         rgb = (rgb & tables.keep[v]) | tables.set[v];
@@ -99,15 +120,16 @@ void ConvertHam(RowBuffers* rows, const uint8_t* colours) {
 
 // Colour indices looked up in the row's colours (black without a map): for
 // a picture whose colours change from line to line on a 24-bit screen.
-void ConvertMappedToRgb(RowBuffers* rows, const uint8_t* colours) {
+void ConvertMappedToRgb(RowBuffers* rows, const uint8_t* colours, Columns columns) {
     const size_t bytesPerRow = rows->planeView.BytesPerRow;
     const size_t padded = bytesPerRow * 8;
     // As for HAM: the indices at the far end, the RGB line from the start.
     uint8_t* values = rows->lineBuffer + 5 * padded;
     const uint32_t planeCount = rows->planeCount < 8 ? rows->planeCount : 8;
-    PlanarToChunky(rows->planeView.Planes, planeCount, bytesPerRow, values);
+    PlanarToChunky(rows->planeView.Planes, planeCount, columns, values);
     uint8_t* out = rows->lineBuffer;
-    for (uint32_t p = 0; p < rows->width; ++p) {
+    const uint32_t end = std::min<uint32_t>(rows->width, static_cast<uint32_t>(8 * (columns.first + columns.count)));
+    for (uint32_t p = static_cast<uint32_t>(8 * columns.first); p < end; ++p) {
         const uint8_t* c = colours != nullptr ? colours + 3 * size_t{values[p]} : nullptr;
         out[3 * size_t{p}] = c != nullptr ? c[0] : 0;
         out[3 * size_t{p} + 1] = c != nullptr ? c[1] : 0;
@@ -119,24 +141,27 @@ void ConvertMappedToRgb(RowBuffers* rows, const uint8_t* colours) {
 // table is skipped. Plane i of a b-bit component goes to bit 8 - b + i: the
 // gathered byte is the level v times 2^(8-b), the index of its entry in
 // levelTable.
-void ConvertDeep(RowBuffers* rows) {
+void ConvertDeep(RowBuffers* rows, Columns columns) {
     const uint32_t bits = rows->componentBits;
-    PlanesToRgb(BestKernelSet(), rows->redView.Planes, rows->greenView.Planes, rows->blueView.Planes, bits,
-                bits == 8 ? nullptr : rows->levelTable, rows->planeView.BytesPerRow, rows->lineBuffer);
+    const PlanesFrom red(rows->redView.Planes, bits, columns.first);
+    const PlanesFrom green(rows->greenView.Planes, bits, columns.first);
+    const PlanesFrom blue(rows->blueView.Planes, bits, columns.first);
+    PlanesToRgb(BestKernelSet(), red.at, green.at, blue.at, bits, bits == 8 ? nullptr : rows->levelTable,
+                columns.count, rows->lineBuffer + 24 * columns.first);
 }
 
-// Widens the first `width` pixels to twice as many, from the right end so
-// that nothing is overwritten before it is read.
-void DoubleLine(uint8_t* line, uint32_t width, size_t bytesPerPixel) {
+// Widens pixels [first, end) to twice as many, from the right end so that
+// nothing is overwritten before it is read.
+void DoubleLine(uint8_t* line, size_t first, size_t end, size_t bytesPerPixel) {
     if (bytesPerPixel == 1) {
-        for (size_t p = width; p-- > 0;) {
+        for (size_t p = end; p-- > first;) {
             const uint8_t v = line[p];
             line[2 * p] = v;
             line[2 * p + 1] = v;
         }
         return;
     }
-    for (size_t p = width; p-- > 0;) {
+    for (size_t p = end; p-- > first;) {
         const uint8_t r = line[3 * p];
         const uint8_t g = line[3 * p + 1];
         const uint8_t b = line[3 * p + 2];
@@ -175,6 +200,12 @@ void WriteRow(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const
         return;
     }
 
+    // The source pixels that reach the screen, [firstPixel, endPixel), and
+    // the byte columns that hold them.
+    const size_t firstPixel = static_cast<size_t>(doubleWidth ? skip / 2 : skip);
+    const size_t endPixel = static_cast<size_t>(doubleWidth ? (skip + n + 1) / 2 : skip + n);
+    const Columns columns{firstPixel / 8, (endPixel + 7) / 8 - firstPixel / 8};
+
     size_t bytesPerPixel = 3;
     uint8_t format = os::RECTFMT_RGB;
     switch (rows->pixelKind) {
@@ -182,35 +213,36 @@ void WriteRow(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const
             bytesPerPixel = 1;
             format = os::RECTFMT_LUT8;
             const uint32_t planeCount = rows->planeCount < 8 ? rows->planeCount : 8;
-            PlanarToChunky(rows->planeView.Planes, planeCount, rows->planeView.BytesPerRow,
-                           rows->lineBuffer);
+            PlanarToChunky(rows->planeView.Planes, planeCount, columns, rows->lineBuffer);
             break;
         }
         case PIXEL_HAM6:
         case PIXEL_HAM8:
-            ConvertHam(rows, colours);
+            ConvertHam(rows, colours, columns);
             break;
         case PIXEL_DEEP:
-            ConvertDeep(rows);
+            ConvertDeep(rows, columns);
             break;
         case PIXEL_CHUNKY:
             // A PBM row already holds one colour index a pixel.
             bytesPerPixel = 1;
             format = os::RECTFMT_LUT8;
-            std::memcpy(rows->lineBuffer, rows->planeView.Planes[0], rows->width);
+            std::memcpy(rows->lineBuffer + firstPixel, rows->planeView.Planes[0] + firstPixel,
+                        endPixel - firstPixel);
             break;
         case PIXEL_MAPPED_RGB:
-            ConvertMappedToRgb(rows, colours);
+            ConvertMappedToRgb(rows, colours, columns);
             break;
         case PIXEL_RGB:
             // RGB8 and RGBN rows are decoded to RGB already.
-            std::memcpy(rows->lineBuffer, rows->planeView.Planes[0], size_t{rows->width} * 3);
+            std::memcpy(rows->lineBuffer + 3 * firstPixel, rows->planeView.Planes[0] + 3 * firstPixel,
+                        3 * (endPixel - firstPixel));
             break;
         default:
             return;
     }
     if (doubleWidth) {
-        DoubleLine(rows->lineBuffer, rows->width, bytesPerPixel);
+        DoubleLine(rows->lineBuffer, firstPixel, endPixel, bytesPerPixel);
     }
 
     const size_t count = static_cast<size_t>(n);

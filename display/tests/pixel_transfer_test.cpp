@@ -425,5 +425,71 @@ TEST(AllocRowBuffers, EveryFailedAllocationFreesWhatWasTaken) {
     }
 }
 
+// A row far wider than its screen is converted only where it reaches the
+// screen: every kind of row, cut on the left, the right or both, plain and
+// doubled, shows exactly the pixels the same row shows drawn whole.
+TEST(PixelTransferClipping, EveryKindOfRowShowsTheSamePixelsWhenOnlyItsShownColumnsAreConverted) {
+    struct Kind {
+        const char* name;
+        uint8_t planes;
+        uint32_t modeId;
+        uint32_t form;
+        bool rgbRows;
+    };
+    const Kind kinds[] = {
+        {"colour-mapped", 5, 0, ID_ILBM, false}, {"HAM6", 6, HAM, ID_ILBM, false},
+        {"HAM8", 8, HAM, ID_ILBM, false},        {"12-bit deep", 12, 0, ID_ILBM, false},
+        {"24-bit deep", 24, 0, ID_ILBM, false},  {"line palettes", 4, 0, ID_ILBM, true},
+        {"PBM", 8, 0, ID_PBM, false},            {"RGB8", 25, 0, ID_RGB8, false},
+    };
+    constexpr uint16_t kWidth = 203;  // not a whole number of bytes
+    std::vector<uint8_t> colours(768);
+    std::mt19937 random(7);
+    for (uint8_t& c : colours) c = static_cast<uint8_t>(random());
+
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        BitMapHeader header = Header(kWidth, kind.planes);
+        RowsPtr rows(AllocRowBuffers(header, kind.modeId, kind.form, kind.rgbRows));
+        ASSERT_NE(rows, nullptr);
+        const bool chunkyRow = kind.form == ID_PBM || kind.form == ID_RGB8;
+        const size_t bytes = kind.form == ID_RGB8 ? size_t{kWidth} * 3
+                             : chunkyRow          ? size_t{kWidth} + 1
+                                                  : size_t{rows->planeView.BytesPerRow};
+        const int planeRows = chunkyRow ? 1 : kind.planes;
+        for (int i = 0; i < planeRows; ++i) {
+            for (size_t b = 0; b < bytes; ++b) rows->planeView.Planes[i][b] = static_cast<uint8_t>(random());
+        }
+        const int32_t depth = kind.planes <= 8 && kind.modeId == 0 && !kind.rgbRows ? 8 : 24;
+        const size_t bpp = depth == 8 ? 1 : 3;
+
+        for (bool twice : {false, true}) {
+            const int32_t whole = twice ? 2 * kWidth : kWidth;
+            ASSERT_EQ(OpenDisplay(static_cast<uint16_t>(whole), 1, depth, 0, colours.data(), 256), 0);
+            WriteRow(0, 0, twice, rows.get(), colours.data());
+            const os::ScreenPrivate* s = gDisplay.screen->priv;
+            const std::vector<uint8_t> reference(s->pixels, s->pixels + size_t(whole) * bpp);
+            CloseDisplay();
+
+            constexpr int32_t kNarrow = 37;
+            for (int32_t left : {0, -1, -7, -8, -9, -13, -64, -101, -(whole - kNarrow), -(whole - 5), 20}) {
+                SCOPED_TRACE(testing::Message() << "left " << left << (twice ? ", doubled" : ""));
+                ASSERT_EQ(OpenDisplay(kNarrow, 1, depth, 0, colours.data(), 256), 0);
+                WriteRow(left, 0, twice, rows.get(), colours.data());
+                const os::ScreenPrivate* narrow = gDisplay.screen->priv;
+                for (int32_t x = 0; x < kNarrow; ++x) {
+                    const int32_t source = x - left;
+                    if (source < 0 || source >= whole) continue;
+                    ASSERT_EQ(std::memcmp(narrow->pixels + size_t(x) * bpp, reference.data() + size_t(source) * bpp,
+                                          bpp),
+                              0)
+                        << "x " << x;
+                }
+                CloseDisplay();
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace lanterna
