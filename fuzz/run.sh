@@ -6,6 +6,7 @@
 #
 # TARGET is picture, icon, icon_run, pattern, read_args or scripts. The corpus grows in
 # build-fuzz/<target>_corpus, from the seeds the writers made (picture, icon)
+# (fuzz/lsan.supp names the one leak report that is not ours)
 # (icon_run starts from the icon seeds) or the text seeds in fuzz/seeds/<target>. Findings land in build-fuzz/findings.
 set -eu
 target=${1:?usage: sh fuzz/run.sh TARGET [SECONDS] [MAX_RUNS]}
@@ -24,5 +25,7 @@ case $target in
     *) seeds=$top/fuzz/seeds/$target ;;
 esac
 case $target in icon|icon_run) ;; *) set -- ;; esac
+LSAN_OPTIONS="suppressions=$top/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS
 exec "$exe" -max_total_time="$seconds" -runs="$runs" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$build/findings/$target-" "$@" "$corpus" "$seeds"
