@@ -6,8 +6,8 @@
 #
 # TARGET is picture, icon, icon_run, pattern, read_args or scripts. The corpus grows in
 # build-fuzz/<target>_corpus, from the seeds the writers made (picture, icon)
-# (fuzz/lsan.supp names the one leak report that is not ours)
 # (icon_run starts from the icon seeds) or the text seeds in fuzz/seeds/<target>. Findings land in build-fuzz/findings.
+# fuzz/lsan.supp names the one leak report that is not the program's.
 set -eu
 target=${1:?usage: sh fuzz/run.sh TARGET [SECONDS] [MAX_RUNS]}
 seconds=${2:-600}
