@@ -160,6 +160,10 @@ void CloseWindow(Window* window);
 void ScreenToFront(Screen* screen);  // raises the screen's window
 // The window's title (UTF-8; null: none); the screen's title is not kept.
 void SetWindowTitles(Window* window, const char* windowTitle, const char* screenTitle);
+// The facts of the picture on the window (lines of UTF-8; null: none): a
+// desktop's window shows them, with its keys, over the picture while F1 is
+// on. They never reach the screen's pixels or a snapshot.
+void SetWindowInfo(Window* window, const char* text);
 
 struct Object;
 Object* NewObject(void* classPtr, const char* classId, Tags tags);  // "pointerclass"

@@ -94,6 +94,8 @@ struct Backend {
     virtual void waitHook(uint32_t signalMask) = 0;
     // The window's title changed (UTF-8); only a desktop's window shows it.
     virtual void titleChanged(Window* /*window*/, const char* /*title*/) {}
+    // The picture's facts for the window's F1 overlay changed (UTF-8 lines).
+    virtual void infoChanged(Window* /*window*/, const char* /*text*/) {}
 };
 
 // The bitmap a screen of w x h keeps when wantW x wantH is asked for: at

@@ -476,6 +476,11 @@ void SetWindowTitles(Window* window, const char* windowTitle, const char* /*scre
     gfx::CurrentBackend()->titleChanged(window, windowTitle != nullptr ? windowTitle : "");
 }
 
+void SetWindowInfo(Window* window, const char* text) {
+    if (window == nullptr || window->priv == nullptr) return;
+    gfx::CurrentBackend()->infoChanged(window, text != nullptr ? text : "");
+}
+
 Object* NewObject(void* classPtr, const char* classId, Tags tags) {
     if (classPtr != nullptr || classId == nullptr || std::strcmp(classId, "pointerclass") != 0)
         return nullptr;

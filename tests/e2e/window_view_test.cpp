@@ -199,6 +199,41 @@ TEST_P(ViewWindow, ArrowsDragAndWheelReachTheWholePictureAndAClickStillEndsIt) {
     EXPECT_EQ(e2e::ReadText(Path("out")), "Showing \"" + Path(file).string() + "\"... Done.\n");
 }
 
+// F1 shows the keys and the picture's facts over the picture, F1 again
+// takes them away: the window's pixels differ with the overlay and are the
+// picture's again without it.
+TEST_P(ViewWindow, F1ShowsAndHidesTheOverlayOfKeysAndFacts) {
+    const std::string file = Save("larger.iff", LargerThanItsPage());
+    const e2e::Image want = Reference(file);
+    ASSERT_TRUE(want.Valid());
+    ASSERT_NO_FATAL_FAILURE(Start(file));
+    const xvfb_test::Area area = Area();
+    const int k = area.width / kPageW;
+    ASSERT_GE(k, 1);
+    ASSERT_TRUE(Shows(area, k, 0, 0, want, 0, 0, kPageW, kPageH, 10000)) << "the first view";
+    const std::string over =
+        "mousemove " + std::to_string(area.left + area.width / 2) + " " + std::to_string(area.top + area.height / 2);
+    Xdo(over);
+    if (GetParam() == xvfb_test::Desktop::Openbox) {
+        ASSERT_TRUE(WaitUntil([&] { return xvfb_test::FocusedWindow() == window_; }, 5000)) << "no focus";
+    }
+    Xdo("key F1");
+    int wrong = 0;
+    EXPECT_TRUE(WaitUntil([&] {
+        wrong = Wrong(xvfb_test::Screenshot(), area, k, 0, 0, want, 0, 0, kPageW, kPageH);
+        return wrong > 0;
+    }, 5000)) << "no overlay";
+    // A box of text, not a few stray pixels, and the picture around it.
+    EXPECT_GT(wrong, kPageW * kPageH / 20);
+    EXPECT_LT(wrong, kPageW * kPageH * 9 / 10);
+    EXPECT_FALSE(Finished()) << "F1 ended the picture";
+    Xdo("key F1");
+    EXPECT_TRUE(Shows(area, k, 0, 0, want, 0, 0, kPageW, kPageH)) << "the overlay stayed";
+    Xdo(over + " key space");
+    ASSERT_TRUE(WaitUntil([&] { return Finished(); }, 10000)) << "a key did not end the picture";
+    EXPECT_EQ(e2e::ReadText(Path("out")), "Showing \"" + Path(file).string() + "\"... Done.\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Bare, ViewWindow, ::testing::Values(xvfb_test::Desktop::Bare),
                          [](const auto& info) { return std::string(xvfb_test::DesktopName(info.param)); });
 INSTANTIATE_TEST_SUITE_P(Openbox, ViewWindow, ::testing::Values(xvfb_test::Desktop::Openbox),

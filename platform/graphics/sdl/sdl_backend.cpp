@@ -28,6 +28,7 @@
 // windows come and go). Only one thread calls SDL here and nothing else
 // queues SDL events, so no wake-up is needed: polling after the sleep sees
 // everything the wait would have.
+#include "platform/graphics/sdl/overlay.h"
 #include "platform/graphics/sdl/sdl_library.h"
 #include "platform/graphics/sdl/view.h"
 #include "platform/graphics/sdl/view_events.h"
@@ -78,6 +79,8 @@ struct SdlScreen {
     Drag drag;
     int surfaceW = 0;            // the window surface's size at the last present
     int surfaceH = 0;
+    std::string info;            // the picture's facts (SetWindowInfo)
+    bool overlay = false;        // F1: keys and facts over the picture
     uint64_t openedAt = 0;       // SDL_GetTicks64 when the window was made
     bool frameAllowed = false;   // sized for its window manager's frame
 };
@@ -197,6 +200,13 @@ public:
     void titleChanged(Window* window, const char* title) override {
         SdlScreen* s = Of(window->WScreen);
         if (s != nullptr) gSdl->SDL_SetWindowTitle(s->window, title);
+    }
+
+    void infoChanged(Window* window, const char* text) override {
+        SdlScreen* s = Of(window->WScreen);
+        if (s == nullptr) return;
+        s->info = text;
+        if (s->overlay) s->needPresent = true;
     }
 
     void waitHook(uint32_t signalMask) override {
@@ -410,6 +420,11 @@ private:
                 case SDL_KEYDOWN: {
                     SdlScreen* s = ByWindowId(e.key.windowID);
                     if (s == nullptr || e.key.repeat != 0) break;
+                    if (e.key.keysym.sym == SDLK_F1) {
+                        s->overlay = !s->overlay;
+                        s->needPresent = true;
+                        break;
+                    }
                     if (e.key.keysym.sym == SDLK_F11) {
                         s->fullScreen = !s->fullScreen;
                         gSdl->SDL_SetWindowFullscreen(s->window, s->fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
@@ -548,6 +563,9 @@ private:
         if (surface == nullptr || surface->w <= 0 || surface->h <= 0) return;
         s->surfaceW = surface->w;
         s->surfaceH = surface->h;
+        // The overlay lies over rows that are drawn anew: it is drawn again
+        // with the whole window.
+        if (s->overlay) s->needPresent = true;
         const ViewArea area{sp->width, sp->height, sp->bitmapWidth, sp->bitmapHeight, surface->w, surface->h};
         const Placement placed = Place(area, s->view);
         if (placed.w <= 0 || placed.h <= 0) return;
@@ -589,6 +607,7 @@ private:
         if (s->needPresent) gSdl->SDL_FillRect(surface, nullptr, gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
         if (placed.w > 0 && placed.h > 0) DrawRows(s, surface, lut, top, bottom);
         if (SDL_MUSTLOCK(surface)) gSdl->SDL_UnlockSurface(surface);
+        if (s->overlay) DrawOverlay(s, surface);
         if (s->needPresent) {
             gSdl->SDL_UpdateWindowSurface(s->window);
         } else if (top < bottom) {
@@ -597,6 +616,16 @@ private:
         }
         s->needPresent = false;
         gfx::NotePresented(s->screen);
+    }
+
+    // Only into the window's surface: the screen's bitmap never sees it.
+    void DrawOverlay(SdlScreen* s, SDL_Surface* surface) {
+        const uint32_t box = gSdl->SDL_MapRGB(surface->format, 24, 24, 40);
+        const uint32_t ink = gSdl->SDL_MapRGB(surface->format, 240, 240, 240);
+        LayOutOverlay(OverlayText(s->info), surface->w, surface->h, [&](const OverlayRect& r, bool text) {
+            SDL_Rect rect{r.x, r.y, r.w, r.h};
+            gSdl->SDL_FillRect(surface, &rect, text ? ink : box);
+        });
     }
 
     void FreeCustomCursor() {
