@@ -12,7 +12,7 @@ namespace {
 constexpr int kMargin = 8;        // surface pixels from the window's edge
 constexpr int kPadding = 6;       // font pixels inside the box
 constexpr int kCellWidth = kGlyphWidth + 1;
-constexpr int kCellHeight = kGlyphHeight + 3;
+constexpr int kCellHeight = kGlyphHeight + 2;
 
 // One character per byte of ASCII and per UTF-8 sequence beyond it.
 std::vector<std::string> Lines(const std::string& text) {
