@@ -65,10 +65,10 @@ protected:
     }
 
     // Starts the program on the file in the background (the real window).
-    void Start(const std::string& file) {
+    void Start(const std::string& file, const std::string& options = "") {
         rc_ = Path("rc");
         const std::string command = "(env -u LANTERNA_DISPLAY DISPLAY=:" + std::to_string(xvfb_test::TheServer().display) +
-                                    " " + e2e::Quote(Binary()) + " " + e2e::Quote(Path(file).string()) + " > " +
+                                    " " + e2e::Quote(Binary()) + " " + e2e::Quote(Path(file).string()) + " " + options + " > " +
                                     e2e::Quote(Path("out").string()) + " 2>&1; echo $? > " +
                                     e2e::Quote(rc_.string() + ".tmp") + "; mv " + e2e::Quote(rc_.string() + ".tmp") +
                                     " " + e2e::Quote(rc_.string()) + ") &";
@@ -232,6 +232,39 @@ TEST_P(ViewWindow, F1ShowsAndHidesTheOverlayOfKeysAndFacts) {
     Xdo(over + " key space");
     ASSERT_TRUE(WaitUntil([&] { return Finished(); }, 10000)) << "a key did not end the picture";
     EXPECT_EQ(e2e::ReadText(Path("out")), "Showing \"" + Path(file).string() + "\"... Done.\n");
+}
+
+// Colour cycling runs over the whole kept area: at the far corner the
+// colours move, and Tab brings back the file's own there too.
+TEST_P(ViewWindow, CyclingAndTabReachTheKeptArea) {
+    w::IlbmPicture picture = LargerThanItsPage();
+    picture.extraChunks.push_back(w::MakeChunk("CRNG", w::EncodeColourRange(0, 16384, lanterna::RNG_ACTIVE, 1, 15)));
+    const std::string file = Save("cycling.iff", picture);
+    const e2e::Image want = Reference(file);
+    ASSERT_TRUE(want.Valid());
+    ASSERT_NO_FATAL_FAILURE(Start(file, "CYCLE"));
+    const xvfb_test::Area area = Area();
+    const int k = area.width / kPageW;
+    ASSERT_GE(k, 1);
+    const std::string over =
+        "mousemove " + std::to_string(area.left + area.width / 2) + " " + std::to_string(area.top + area.height / 2);
+    Xdo(over);
+    if (GetParam() == xvfb_test::Desktop::Openbox) {
+        ASSERT_TRUE(WaitUntil([&] { return xvfb_test::FocusedWindow() == window_; }, 5000)) << "no focus";
+    }
+    std::string keys = "key --delay 30";
+    for (int i = 0; i < 12; ++i) keys += " Right Down";
+    Xdo(keys);
+    // The far corner, 80 x 50 pixels of it, while the colours turn.
+    const int x0 = (kPageW - 80) * k, y0 = (kPageH - 50) * k;
+    EXPECT_TRUE(WaitUntil([&] {
+        return Wrong(xvfb_test::Screenshot(), area, k, x0, y0, want, kW - 80, kH - 50, 80, 50) > 0;
+    }, 5000)) << "no cycling at the far corner";
+    Xdo("key Tab");
+    EXPECT_TRUE(Shows(area, k, 0, 0, want, kW - kPageW, kH - kPageH, kPageW, kPageH)) << "Tab did not restore";
+    Xdo(over + " key space");
+    ASSERT_TRUE(WaitUntil([&] { return Finished(); }, 10000)) << "a key did not end the picture";
+    EXPECT_EQ(std::atoi(e2e::ReadText(rc_).c_str()), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bare, ViewWindow, ::testing::Values(xvfb_test::Desktop::Bare),
