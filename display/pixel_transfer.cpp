@@ -181,11 +181,14 @@ void WriteRow(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const
     if (rows == nullptr || gDisplay.screen == nullptr || gDisplay.window == nullptr) {
         return;
     }
-    // Clip to the screen on every side: a row above or below it is skipped,
-    // pixels left of it are dropped from the start of the line, and the line
-    // is cut at the right edge.
-    const int32_t screenWidth = gDisplay.screen->Width;
-    const int32_t screenHeight = gDisplay.screen->Height;
+    // Clip to the screen's bitmap on every side: a row above or below it is
+    // skipped, pixels left of it are dropped from the start of the line, and
+    // the line is cut at the right edge. The bitmap is the screen, or the
+    // larger area a screen keeps of a picture larger than its page.
+    const int32_t screenWidth =
+        static_cast<int32_t>(os::GetBitMapAttr(gDisplay.window->RPort, os::BMA_WIDTH));
+    const int32_t screenHeight =
+        static_cast<int32_t>(os::GetBitMapAttr(gDisplay.window->RPort, os::BMA_HEIGHT));
     if (y < 0 || y >= screenHeight) {
         return;
     }

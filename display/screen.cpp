@@ -1,5 +1,6 @@
 // Opening, reusing and closing the screen, its backdrop window and the
 // invisible pointer.
+#include <algorithm>
 #include <cstdint>
 
 #include "display/display.h"
@@ -39,7 +40,8 @@ void CloseDisplay() {
 }
 
 int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
-                    const uint8_t* colours, int32_t colourCount) {
+                    const uint8_t* colours, int32_t colourCount, uint32_t keptWidth,
+                    uint32_t keptHeight) {
     const uint32_t mode = os::BestCModeIDTags({
         {os::CYBRBIDTG_NominalWidth, width},
         {os::CYBRBIDTG_NominalHeight, height},
@@ -83,6 +85,8 @@ int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
         {os::SA_BackFill, os::LAYERS_NOBACKFILL},
         {os::SA_Interleaved, 1},
         {coloursTag, coloursData},
+        {keptWidth > width ? os::SA_Width : os::TAG_IGNORE, keptWidth},
+        {keptHeight > height ? os::SA_Height : os::TAG_IGNORE, keptHeight},
         {os::TAG_DONE, 0},
     });
     if (gDisplay.screen == nullptr) {
@@ -144,6 +148,25 @@ bool OpenScreenFits(const PictureInfo& picture, const ViewOptions& options) {
     return width <= screen->Width && height <= screen->Height;
 }
 
+// How far a picture reaches from the screen's top-left corner: row 0 goes
+// to the header's place, or with the centre option to the top-left corner
+// when the picture is larger than the screen (and inside it otherwise).
+// What lies beyond the page is kept when the platform allows, so that a
+// picture larger than its page can be scrolled through.
+struct KeptArea {
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+KeptArea PictureArea(const PictureInfo& picture, const ViewOptions& options) {
+    const int64_t left = options.center ? 0 : int64_t{picture.header.x};
+    const int64_t top = options.center ? 0 : int64_t{picture.header.y};
+    const int64_t right = left + int64_t{picture.xScale} * picture.header.w;
+    const int64_t bottom = top + int64_t{picture.yScale} * picture.header.h;
+    return KeptArea{static_cast<uint32_t>(std::clamp<int64_t>(right, 0, UINT32_MAX)),
+                    static_cast<uint32_t>(std::clamp<int64_t>(bottom, 0, UINT32_MAX))};
+}
+
 }  // namespace
 
 int32_t PrepareDisplay(const PictureInfo& picture, const ViewOptions& options) {
@@ -164,9 +187,10 @@ int32_t PrepareDisplay(const PictureInfo& picture, const ViewOptions& options) {
     }
     const int32_t width = picture.xScale * int32_t{picture.header.pageWidth};
     const int32_t height = picture.yScale * int32_t{picture.header.pageHeight};
+    const KeptArea kept = PictureArea(picture, options);
     return OpenDisplay(static_cast<uint16_t>(width), static_cast<uint16_t>(height),
                        picture.displayDepth, picture.backgroundPen, picture.colours,
-                       picture.colourCount);
+                       picture.colourCount, kept.width, kept.height);
 }
 
 }  // namespace lanterna

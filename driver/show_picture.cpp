@@ -8,6 +8,7 @@
 #include "display/display.h"
 #include "display/pixel_transfer.h"
 #include "driver/services.h"
+#include "driver/picture_facts.h"
 #include "driver/window_title.h"
 #include "ilbm/acbm_decoding.h"
 #include "ilbm/body_decoding.h"
@@ -194,6 +195,7 @@ int32_t ShowBody(Picture& picture, const os::ContextNode* chunk) {
     }
     // Also when the screen is reused: the title names the picture on it.
     os::SetWindowTitles(gDisplay.window, WindowTitle(picture.path, info).c_str(), nullptr);
+    os::SetWindowInfo(gDisplay.window, PictureFacts(picture.path, info).c_str());
     PlaceRowZero(info);
     const uint8_t compression = info.header.compression;
     RowSource source = RowSource::Plain;

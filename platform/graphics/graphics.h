@@ -103,6 +103,8 @@ constexpr uint32_t CYBRBIDTG_NominalWidth = TAG_USER + 0x40001;
 constexpr uint32_t CYBRBIDTG_NominalHeight = TAG_USER + 0x40002;
 
 constexpr uint32_t SA_Dummy = TAG_USER + 32;
+constexpr uint32_t SA_Width = SA_Dummy + 0x0003;
+constexpr uint32_t SA_Height = SA_Dummy + 0x0004;
 constexpr uint32_t SA_Depth = SA_Dummy + 0x0005;
 constexpr uint32_t SA_ShowTitle = SA_Dummy + 0x0011;
 constexpr uint32_t SA_Quiet = SA_Dummy + 0x0018;
@@ -137,10 +139,20 @@ constexpr uintptr_t LAYERS_NOBACKFILL = 1;
 constexpr uint8_t RECTFMT_RGB = 0;
 constexpr uint8_t RECTFMT_LUT8 = 3;
 
+// GetBitMapAttr: the size of the bitmap a rastport draws into.
+constexpr uint32_t BMA_HEIGHT = 0;
+constexpr uint32_t BMA_WIDTH = 8;
+
 // A mode of exactly the nominal size for depths 8 and 24; INVALID_ID for a
 // zero size, one beyond 16384 on a side, or another depth.
 uint32_t BestCModeIDTags(Tags tags);
 
+// A screen shows its mode's size. SA_Width and SA_Height beyond that ask for
+// a larger bitmap, as an autoscrolling screen has: rows and columns outside
+// the visible screen are kept, and a backend that lets a person scroll (the
+// desktop's window) shows them. The kept area is capped (KeptBitMapSize); a
+// backend that shows nothing beyond the first view (headless) keeps only the
+// mode's size. Screen::Width and Height are always the visible size.
 Screen* OpenScreenTags(const void* newScreen, Tags tags);  // null on failure
 void CloseScreen(Screen* screen);
 Window* OpenWindowTags(const void* newWindow, Tags tags);  // null on failure
@@ -148,11 +160,20 @@ void CloseWindow(Window* window);
 void ScreenToFront(Screen* screen);  // raises the screen's window
 // The window's title (UTF-8; null: none); the screen's title is not kept.
 void SetWindowTitles(Window* window, const char* windowTitle, const char* screenTitle);
+// The facts of the picture on the window (lines of UTF-8; null: none): a
+// desktop's window shows them, with its keys, over the picture while F1 is
+// on. They never reach the screen's pixels or a snapshot.
+void SetWindowInfo(Window* window, const char* text);
 
 struct Object;
 Object* NewObject(void* classPtr, const char* classId, Tags tags);  // "pointerclass"
 void DisposeObject(Object* object);
 void SetWindowPointer(Window* window, Tags tags);  // WA_Pointer or WA_BusyPointer
+
+// BMA_WIDTH or BMA_HEIGHT of the screen's bitmap (0 for anything else): the
+// visible size, or the larger area the screen keeps. WritePixelArray clips
+// to it.
+uint32_t GetBitMapAttr(const RastPort* rastPort, uint32_t attribute);
 
 void SetRast(RastPort* rastPort, uint8_t pen);
 void SetRGB4(ViewPort* viewPort, int32_t index, uint8_t r, uint8_t g, uint8_t b);
@@ -160,7 +181,7 @@ void SetRGB4(ViewPort* viewPort, int32_t index, uint8_t r, uint8_t g, uint8_t b)
 void LoadRGB32(ViewPort* viewPort, const uint32_t* table);
 
 // Writes a width x height block of pixels (RECTFMT_LUT8: 1 byte per pixel,
-// RECTFMT_RGB: 3), clipped to the screen. Returns the pixels written.
+// RECTFMT_RGB: 3), clipped to the screen's bitmap. Returns the pixels written.
 uint32_t WritePixelArray(const void* source, uint16_t sourceX, uint16_t sourceY,
                          uint16_t sourceModulo, RastPort* rastPort, uint16_t destX,
                          uint16_t destY, uint16_t width, uint16_t height, uint8_t format);

@@ -26,12 +26,14 @@ struct Rgb {
 };
 
 struct ScreenPrivate {
-    uint32_t width = 0;
+    uint32_t width = 0;             // the visible screen: the mode's size
     uint32_t height = 0;
+    uint32_t bitmapWidth = 0;       // the framebuffer: the visible size, or the
+    uint32_t bitmapHeight = 0;      // larger area kept for scrolling
     int32_t depth = 8;              // 8 or 24
     uint32_t bytesPerPixel = 1;     // 1 or 3
-    size_t stride = 0;              // bytes per framebuffer row
-    uint8_t* pixels = nullptr;      // height * stride bytes
+    size_t stride = 0;              // bytes per framebuffer row (bitmapWidth pixels)
+    uint8_t* pixels = nullptr;      // bitmapHeight * stride bytes
     bool drawn = false;             // pixels written since opened or cleared
     bool allZero = true;            // every byte is 0 (fresh, or cleared to black)
     Window* window = nullptr;       // the one window on this screen
@@ -81,7 +83,10 @@ struct Backend {
     virtual void windowClosing(Window* window) = 0;
     // Drawn contents are about to go (cleared or closed).
     virtual void discarding(Screen* screen) = 0;
-    // Rows [top, bottom) changed; called for every WritePixelArray and SetRast.
+    // True when the backend shows a screen's bitmap beyond its visible size
+    // (a person can scroll to it); otherwise no larger area is kept.
+    virtual bool keepsAreaBeyondScreen() { return false; }
+    // Framebuffer rows [top, bottom) changed; called for every WritePixelArray and SetRast.
     virtual void rowsChanged(Screen* screen, uint32_t top, uint32_t bottom) = 0;
     virtual void pixelArrayWritten(Screen* screen) = 0;
     virtual void pointerChanged(Window* window) = 0;
@@ -89,7 +94,22 @@ struct Backend {
     virtual void waitHook(uint32_t signalMask) = 0;
     // The window's title changed (UTF-8); only a desktop's window shows it.
     virtual void titleChanged(Window* /*window*/, const char* /*title*/) {}
+    // The picture's facts for the window's F1 overlay changed (UTF-8 lines).
+    virtual void infoChanged(Window* /*window*/, const char* /*text*/) {}
 };
+
+// The bitmap a screen of w x h keeps when wantW x wantH is asked for: at
+// least the screen, at most what was asked and kMaxKeptSide a side, and
+// within kKeptPixelBudget pixels unless the screen alone is larger. A picture
+// beyond that (a header of 25452 x 26979) keeps its top-left part of that
+// budget and is clipped beyond it, as the screen alone would clip it.
+constexpr uint32_t kMaxKeptSide = 16384;
+constexpr uint64_t kKeptPixelBudget = uint64_t{32} << 20;
+struct BitMapSize {
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+BitMapSize KeptBitMapSize(uint32_t w, uint32_t h, uint32_t wantW, uint32_t wantH);
 
 // A backend calls this once it has put a screen's new pixels in front of
 // the user. With LANTERNA_TRACE=FILE set when the backend was chosen, every

@@ -103,7 +103,7 @@ Screen* ScreenOf(RastPort* rastPort) {
 constexpr size_t HUGE_PAGE = size_t(2) << 20;
 
 size_t FramebufferBytes(const ScreenPrivate* sp) {
-    size_t bytes = sp->stride * sp->height;
+    size_t bytes = sp->stride * sp->bitmapHeight;
     return (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
 }
 
@@ -196,6 +196,32 @@ void NotePresented(Screen* screen) {
     sp->tracedTop = sp->tracedBottom = 0;
 }
 
+BitMapSize KeptBitMapSize(uint32_t w, uint32_t h, uint32_t wantW, uint32_t wantH) {
+    BitMapSize kept{w, h};
+    if (wantW > w) kept.width = wantW < kMaxKeptSide ? wantW : (w > kMaxKeptSide ? w : kMaxKeptSide);
+    if (wantH > h) kept.height = wantH < kMaxKeptSide ? wantH : (h > kMaxKeptSide ? h : kMaxKeptSide);
+    const uint64_t screen = uint64_t{w} * h;
+    const uint64_t budget = screen > kKeptPixelBudget ? screen : kKeptPixelBudget;
+    if (uint64_t{kept.width} * kept.height <= budget) return kept;
+    // Both sides give up the same share of what lies beyond the screen, so
+    // the kept part keeps the picture's shape as far as the screen allows.
+    // The share is found by halving: the largest at which the area fits.
+    auto area = [&](uint64_t keep, uint64_t of) {  // keep / of of the excess kept
+        const uint64_t kw = w + (uint64_t{kept.width} - w) * keep / of;
+        const uint64_t kh = h + (uint64_t{kept.height} - h) * keep / of;
+        return BitMapSize{static_cast<uint32_t>(kw), static_cast<uint32_t>(kh)};
+    };
+    constexpr uint64_t kSteps = 1u << 16;
+    uint64_t low = 0, high = kSteps;  // area(low) fits, area(high) does not
+    while (high - low > 1) {
+        const uint64_t mid = (low + high) / 2;
+        const BitMapSize s = area(mid, kSteps);
+        if (uint64_t{s.width} * s.height <= budget) low = mid;
+        else high = mid;
+    }
+    return area(low, kSteps);
+}
+
 WindowRegistry& OpenWindows() {
     static WindowRegistry registry;
     return registry;
@@ -270,9 +296,12 @@ bool DisplayAvailable() { return gfx::CurrentBackend()->available(); }
 Screen* OpenScreenTags(const void* /*newScreen*/, Tags tags) {
     uint32_t modeId = INVALID_ID;
     uintptr_t depth = 0;
+    uintptr_t wantWidth = 0, wantHeight = 0;
     const uint32_t* colours = nullptr;
     ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
         if (tag == SA_DisplayID) modeId = static_cast<uint32_t>(data);
+        if (tag == SA_Width) wantWidth = data;
+        if (tag == SA_Height) wantHeight = data;
         if (tag == SA_Depth) depth = data;
         if (tag == SA_Colors32) colours = reinterpret_cast<const uint32_t*>(data);
         // SA_Quiet, SA_ShowTitle, SA_BackFill and SA_Interleaved ask for what
@@ -296,7 +325,16 @@ Screen* OpenScreenTags(const void* /*newScreen*/, Tags tags) {
     sp->height = mode.height;
     sp->depth = mode.depth;
     sp->bytesPerPixel = mode.depth == 24 ? 3 : 1;
-    sp->stride = static_cast<size_t>(sp->width) * sp->bytesPerPixel;
+    sp->bitmapWidth = sp->width;
+    sp->bitmapHeight = sp->height;
+    if (backend->keepsAreaBeyondScreen()) {
+        const gfx::BitMapSize kept = gfx::KeptBitMapSize(
+            sp->width, sp->height, wantWidth > kMaxSide ? kMaxSide : static_cast<uint32_t>(wantWidth),
+            wantHeight > kMaxSide ? kMaxSide : static_cast<uint32_t>(wantHeight));
+        sp->bitmapWidth = kept.width;
+        sp->bitmapHeight = kept.height;
+    }
+    sp->stride = static_cast<size_t>(sp->bitmapWidth) * sp->bytesPerPixel;
     sp->pixels = AllocFramebuffer(FramebufferBytes(sp));
     if (sp->pixels == nullptr) {
         FreeScreen(screen);
@@ -438,6 +476,11 @@ void SetWindowTitles(Window* window, const char* windowTitle, const char* /*scre
     gfx::CurrentBackend()->titleChanged(window, windowTitle != nullptr ? windowTitle : "");
 }
 
+void SetWindowInfo(Window* window, const char* text) {
+    if (window == nullptr || window->priv == nullptr) return;
+    gfx::CurrentBackend()->infoChanged(window, text != nullptr ? text : "");
+}
+
 Object* NewObject(void* classPtr, const char* classId, Tags tags) {
     if (classPtr != nullptr || classId == nullptr || std::strcmp(classId, "pointerclass") != 0)
         return nullptr;
@@ -491,13 +534,21 @@ void SetWindowPointer(Window* window, Tags tags) {
         SetPointerState(window, PointerKind::Normal, nullptr);
 }
 
+uint32_t GetBitMapAttr(const RastPort* rastPort, uint32_t attribute) {
+    if (rastPort == nullptr || rastPort->screen == nullptr || rastPort->screen->priv == nullptr) return 0;
+    const ScreenPrivate* sp = rastPort->screen->priv;
+    if (attribute == BMA_WIDTH) return sp->bitmapWidth;
+    if (attribute == BMA_HEIGHT) return sp->bitmapHeight;
+    return 0;
+}
+
 void SetRast(RastPort* rastPort, uint8_t pen) {
     Screen* screen = ScreenOf(rastPort);
     if (screen == nullptr) return;
     ScreenPrivate* sp = screen->priv;
     gfx::Backend* backend = gfx::CurrentBackend();
     if (sp->drawn) backend->discarding(screen);
-    size_t bytes = sp->stride * sp->height;
+    size_t bytes = sp->stride * sp->bitmapHeight;
     if (sp->depth == 8) {
         // A screen that holds nothing but zeros needs no clearing to pen 0:
         // the fill would only touch every page of a fresh framebuffer.
@@ -516,17 +567,17 @@ void SetRast(RastPort* rastPort, uint8_t pen) {
             std::memset(sp->pixels, c.r, bytes);
         } else {
             uint8_t* row = sp->pixels;
-            for (uint32_t x = 0; x < sp->width; ++x) {
+            for (uint32_t x = 0; x < sp->bitmapWidth; ++x) {
                 row[3 * x] = c.r;
                 row[3 * x + 1] = c.g;
                 row[3 * x + 2] = c.b;
             }
-            for (uint32_t y = 1; y < sp->height; ++y) std::memcpy(row + y * sp->stride, row, sp->stride);
+            for (uint32_t y = 1; y < sp->bitmapHeight; ++y) std::memcpy(row + y * sp->stride, row, sp->stride);
         }
         sp->allZero = black;
     }
     sp->drawn = false;
-    backend->rowsChanged(screen, 0, sp->height);
+    backend->rowsChanged(screen, 0, sp->bitmapHeight);
 }
 
 void SetRGB4(ViewPort* viewPort, int32_t index, uint8_t r, uint8_t g, uint8_t b) {
@@ -561,10 +612,10 @@ uint32_t WritePixelArray(const void* source, uint16_t sourceX, uint16_t sourceY,
         sourceBpp = 3;
     else
         return 0;  // RGB pixels have no place on a colour-mapped screen
-    if (destX >= sp->width || destY >= sp->height) return 0;
+    if (destX >= sp->bitmapWidth || destY >= sp->bitmapHeight) return 0;
     uint32_t w = width, h = height;
-    if (w > sp->width - destX) w = sp->width - destX;
-    if (h > sp->height - destY) h = sp->height - destY;
+    if (w > sp->bitmapWidth - destX) w = sp->bitmapWidth - destX;
+    if (h > sp->bitmapHeight - destY) h = sp->bitmapHeight - destY;
     if (w == 0 || h == 0) return 0;
 
     const auto* src = static_cast<const uint8_t*>(source) + static_cast<size_t>(sourceY) * sourceModulo +

@@ -28,7 +28,10 @@
 // windows come and go). Only one thread calls SDL here and nothing else
 // queues SDL events, so no wake-up is needed: polling after the sleep sees
 // everything the wait would have.
+#include "platform/graphics/sdl/overlay.h"
 #include "platform/graphics/sdl/sdl_library.h"
+#include "platform/graphics/sdl/view.h"
+#include "platform/graphics/sdl/view_events.h"
 #include "platform/graphics/sdl/window_size.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -37,6 +40,7 @@
 
 #include <langinfo.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <clocale>
@@ -69,8 +73,14 @@ struct SdlScreen {
     uint32_t paletteShown = 0;   // paletteSerial of the colours in the window
     bool needPresent = true;     // the whole window: exposed, resized, new
     bool fullScreen = false;
-    SDL_Rect placed{0, 0, 0, 0}; // where the picture lies in the window surface
+    Placement placed;            // the part of the bitmap shown, and where in the window surface
     std::vector<uint32_t> xMap;  // source x of every surface x of the picture
+    ViewState view;              // scrolled and zoomed by the window's own controls (view.h)
+    Drag drag;
+    int surfaceW = 0;            // the window surface's size at the last present
+    int surfaceH = 0;
+    std::string info;            // the picture's facts (SetWindowInfo)
+    bool overlay = false;        // F1: keys and facts over the picture
     uint64_t openedAt = 0;       // SDL_GetTicks64 when the window was made
     bool frameAllowed = false;   // sized for its window manager's frame
 };
@@ -78,31 +88,6 @@ struct SdlScreen {
 void Destroy(SdlScreen* s) {
     if (s->window != nullptr) gSdl->SDL_DestroyWindow(s->window);
     delete s;
-}
-
-// Where a w x h picture goes in an area: a whole-number scale when it fits
-// at least once, otherwise shrunk to fit; aspect kept, centred.
-SDL_Rect FitRect(uint32_t w, uint32_t h, int areaW, int areaH) {
-    SDL_Rect r{0, 0, 0, 0};
-    if (w == 0 || h == 0 || areaW <= 0 || areaH <= 0) return r;
-    uint32_t sx = static_cast<uint32_t>(areaW) / w;
-    uint32_t sy = static_cast<uint32_t>(areaH) / h;
-    uint32_t s = sx < sy ? sx : sy;
-    if (s >= 1) {
-        r.w = static_cast<int>(w * s);
-        r.h = static_cast<int>(h * s);
-    } else {
-        double fx = static_cast<double>(areaW) / w;
-        double fy = static_cast<double>(areaH) / h;
-        double f = fx < fy ? fx : fy;
-        r.w = static_cast<int>(w * f);
-        r.h = static_cast<int>(h * f);
-        if (r.w < 1) r.w = 1;
-        if (r.h < 1) r.h = 1;
-    }
-    r.x = (areaW - r.w) / 2;
-    r.y = (areaH - r.h) / 2;
-    return r;
 }
 
 // The frame a window manager puts around a window, in pixels.
@@ -178,7 +163,16 @@ public:
         FreeCustomCursor();
     }
 
-    void discarding(Screen*) override {}
+    bool keepsAreaBeyondScreen() override { return true; }
+
+    // The next picture starts from the first view.
+    void discarding(Screen* screen) override {
+        SdlScreen* s = Of(screen);
+        if (s == nullptr) return;
+        FirstView(s->view);
+        s->drag = Drag{};
+        s->needPresent = true;
+    }
     void pixelArrayWritten(Screen*) override {}
 
     void rowsChanged(Screen* screen, uint32_t top, uint32_t bottom) override {
@@ -206,6 +200,13 @@ public:
     void titleChanged(Window* window, const char* title) override {
         SdlScreen* s = Of(window->WScreen);
         if (s != nullptr) gSdl->SDL_SetWindowTitle(s->window, title);
+    }
+
+    void infoChanged(Window* window, const char* text) override {
+        SdlScreen* s = Of(window->WScreen);
+        if (s == nullptr) return;
+        s->info = text;
+        if (s->overlay) s->needPresent = true;
     }
 
     void waitHook(uint32_t signalMask) override {
@@ -402,6 +403,7 @@ private:
         for (SdlScreen* s : screens_) AllowForFrame(s);
         SDL_Event e;
         while (gSdl->SDL_PollEvent(&e) != 0) {
+            if (ViewControl(e)) continue;
             switch (e.type) {
                 case SDL_WINDOWEVENT: {
                     SdlScreen* s = ByWindowId(e.window.windowID);
@@ -418,6 +420,11 @@ private:
                 case SDL_KEYDOWN: {
                     SdlScreen* s = ByWindowId(e.key.windowID);
                     if (s == nullptr || e.key.repeat != 0) break;
+                    if (e.key.keysym.sym == SDLK_F1) {
+                        s->overlay = !s->overlay;
+                        s->needPresent = true;
+                        break;
+                    }
                     if (e.key.keysym.sym == SDLK_F11) {
                         s->fullScreen = !s->fullScreen;
                         gSdl->SDL_SetWindowFullscreen(s->window, s->fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
@@ -464,6 +471,30 @@ private:
         }
     }
 
+    // The view's own controls (view_events.h); true when the event was one.
+    bool ViewControl(const SDL_Event& e) {
+        uint32_t id = 0;
+        if (e.type == SDL_KEYDOWN) id = e.key.windowID;
+        else if (e.type == SDL_MOUSEWHEEL) id = e.wheel.windowID;
+        else if (e.type == SDL_MOUSEMOTION) id = e.motion.windowID;
+        else if (e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) id = e.button.windowID;
+        else return false;
+        SdlScreen* s = ByWindowId(id);
+        if (s == nullptr) return false;
+        ScreenPrivate* sp = s->screen->priv;
+        const ViewArea area{sp->width, sp->height, sp->bitmapWidth, sp->bitmapHeight, s->surfaceW, s->surfaceH};
+        switch (HandleViewEvent(e, area, s->view, s->drag)) {
+            case ViewEvent::NotMine: return false;
+            case ViewEvent::Handled: return true;
+            case ViewEvent::Moved: s->needPresent = true; return true;
+            case ViewEvent::Click:
+                Post(s, IDCMP_MOUSEBUTTONS, SELECTDOWN);
+                Post(s, IDCMP_MOUSEBUTTONS, SELECTUP);
+                return true;
+        }
+        return false;
+    }
+
     // One frame: events, then every screen with something new is presented.
     void Frame() {
         Pump();
@@ -472,7 +503,7 @@ private:
             uint32_t serial = sp->paletteSerial.load(std::memory_order_acquire);
             if (sp->depth == 8 && serial != s->paletteShown) {
                 s->dirtyTop = 0;
-                s->dirtyBottom = sp->height;
+                s->dirtyBottom = sp->bitmapHeight;
             }
             if (s->dirtyTop < s->dirtyBottom || s->needPresent) Present(s);
         }
@@ -483,7 +514,7 @@ private:
     // source row, repeating a row already made when the source is the same.
     static void DrawRows(SdlScreen* s, SDL_Surface* surface, const uint32_t* lut, uint32_t top, uint32_t bottom) {
         ScreenPrivate* sp = s->screen->priv;
-        const SDL_Rect& r = s->placed;
+        const Placement& r = s->placed;
         const int bpp = surface->format->BytesPerPixel;
         const bool packed = bpp == 4 && surface->format->Rmask == 0x00FF0000 && surface->format->Gmask == 0x0000FF00 &&
                             surface->format->Bmask == 0x000000FF;
@@ -491,7 +522,7 @@ private:
         uint8_t* previous = nullptr;
         uint32_t previousSource = UINT32_MAX;
         for (uint32_t dy = top; dy < bottom; ++dy) {
-            uint32_t sy = static_cast<uint32_t>(static_cast<uint64_t>(dy) * sp->height / static_cast<uint32_t>(r.h));
+            uint32_t sy = r.srcY + static_cast<uint32_t>(static_cast<uint64_t>(dy) * r.srcH / static_cast<uint32_t>(r.h));
             uint8_t* out = static_cast<uint8_t*>(surface->pixels) + static_cast<size_t>(r.y + static_cast<int>(dy)) * surface->pitch +
                            static_cast<size_t>(r.x) * bpp;
             if (sy == previousSource) {
@@ -530,15 +561,22 @@ private:
         ScreenPrivate* sp = s->screen->priv;
         SDL_Surface* surface = gSdl->SDL_GetWindowSurface(s->window);
         if (surface == nullptr || surface->w <= 0 || surface->h <= 0) return;
-        SDL_Rect placed = FitRect(sp->width, sp->height, surface->w, surface->h);
-        if (placed.x != s->placed.x || placed.y != s->placed.y || placed.w != s->placed.w || placed.h != s->placed.h)
-            s->needPresent = true;  // resized: black around the new place
+        s->surfaceW = surface->w;
+        s->surfaceH = surface->h;
+        // The overlay lies over rows that are drawn anew: it is drawn again
+        // with the whole window.
+        if (s->overlay) s->needPresent = true;
+        const ViewArea area{sp->width, sp->height, sp->bitmapWidth, sp->bitmapHeight, surface->w, surface->h};
+        const Placement placed = Place(area, s->view);
+        if (placed.w <= 0 || placed.h <= 0) return;
+        if (!(placed == s->placed)) s->needPresent = true;  // resized or moved: black around the new place
         bool whole = s->needPresent;
         if (whole) {
             s->placed = placed;
             s->xMap.resize(static_cast<size_t>(placed.w));
             for (int x = 0; x < placed.w; ++x)
-                s->xMap[x] = static_cast<uint32_t>(static_cast<uint64_t>(x) * sp->width / static_cast<uint32_t>(placed.w));
+                s->xMap[x] = placed.srcX + static_cast<uint32_t>(static_cast<uint64_t>(x) * placed.srcW /
+                                                                 static_cast<uint32_t>(placed.w));
         }
         uint32_t lut[256];
         uint32_t serial = sp->paletteSerial.load(std::memory_order_acquire);
@@ -553,12 +591,15 @@ private:
             if (serial != s->paletteShown) whole = true;
         }
         s->paletteShown = serial;
-        // Surface rows of the changed source rows.
+        // Surface rows of the changed source rows that are shown.
         uint32_t top = 0, bottom = static_cast<uint32_t>(placed.h);
         if (!whole) {
             if (s->dirtyTop >= s->dirtyBottom) return;
-            top = static_cast<uint32_t>((static_cast<uint64_t>(s->dirtyTop) * placed.h + sp->height - 1) / sp->height);
-            bottom = static_cast<uint32_t>((static_cast<uint64_t>(s->dirtyBottom) * placed.h + sp->height - 1) / sp->height);
+            const uint64_t srcTop = std::clamp<uint64_t>(s->dirtyTop, placed.srcY, placed.srcY + placed.srcH) - placed.srcY;
+            const uint64_t srcBottom =
+                std::clamp<uint64_t>(s->dirtyBottom, placed.srcY, placed.srcY + placed.srcH) - placed.srcY;
+            top = static_cast<uint32_t>((srcTop * placed.h + placed.srcH - 1) / placed.srcH);
+            bottom = static_cast<uint32_t>((srcBottom * placed.h + placed.srcH - 1) / placed.srcH);
             if (bottom > static_cast<uint32_t>(placed.h)) bottom = static_cast<uint32_t>(placed.h);
         }
         s->dirtyTop = s->dirtyBottom = 0;
@@ -566,6 +607,7 @@ private:
         if (s->needPresent) gSdl->SDL_FillRect(surface, nullptr, gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
         if (placed.w > 0 && placed.h > 0) DrawRows(s, surface, lut, top, bottom);
         if (SDL_MUSTLOCK(surface)) gSdl->SDL_UnlockSurface(surface);
+        if (s->overlay) DrawOverlay(s, surface);
         if (s->needPresent) {
             gSdl->SDL_UpdateWindowSurface(s->window);
         } else if (top < bottom) {
@@ -574,6 +616,16 @@ private:
         }
         s->needPresent = false;
         gfx::NotePresented(s->screen);
+    }
+
+    // Only into the window's surface: the screen's bitmap never sees it.
+    void DrawOverlay(SdlScreen* s, SDL_Surface* surface) {
+        const uint32_t box = gSdl->SDL_MapRGB(surface->format, 24, 24, 40);
+        const uint32_t ink = gSdl->SDL_MapRGB(surface->format, 240, 240, 240);
+        LayOutOverlay(OverlayText(s->info), surface->w, surface->h, [&](const OverlayRect& r, bool text) {
+            SDL_Rect rect{r.x, r.y, r.w, r.h};
+            gSdl->SDL_FillRect(surface, &rect, text ? ink : box);
+        });
     }
 
     void FreeCustomCursor() {

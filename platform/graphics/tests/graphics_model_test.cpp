@@ -280,3 +280,20 @@ TEST(Pointers, BlankPointerObjectAndWindowPointerStates) {
 }
 
 }  // namespace
+
+namespace {
+
+// Nothing beyond the first view is ever seen headless: a screen asked for a
+// larger bitmap keeps only what it shows, so runs and snapshots stay as they are.
+TEST(Screens, HeadlessKeepsOnlyTheVisibleScreen) {
+    const uint32_t mode = Mode(64, 48, 8);
+    os::Screen* screen =
+        os::OpenScreenTags(nullptr, {{os::SA_DisplayID, mode}, {os::SA_Width, 100}, {os::SA_Height, 80}, {os::TAG_DONE, 0}});
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(os::GetBitMapAttr(&screen->RastPort, os::BMA_WIDTH), 64u);
+    EXPECT_EQ(os::GetBitMapAttr(&screen->RastPort, os::BMA_HEIGHT), 48u);
+    EXPECT_EQ(screen->priv->stride, 64u);
+    os::CloseScreen(screen);
+}
+
+}  // namespace

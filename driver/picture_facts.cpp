@@ -1,0 +1,100 @@
+#include "driver/picture_facts.h"
+
+#include <cstdio>
+
+#include "records/ilbm_records.h"
+
+namespace lanterna {
+
+namespace {
+
+std::string FormName(uint32_t id) {
+    std::string name;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = static_cast<char>((id >> shift) & 0xFF);
+        name += (c >= 0x20 && c < 0x7F) ? c : '?';
+    }
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return name;
+}
+
+bool TrueColourForm(uint32_t form) { return form == ID_RGB8 || form == ID_RGBN || form == ID_DEEP; }
+
+// What the screen shows, as people name it, then the resolution.
+std::string Mode(const PictureInfo& picture) {
+    const int planes = picture.header.nPlanes;
+    const uint32_t mode = picture.modeId;
+    const bool planar = picture.formType == ID_ILBM || picture.formType == ID_ACBM;
+    std::string kind;
+    if (TrueColourForm(picture.formType) || planes > 8)
+        kind = "true colour";
+    else if (planar && (mode & HAM) != 0 && (planes == 6 || planes == 8))
+        kind = "HAM" + std::to_string(planes);
+    else if (planar && (mode & EXTRA_HALFBRITE) != 0 && planes == 6)
+        kind = "Extra-Half-Brite";
+    else
+        kind = "colour-mapped";
+    kind += (mode & HIRES) != 0 ? ", high resolution" : ", low resolution";
+    if ((mode & LACE) != 0) kind += ", interlaced";
+    char word[48];
+    if (picture.hasMode)
+        std::snprintf(word, sizeof word, " (CAMG 0x%08X)", static_cast<unsigned>(mode));
+    else
+        std::snprintf(word, sizeof word, " (no CAMG: chosen by size)");
+    return kind + word + ", " + std::to_string(picture.displayDepth) + "-bit screen";
+}
+
+std::string Colours(const PictureInfo& picture) {
+    std::string text = picture.colourCount > 0 ? std::to_string(picture.colourCount) + " in the colour map"
+                                               : std::string("no colour map");
+    if (picture.linePaletteCount > 0) text += ", a palette for every line";
+    if (picture.paletteChanges != nullptr) text += ", changed from line to line (PCHG)";
+    return text;
+}
+
+std::string Ranges(const PictureInfo& picture) {
+    if (picture.rangeCount <= 0) return "none";
+    int active = 0;
+    for (int32_t i = 0; i < picture.rangeCount && i < MAX_CYCLE_RANGES; ++i) {
+        if ((picture.ranges[i].flags & RNG_ACTIVE) != 0) ++active;
+    }
+    return std::to_string(picture.rangeCount) + ", " + std::to_string(active) + " marked active";
+}
+
+std::string Compression(const PictureInfo& picture) {
+    if (picture.formType == ID_DEEP) {
+        switch (picture.deep.compression) {
+            case deepNone: return "none";
+            case deepRunLength: return "run-length";
+            case deepTvdc: return "TVPaint deltas (TVDC)";
+            default: return "unknown (" + std::to_string(picture.deep.compression) + ")";
+        }
+    }
+    switch (picture.header.compression) {
+        case cmpNone: return "none";
+        case cmpByteRun1: return "ByteRun1";
+        case cmpRgbn:
+            if (picture.formType == ID_RGB8 || picture.formType == ID_RGBN) return "RGBN run-length";
+            break;
+        default: break;
+    }
+    return "unknown (" + std::to_string(picture.header.compression) + ")";
+}
+
+}  // namespace
+
+std::string PictureFacts(const char* path, const PictureInfo& picture) {
+    const BitMapHeader& h = picture.header;
+    std::string facts = "File: " + std::string(path != nullptr ? path : "") + "\n";
+    facts += "Form: " + FormName(picture.formType) + "\n";
+    facts += "Size: " + std::to_string(h.w) + " x " + std::to_string(h.h) + ", page " + std::to_string(h.pageWidth) +
+             " x " + std::to_string(h.pageHeight) + "\n";
+    facts += "Planes: " + std::to_string(h.nPlanes) + "\n";
+    facts += "Display mode: " + Mode(picture) + "\n";
+    facts += "Colours: " + Colours(picture) + "\n";
+    facts += "Colour ranges: " + Ranges(picture) + "\n";
+    facts += "Compression: " + Compression(picture);
+    return facts;
+}
+
+}  // namespace lanterna
