@@ -75,6 +75,11 @@ struct Window {
 
 constexpr uint32_t IDCMP_MOUSEBUTTONS = 0x00000008;
 constexpr uint32_t IDCMP_VANILLAKEY = 0x00200000;
+// Keys without a character, by their raw key code (a release has
+// IECODE_UP_PREFIX set).
+constexpr uint32_t IDCMP_RAWKEY = 0x00000400;
+constexpr uint16_t RAWKEY_PAGEUP = 0x48;
+constexpr uint16_t RAWKEY_PAGEDOWN = 0x49;
 
 constexpr uint16_t IECODE_LBUTTON = 0x68;
 constexpr uint16_t IECODE_RBUTTON = 0x69;
