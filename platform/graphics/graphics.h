@@ -173,4 +173,10 @@ uint32_t WritePixelArray(const void* source, uint16_t sourceX, uint16_t sourceY,
 // True when a display backend can start (libraries may open).
 bool DisplayAvailable();
 
+// The desktop's window of a closed screen is kept a moment for the next
+// screen to take over. This lets it go at once: before the program waits
+// for something that is not a picture (a file requester, a message box),
+// and at the end of the run. The display's own thread only.
+void ReleaseKeptWindows();
+
 }  // namespace os

@@ -89,6 +89,8 @@ struct Backend {
     virtual void waitHook(uint32_t signalMask) = 0;
     // The window's title changed (UTF-8); only a desktop's window shows it.
     virtual void titleChanged(Window* /*window*/, const char* /*title*/) {}
+    // A window kept for the next screen is to go now.
+    virtual void releaseKept() {}
 };
 
 // A backend calls this once it has put a screen's new pixels in front of
