@@ -30,6 +30,7 @@
 // everything the wait would have.
 #include "platform/graphics/sdl/kept_window.h"
 #include "platform/graphics/sdl/sdl_library.h"
+#include "platform/graphics/sdl/wayland_seat.h"
 #include "platform/graphics/sdl/window_size.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -255,7 +256,7 @@ private:
         const bool named = driver != nullptr && *driver != '\0';
         std::string drivers;
         if (!named) {
-            if (wl != nullptr && *wl != '\0') drivers = "wayland";
+            if (wl != nullptr && *wl != '\0' && WaylandCompositorHasSeat()) drivers = "wayland";
             if (x != nullptr && *x != '\0') drivers += drivers.empty() ? "x11" : ",x11";
             if (drivers.empty()) return;
         }
@@ -266,9 +267,6 @@ private:
         // Ctrl-C and termination are the platform's break signals, not SDL's.
         gSdl->SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         gSdl->SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-        // The window surface goes to the display server's own shared-memory
-        // images, not through a 3-D renderer that may be emulated in software.
-        gSdl->SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         // The desktop-bus library that SDL starts for input methods keeps a
         // block of its own to the end of the process; the leak checker of
         // the sanitizer builds need not report it.
@@ -300,6 +298,13 @@ private:
             gSdl->SDL_QuitSubSystem(SDL_INIT_VIDEO);
             return;
         }
+        // On X the window surface goes to the server's own shared-memory
+        // images, not through a 3-D renderer that may be emulated in
+        // software. Wayland has no such images: there a window surface is
+        // only had through SDL's renderer, so its own choice stands.
+        const char* current = gSdl->SDL_GetCurrentVideoDriver();
+        if (current != nullptr && std::strcmp(current, "x11") == 0)
+            gSdl->SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         sdlThread_ = std::this_thread::get_id();
         state_.store(1, std::memory_order_release);
         // SDL stays up until the process ends: every window has been closed
