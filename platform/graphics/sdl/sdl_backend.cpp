@@ -217,8 +217,12 @@ public:
         if (s != nullptr) gSdl->SDL_SetWindowTitle(s->window, title);
     }
 
+    // Let go before something else than a picture: a close of the kept
+    // window then stops no later picture.
     void releaseKept() override {
-        if (OnSdlThread()) DestroyKeptWindow();
+        if (!OnSdlThread()) return;
+        DestroyKeptWindow();
+        stopAtNextWindow_ = false;
     }
 
     void waitHook(uint32_t signalMask) override {
