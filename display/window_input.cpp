@@ -1,6 +1,7 @@
 // The user's clicks and keys in the picture's window.
 #include "cycle/cycling.h"
 #include "display/display.h"
+#include "display/picture_step.h"
 #include "records/result_codes.h"
 
 namespace lanterna {
@@ -31,6 +32,7 @@ int32_t PollWindowInput(os::Window* window, CycleHandle* handle) {
     if (window == nullptr || window->UserPort == nullptr) {
         return result;
     }
+    PictureStep step = PictureStep::NEXT;  // the way of the message that set the result
     // Every queued message is consumed; a later one overrides an earlier one.
     while (os::Message* message = os::GetMsg(window->UserPort)) {
         const auto* input = reinterpret_cast<const os::IntuiMessage*>(message);
@@ -39,6 +41,7 @@ int32_t PollWindowInput(os::Window* window, CycleHandle* handle) {
                 result = CODE_STOP;
             } else if ((input->Code & os::IECODE_UP_PREFIX) == 0) {
                 result = CODE_NEXT;  // left or middle button pressed
+                step = PictureStep::NEXT;
             }
         } else if (input->Class == os::IDCMP_VANILLAKEY) {
             if (input->Code == KEY_ESC || input->Code == KEY_CTRL_C) {
@@ -47,9 +50,21 @@ int32_t PollWindowInput(os::Window* window, CycleHandle* handle) {
                 ToggleCycling(handle);
             } else {
                 result = CODE_NEXT;
+                step = PictureStep::NEXT;
+            }
+        } else if (input->Class == os::IDCMP_RAWKEY) {
+            // Page Down ends the picture as a click does; Page Up ends it
+            // too, and asks for the picture before it. Other keys without a
+            // character, and releases, end nothing.
+            if (input->Code == os::RAWKEY_PAGEDOWN || input->Code == os::RAWKEY_PAGEUP) {
+                result = CODE_NEXT;
+                step = input->Code == os::RAWKEY_PAGEUP ? PictureStep::PREVIOUS : PictureStep::NEXT;
             }
         }
         os::ReplyMsg(message);
+    }
+    if (result != 0) {
+        gPictureStep = step;
     }
     return result;
 }

@@ -4,6 +4,7 @@
 #include "driver/services.h"
 
 #include "display/display.h"
+#include "platform/graphics/graphics.h"
 #include "records/result_codes.h"
 
 namespace lanterna {
@@ -73,6 +74,7 @@ int32_t OpenServices() {
 void CloseServices() {
     Services& s = gServices;
     CloseDisplay();
+    os::ReleaseKeptWindows();  // the desktop's window goes with the run
     StopTimer();
     if (s.timerRequest != nullptr) {
         // io_Device is set only when the device was opened on this request.

@@ -6,6 +6,7 @@
 #include "driver/error_text.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
+#include "driver/shown_pictures.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
 #include "records/result_codes.h"
@@ -46,6 +47,7 @@ int32_t PositiveNumber(intptr_t slot) {
 struct LoopState {
     int32_t code = 0;           // what ended the loop; 0 while it runs
     bool stopReported = false;  // the user's stop was already printed
+    ShownPictures shown;        // the names shown so far, for Page Up
 };
 
 // Acts on the result of one file whose "Showing" line is printed (unless
@@ -79,10 +81,17 @@ void PrintShowing(const char* path) {
     }
 }
 
-// Shows one file and acts on its result. False ends the whole loop.
-bool ShowOne(const char* path, LoopState& state) {
+// Shows one name, with its "Showing" line, and acts on its result.
+bool ShowName(void* context, const char* path, int32_t /*place*/, int32_t& result) {
     PrintShowing(path);
-    return Completed(gShowPicture(path), state);
+    result = gShowPicture(path);
+    return Completed(result, *static_cast<LoopState*>(context));
+}
+
+// Shows one file, and the ones before it again while the user steps back
+// with Page Up. False ends the whole loop.
+bool ShowOne(const char* path, LoopState& state) {
+    return ShowGoingBack(state.shown, path, 0, &ShowName, &state);
 }
 
 // A failure of one entry met during the walk (a sub-directory that cannot

@@ -15,6 +15,7 @@
 #include "driver/error_text.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
+#include "driver/shown_pictures.h"
 #include "driver/tool_types.h"
 #include "platform/asl/asl.h"
 #include "platform/asl/workbench.h"
@@ -77,12 +78,27 @@ const char* NamePart(const char* path) {
     return name;
 }
 
-// Shows the selections in order; the user's stop ends them.
+struct Selections {
+    const os::WBArg* args;
+    Outcome* outcome;
+};
+
+// Shows the selection at `place` (its number in the list).
+bool ShowNumbered(void* context, const char* name, int32_t place, int32_t& result) {
+    auto* selections = static_cast<Selections*>(context);
+    result = ShowSelection(selections->args[place]);
+    selections->outcome->Add(NamePart(name), result);
+    return result != CODE_STOP;
+}
+
+// Shows the selections in order, and the ones before again while the user
+// steps back with Page Up; the user's stop ends them.
 void ShowSelections(const os::WBArg* args, int32_t count, Outcome& outcome) {
+    ShownPictures shown;
+    Selections selections{args, &outcome};
     for (int32_t i = 0; i < count; ++i) {
-        const int32_t result = ShowSelection(args[i]);
-        if (args[i].wa_Name != nullptr) outcome.Add(NamePart(args[i].wa_Name), result);
-        if (result == CODE_STOP) return;
+        if (args[i].wa_Name == nullptr) continue;
+        if (!ShowGoingBack(shown, args[i].wa_Name, i, &ShowNumbered, &selections)) return;
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "cycle/cycling.h"
 #include "display/display.h"
+#include "display/picture_step.h"
 #include "platform/exec/exec.h"
 #include "records/result_codes.h"
 
@@ -29,6 +30,10 @@ constexpr Input kCtrlC{os::IDCMP_VANILLAKEY, 0x03};
 constexpr Input kTab{os::IDCMP_VANILLAKEY, 0x09};
 constexpr Input kKeyA{os::IDCMP_VANILLAKEY, 'a'};
 constexpr Input kOther{0x00000040, 0};  // a class the window never asked for
+constexpr Input kPageUp{os::IDCMP_RAWKEY, os::RAWKEY_PAGEUP};
+constexpr Input kPageUpRelease{os::IDCMP_RAWKEY, os::RAWKEY_PAGEUP | os::IECODE_UP_PREFIX};
+constexpr Input kPageDown{os::IDCMP_RAWKEY, os::RAWKEY_PAGEDOWN};
+constexpr Input kRawOther{os::IDCMP_RAWKEY, 0x4C};  // a key without a character (cursor up)
 
 // A window with nothing but its input port, and the port the messages are
 // replied to.
@@ -98,6 +103,45 @@ TEST_F(WindowInput, LaterMessagesOverrideEarlierOnesAndAllAreReplied) {
         EXPECT_EQ(TakeReplies(), c.inputs.size());
     }
     EXPECT_EQ(PollWindowInput(nullptr, nullptr), 0);
+}
+
+// Page Down ends the picture as a click does, Page Up ends it and asks for
+// the one before; the message that decides the result decides the way, and
+// input that ends nothing leaves the way of the last ending as it was.
+TEST_F(WindowInput, PageUpAsksForThePreviousPicturePageDownForTheNext) {
+    struct Case {
+        const char* name;
+        std::vector<Input> inputs;
+        int32_t result;
+        PictureStep step;
+    } cases[] = {
+        {"Page Up", {kPageUp, kPageUpRelease}, CODE_NEXT, PictureStep::PREVIOUS},
+        {"Page Down", {kPageDown}, CODE_NEXT, PictureStep::NEXT},
+        {"a click after Page Up", {kPageUp, kClick}, CODE_NEXT, PictureStep::NEXT},
+        {"Page Up after a key", {kKeyA, kPageUp}, CODE_NEXT, PictureStep::PREVIOUS},
+        {"Page Up then a release and Tab", {kPageUp, kClickUp, kTab}, CODE_NEXT, PictureStep::PREVIOUS},
+        {"Page Down after Page Up", {kPageUp, kPageDown}, CODE_NEXT, PictureStep::NEXT},
+        {"Esc after Page Up", {kPageUp, kEsc}, CODE_STOP, PictureStep::PREVIOUS},
+        {"Page Up after Esc", {kEsc, kPageUp}, CODE_NEXT, PictureStep::PREVIOUS},
+        {"other keys without a character and releases", {kRawOther, kPageUpRelease}, 0, PictureStep::NEXT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        gPictureStep = PictureStep::NEXT;
+        Queue(c.inputs);
+        EXPECT_EQ(PollWindowInput(&window_, nullptr), c.result);
+        if (c.result != CODE_STOP) {
+            EXPECT_EQ(gPictureStep, c.step);
+        }
+        EXPECT_EQ(TakeReplies(), c.inputs.size());
+    }
+    // Nothing that ends the picture: the way asked for before stays.
+    gPictureStep = PictureStep::PREVIOUS;
+    Queue({kTab, kRawOther});
+    EXPECT_EQ(PollWindowInput(&window_, nullptr), 0);
+    EXPECT_EQ(gPictureStep, PictureStep::PREVIOUS);
+    EXPECT_EQ(TakeReplies(), 2u);
+    gPictureStep = PictureStep::NEXT;
 }
 
 // A stand-in for the cycling task: it logs each command, keeps `running` as

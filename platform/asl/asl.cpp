@@ -33,6 +33,7 @@
 #include "platform/asl/desktop_tools.h"
 #include "platform/asl/path_names.h"
 #include "platform/dos/dos.h"
+#include "platform/graphics/graphics.h"
 
 namespace os {
 
@@ -419,8 +420,9 @@ bool AslRequestTags(FileRequester* requester, Tags tags) {
     if (p->chooser == Chooser::Script) {
         if (p->nextBatch >= p->batches.size()) return false;  // Cancel
         paths = p->batches[p->nextBatch++];
-    } else if (!RunChooser(p, &paths)) {
-        return false;
+    } else {
+        ReleaseKeptWindows();  // no picture's window left behind the chooser
+        if (!RunChooser(p, &paths)) return false;
     }
     SetAnswer(requester, paths);
     return true;

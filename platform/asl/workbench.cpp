@@ -26,6 +26,7 @@
 
 #include "platform/asl/desktop_tools.h"
 #include "platform/asl/path_names.h"
+#include "platform/graphics/graphics.h"
 #include "platform/graphics/sdl/sdl_message_box.h"
 
 namespace os {
@@ -125,6 +126,7 @@ void FreeWorkbenchStartup(WBStartup* startup) {
 
 void ShowDesktopMessage(const char* title, const char* text) {
     if (desktop::HeadlessRequested() || !desktop::DisplayPresent()) return;
+    ReleaseKeptWindows();  // the box stands alone, not beside a picture's window
     std::string t = title != nullptr ? title : "";
     std::string m = text != nullptr ? text : "";
     std::vector<std::string> argv;

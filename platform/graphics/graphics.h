@@ -75,6 +75,11 @@ struct Window {
 
 constexpr uint32_t IDCMP_MOUSEBUTTONS = 0x00000008;
 constexpr uint32_t IDCMP_VANILLAKEY = 0x00200000;
+// Keys without a character, by their raw key code (a release has
+// IECODE_UP_PREFIX set).
+constexpr uint32_t IDCMP_RAWKEY = 0x00000400;
+constexpr uint16_t RAWKEY_PAGEUP = 0x48;
+constexpr uint16_t RAWKEY_PAGEDOWN = 0x49;
 
 constexpr uint16_t IECODE_LBUTTON = 0x68;
 constexpr uint16_t IECODE_RBUTTON = 0x69;
@@ -188,5 +193,11 @@ uint32_t WritePixelArray(const void* source, uint16_t sourceX, uint16_t sourceY,
 
 // True when a display backend can start (libraries may open).
 bool DisplayAvailable();
+
+// The desktop's window of a closed screen is kept a moment for the next
+// screen to take over. This lets it go at once: before the program waits
+// for something that is not a picture (a file requester, a message box),
+// and at the end of the run. The display's own thread only.
+void ReleaseKeptWindows();
 
 }  // namespace os

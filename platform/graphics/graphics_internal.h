@@ -96,6 +96,8 @@ struct Backend {
     virtual void titleChanged(Window* /*window*/, const char* /*title*/) {}
     // The picture's facts for the window's F1 overlay changed (UTF-8 lines).
     virtual void infoChanged(Window* /*window*/, const char* /*text*/) {}
+    // A window kept for the next screen is to go now.
+    virtual void releaseKept() {}
 };
 
 // The bitmap a screen of w x h keeps when wantW x wantH is asked for: at

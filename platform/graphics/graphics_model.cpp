@@ -293,6 +293,8 @@ uint32_t BestCModeIDTags(Tags tags) {
 
 bool DisplayAvailable() { return gfx::CurrentBackend()->available(); }
 
+void ReleaseKeptWindows() { gfx::CurrentBackend()->releaseKept(); }
+
 Screen* OpenScreenTags(const void* /*newScreen*/, Tags tags) {
     uint32_t modeId = INVALID_ID;
     uintptr_t depth = 0;

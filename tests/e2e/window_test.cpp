@@ -209,6 +209,9 @@ TEST_P(RealWindow, ColoursAtAWholeNumberScaleColoursOfAnotherTaskAndInput) {
 
     os::CloseWindow(window);
     os::CloseScreen(screen);
+    // The desktop's window would wait a moment for a next screen; the tests
+    // after this one look at a screen without it.
+    os::ReleaseKeptWindows();
 }
 
 // build/lanterna started in the background on the test's X server.
@@ -525,6 +528,150 @@ TEST_P(RealWindow, SlideshowsEndedByKeysAndClicksRunWithoutAnXError) {
     std::printf("%d slideshows of 3 pictures in %.1f s\n", kSlideshows, seconds);
     EXPECT_EQ(failed, 0) << firstFailure;
     for (const std::string& f : files) fs::remove(f);
+}
+
+// A picture of w x h in one colour, 1 plane.
+std::string WritePlain(const std::string& name, int w, int h, lanterna::ilbmw::Rgb colour) {
+    namespace iw = lanterna::ilbmw;
+    iw::IlbmPicture picture;
+    picture.header = iw::SimpleHeader(static_cast<uint16_t>(w), static_cast<uint16_t>(h), 1, lanterna::cmpByteRun1);
+    picture.colours = {{0, 0, 0}, colour};
+    picture.pixels.assign(static_cast<size_t>(w) * h, 1);
+    std::string file = iw::TempPath(name) + ".iff";
+    return iw::WriteFile(file, iw::MakeIlbm(picture)) ? file : std::string();
+}
+
+// The pixels of an area of the screen, row by row.
+std::vector<uint8_t> Crop(const Image& image, const xvfb_test::Area& area) {
+    std::vector<uint8_t> out;
+    for (int y = std::max(0, area.top); y < std::min(image.height, area.top + area.height); ++y)
+        for (int x = std::max(0, area.left); x < std::min(image.width, area.left + area.width); ++x)
+            out.insert(out.end(), image.At(x, y), image.At(x, y) + 3);
+    return out;
+}
+
+// One desktop window for the whole run: the next picture takes over the
+// window of the last one, resized where the user put it, and full screen
+// stays on from one picture to the next.
+TEST_P(RealWindow, OneWindowForTheRunKeepsItsIdPlaceAndFullScreen) {
+    if (!fs::exists(LANTERNA_BINARY_DIR "/lanterna")) GTEST_SKIP() << "build/lanterna is not built";
+    const std::vector<std::string> files = {WritePlain("keep-1", 40, 30, {250, 60, 60}),
+                                            WritePlain("keep-2", 60, 20, {60, 250, 60}),
+                                            WritePlain("keep-3", 40, 30, {60, 60, 250})};
+    for (const std::string& f : files) ASSERT_FALSE(f.empty());
+    ProgramRun run = StartLanterna("keep", files);
+    Image shot;
+    xvfb_test::Area area;
+    Box box;
+    const unsigned long window = WaitForWindow(kLanternaWindows);
+    ASSERT_NE(window, 0u) << run.Output();
+    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWindow(window, 40 * kScale, 30 * kScale, shot, area, box); }, 15000));
+    ASSERT_TRUE(WaitForFocus(GetParam(), window));
+    // The user moves the window.
+    xvfb_test::XdoTool("windowmove " + std::to_string(window) + " 150 120");
+    xvfb_test::Area moved;
+    ASSERT_TRUE(WaitUntil([&] {
+        moved = xvfb_test::WindowArea(window);
+        return moved.width > 0 && (moved.left != area.left || moved.top != area.top);
+    }, 5000, 20)) << "the window did not move";
+    const bool openbox = GetParam() == xvfb_test::Desktop::Openbox;
+
+    auto next = [&](int picture) {
+        xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 10 10 click 1");
+        return WaitUntil([&] { return run.Output().find("Showing \"" + files[picture] + "\"") != std::string::npos; },
+                         10000, 20);
+    };
+    ASSERT_TRUE(next(1)) << run.Output();
+    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWindow(window, 60 * kScale, 20 * kScale, shot, area, box); }, 10000))
+        << "window " << area.width << "x" << area.height;
+    EXPECT_EQ(xvfb_test::VisibleWindows(kLanternaWindows), std::vector<unsigned long>{window});
+    EXPECT_EQ(area.left, moved.left);
+    EXPECT_EQ(area.top, moved.top);
+    EXPECT_TRUE(shot.Is(area.left + 5, area.top + 5, 60, 250, 60));
+
+    if (openbox) {
+        // Full screen on the second picture stays on for the third.
+        ASSERT_TRUE(WaitForFocus(GetParam(), window));
+        xvfb_test::XdoTool("key F11");
+        ASSERT_TRUE(WaitUntil([&] { return xvfb_test::WindowArea(window).width == shot.width; }, 5000, 20));
+    }
+    ASSERT_TRUE(next(2)) << run.Output();
+    if (openbox) {
+        EXPECT_TRUE(WaitUntil([&] {
+            area = xvfb_test::WindowArea(window);
+            shot = xvfb_test::Screenshot();
+            return area.width == shot.width && shot.Is(shot.width / 2, shot.height / 2, 60, 60, 250);
+        }, 10000)) << "not full screen with the third picture: " << area.width << "x" << area.height;
+        ASSERT_TRUE(WaitForFocus(GetParam(), window));
+        xvfb_test::XdoTool("key F11");  // back to the window, at the third picture's size
+    }
+    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWindow(window, 40 * kScale, 30 * kScale, shot, area, box); }, 10000))
+        << "window " << area.width << "x" << area.height;
+    EXPECT_EQ(xvfb_test::VisibleWindows(kLanternaWindows), std::vector<unsigned long>{window});
+    EXPECT_EQ(area.left, moved.left);
+    EXPECT_EQ(area.top, moved.top);
+    EXPECT_TRUE(shot.Is(area.left + 5, area.top + 5, 60, 60, 250));
+    xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 10 10 click 1");
+    ASSERT_TRUE(WaitUntil([&] { return run.Finished(); }, 10000));
+    EXPECT_EQ(run.Rc(), 0);
+    std::string expected;
+    for (const std::string& f : files) expected += "Showing \"" + f + "\"... Done.\n";
+    EXPECT_EQ(run.Output(), expected);
+    // The run is over: the window goes with it.
+    EXPECT_TRUE(WaitUntil([&] { return xvfb_test::VisibleWindows(kLanternaWindows).empty(); }, 5000));
+    fs::remove_all(run.dir);
+    for (const std::string& f : files) fs::remove(f);
+}
+
+// Page Up in the window brings back the picture before: the screen shows
+// exactly what it showed the first time.
+TEST_P(RealWindow, PageUpBringsBackThePreviousPicture) {
+    if (!fs::exists(LANTERNA_BINARY_DIR "/lanterna")) GTEST_SKIP() << "build/lanterna is not built";
+    namespace w = lanterna::ilbmw;
+    // Four bands, so that a picture shown shifted or scaled differs.
+    w::IlbmPicture bands;
+    bands.header = w::SimpleHeader(40, 30, 2, lanterna::cmpByteRun1);
+    bands.colours = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) bands.pixels.push_back(static_cast<uint32_t>((x / 10 + y / 15) % 4));
+    const std::string first = w::TempPath("back-first") + ".iff";
+    ASSERT_TRUE(w::WriteFile(first, w::MakeIlbm(bands)));
+    const std::string second = WritePlain("back-second", 30, 40, {200, 200, 40});
+    ASSERT_FALSE(second.empty());
+
+    ProgramRun run = StartLanterna("back", {first, second});
+    Image shot;
+    xvfb_test::Area area;
+    Box box;
+    const unsigned long window = WaitForWindow(kLanternaWindows);
+    ASSERT_NE(window, 0u) << run.Output();
+    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWindow(window, 40 * kScale, 30 * kScale, shot, area, box); }, 15000));
+    const xvfb_test::Area firstArea = area;
+    const std::vector<uint8_t> firstPixels = Crop(shot, area);
+    ASSERT_TRUE(WaitForFocus(GetParam(), window));
+    xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 10 10 key Next");  // Page Down
+    ASSERT_TRUE(WaitUntil([&] { return run.Output().find(second) != std::string::npos; }, 10000)) << run.Output();
+    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWindow(window, 30 * kScale, 40 * kScale, shot, area, box); }, 10000));
+    ASSERT_TRUE(WaitForFocus(GetParam(), window));
+    xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 10 10 key Prior");  // Page Up
+    const std::string again = "Showing \"" + first + "\"... Done.\nShowing \"" + second + "\"... Done.\nShowing \"" +
+                              first + "\"... ";
+    ASSERT_TRUE(WaitUntil([&] { return run.Output() == again; }, 10000)) << run.Output();
+    std::vector<uint8_t> shown;
+    EXPECT_TRUE(WaitUntil([&] {
+        if (!PictureFillsWindow(window, 40 * kScale, 30 * kScale, shot, area, box)) return false;
+        shown = Crop(shot, area);
+        return shown == firstPixels;
+    }, 10000)) << "window " << area.width << "x" << area.height << " at " << area.left << "," << area.top
+               << ", first at " << firstArea.left << "," << firstArea.top;
+    ASSERT_TRUE(WaitForFocus(GetParam(), window));
+    xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 10 10 key Escape");
+    ASSERT_TRUE(WaitUntil([&] { return run.Finished(); }, 10000));
+    EXPECT_EQ(run.Rc(), 0);
+    EXPECT_EQ(run.Output(), again + "***Break\n");
+    fs::remove_all(run.dir);
+    fs::remove(first);
+    fs::remove(second);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bare, RealWindow, ::testing::Values(xvfb_test::Desktop::Bare),

@@ -18,6 +18,9 @@
 //                              esc     the Esc key (0x1B)
 //                              ctrl-c  the Ctrl-C key (0x03)
 //                              tab     the Tab key (0x09)
+//                              pageup, pagedown
+//                                      the Page Up or Page Down key (raw
+//                                      key codes, no character)
 //                              key:C   the character C; key:0xNN any code
 //                              none    nothing at this wait
 //                            Once the script is used up (or without one) every

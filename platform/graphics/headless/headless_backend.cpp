@@ -180,6 +180,8 @@ bool ParseInputToken(const std::string& token, std::vector<InputEvent>& events) 
     else if (token == "esc") key(0x1B);
     else if (token == "ctrl-c") key(0x03);
     else if (token == "tab") key(0x09);
+    else if (token == "pageup") events.push_back({IDCMP_RAWKEY, RAWKEY_PAGEUP});
+    else if (token == "pagedown") events.push_back({IDCMP_RAWKEY, RAWKEY_PAGEDOWN});
     else if (token.rfind("key:", 0) == 0) {
         std::string c = token.substr(4);
         if (c.size() == 1) {

@@ -36,6 +36,7 @@ std::string OverlayText(const std::string& facts) {
     std::string text =
         "Keys and mouse\n"
         "  click, any key     next picture\n"
+        "  Page Up / Down     previous / next picture\n"
         "  Esc, right button  stop the run\n"
         "  Tab                colour cycling on or off\n"
         "  arrows, drag       move over the picture\n"

@@ -28,10 +28,12 @@
 // windows come and go). Only one thread calls SDL here and nothing else
 // queues SDL events, so no wake-up is needed: polling after the sleep sees
 // everything the wait would have.
+#include "platform/graphics/sdl/kept_window.h"
 #include "platform/graphics/sdl/overlay.h"
 #include "platform/graphics/sdl/sdl_library.h"
 #include "platform/graphics/sdl/view.h"
 #include "platform/graphics/sdl/view_events.h"
+#include "platform/graphics/sdl/wayland_seat.h"
 #include "platform/graphics/sdl/window_size.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -83,6 +85,10 @@ struct SdlScreen {
     bool overlay = false;        // F1: keys and facts over the picture
     uint64_t openedAt = 0;       // SDL_GetTicks64 when the window was made
     bool frameAllowed = false;   // sized for its window manager's frame
+    bool closeAsked = false;     // the user closed the window
+    uint64_t keptAt = 0;         // when its screen closed (kept_window.h)
+    bool tookOverFullScreen = false;  // taken over by a new screen while full screen
+    uint64_t refitUntil = 0;     // after leaving that full screen: sized for the new screen until then
 };
 
 void Destroy(SdlScreen* s) {
@@ -116,6 +122,7 @@ public:
         SDL_Rect desk = UsableDesktop();
         ClientSize size = WindowClientSize(sp->width, sp->height, desk.w - frame_.left - frame_.right,
                                            desk.h - frame_.top - frame_.bottom);
+        if (TakeKeptWindow(screen, size, desk)) return true;
         auto* s = new (std::nothrow) SdlScreen();
         if (s == nullptr) return false;
         s->screen = screen;
@@ -146,7 +153,7 @@ public:
             }
         }
         screen->priv->backend = nullptr;
-        if (OnSdlThread()) Destroy(s);
+        if (OnSdlThread()) KeepWindow(s);
     }
 
     void windowOpened(Window* window) override {
@@ -154,6 +161,8 @@ public:
         if (s == nullptr) return;
         ApplyPointer(window);
         gSdl->SDL_RaiseWindow(s->window);
+        if (stopAtNextWindow_) Post(s, IDCMP_VANILLAKEY, 0x1B);  // the kept window was closed: stop
+        stopAtNextWindow_ = false;
     }
 
     void windowClosing(Window*) override {
@@ -209,8 +218,20 @@ public:
         if (s->overlay) s->needPresent = true;
     }
 
+    // Let go before something else than a picture: a close of the kept
+    // window then stops no later picture.
+    void releaseKept() override {
+        if (!OnSdlThread()) return;
+        DestroyKeptWindow();
+        stopAtNextWindow_ = false;
+    }
+
     void waitHook(uint32_t signalMask) override {
-        if (!OnSdlThread() || screens_.empty()) return;
+        if (!OnSdlThread()) return;
+        if (screens_.empty()) {
+            ServeKeptWindow(signalMask);
+            return;
+        }
         if (!WaitsForWindow(signalMask)) {
             if (gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
             return;
@@ -240,7 +261,7 @@ private:
         const bool named = driver != nullptr && *driver != '\0';
         std::string drivers;
         if (!named) {
-            if (wl != nullptr && *wl != '\0') drivers = "wayland";
+            if (wl != nullptr && *wl != '\0' && WaylandCompositorHasSeat()) drivers = "wayland";
             if (x != nullptr && *x != '\0') drivers += drivers.empty() ? "x11" : ",x11";
             if (drivers.empty()) return;
         }
@@ -251,9 +272,6 @@ private:
         // Ctrl-C and termination are the platform's break signals, not SDL's.
         gSdl->SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         gSdl->SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-        // The window surface goes to the display server's own shared-memory
-        // images, not through a 3-D renderer that may be emulated in software.
-        gSdl->SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         // The desktop-bus library that SDL starts for input methods keeps a
         // block of its own to the end of the process; the leak checker of
         // the sanitizer builds need not report it.
@@ -285,10 +303,113 @@ private:
             gSdl->SDL_QuitSubSystem(SDL_INIT_VIDEO);
             return;
         }
+        // On X the window surface goes to the server's own shared-memory
+        // images, not through a 3-D renderer that may be emulated in
+        // software. Wayland has no such images: there a window surface is
+        // only had through SDL's renderer, so its own choice stands.
+        const char* current = gSdl->SDL_GetCurrentVideoDriver();
+        if (current != nullptr && std::strcmp(current, "x11") == 0)
+            gSdl->SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         sdlThread_ = std::this_thread::get_id();
         state_.store(1, std::memory_order_release);
         // SDL stays up until the process ends: every window has been closed
         // by then, and its connections go with the process.
+    }
+
+    // The window of a screen that closes is kept for the next screen
+    // (kept_window.h); one at most. A window the user closed is not kept.
+    void KeepWindow(SdlScreen* s) {
+        if (kept_ != nullptr) Destroy(kept_);
+        kept_ = nullptr;
+        if (s->closeAsked) {
+            Destroy(s);
+            return;
+        }
+        s->screen = nullptr;
+        s->keptAt = gSdl->SDL_GetTicks64();
+        kept_ = s;
+    }
+
+    void DestroyKeptWindow() {
+        if (kept_ == nullptr) return;
+        if (kept_->closeAsked) stopAtNextWindow_ = true;  // closing it asked for a stop
+        Destroy(kept_);
+        kept_ = nullptr;
+    }
+
+    // While no screen is open, the kept window's events are taken (input
+    // between pictures belongs to none of them; a close is noted) until an
+    // awaited signal arrives or the moment has passed.
+    void ServeKeptWindow(uint32_t signalMask) {
+        while (kept_ != nullptr) {
+            if (kept_->closeAsked || gSdl->SDL_GetTicks64() - kept_->keptAt >= kKeepWindowMs) {
+                DestroyKeptWindow();
+                return;
+            }
+            if ((SetSignal(0, 0) & signalMask) != 0) return;
+            Pump();
+            SleepSlice(signalMask);
+        }
+    }
+
+    void KeptWindowEvent(const SDL_WindowEvent& e) {
+        if (kept_ == nullptr || gSdl->SDL_GetWindowID(kept_->window) != e.windowID) return;
+        if (e.event == SDL_WINDOWEVENT_CLOSE) {
+            kept_->closeAsked = true;
+        } else if (e.event == SDL_WINDOWEVENT_EXPOSED) {
+            gSdl->SDL_UpdateWindowSurface(kept_->window);  // still the last picture
+        }
+    }
+
+    // The new screen takes over the kept window, when there is one and its
+    // moment has not passed: resized where it stands (full screen stays as
+    // it is), and not cleared before the new screen's first frame, which
+    // draws all of it.
+    bool TakeKeptWindow(Screen* screen, ClientSize size, SDL_Rect desk) {
+        if (kept_ == nullptr) return false;
+        Pump();  // what came between the pictures goes nowhere
+        if (kept_->closeAsked || gSdl->SDL_GetTicks64() - kept_->keptAt >= kKeepWindowMs) {
+            DestroyKeptWindow();
+            return false;
+        }
+        SdlScreen* s = kept_;
+        kept_ = nullptr;
+        ScreenPrivate* sp = screen->priv;
+        s->screen = screen;
+        s->dirtyTop = 0;
+        s->dirtyBottom = sp->height;
+        s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
+        s->needPresent = true;
+        s->placed = Placement{};
+        FirstView(s->view);  // the new picture starts from its first view
+        s->drag = Drag{};
+        s->tookOverFullScreen = s->fullScreen;
+        if (size.w > 0 && size.h > 0 && !s->fullScreen) {
+            int w = 0, h = 0, x = 0, y = 0;
+            gSdl->SDL_GetWindowSize(s->window, &w, &h);
+            gSdl->SDL_GetWindowPosition(s->window, &x, &y);
+            const WindowSpot spot = KeepInside(x, y, size.w, size.h, frame_.top, frame_.left, frame_.bottom,
+                                               frame_.right, desk.x, desk.y, desk.w, desk.h);
+            if (w != size.w || h != size.h) gSdl->SDL_SetWindowSize(s->window, size.w, size.h);
+            if (spot.x != x || spot.y != y) gSdl->SDL_SetWindowPosition(s->window, spot.x, spot.y);
+        }
+        sp->backend = s;
+        screens_.push_back(s);
+        return true;
+    }
+
+    // A window that took a new screen over in full screen gets that screen's
+    // size when full screen is left; the window manager puts back the size
+    // it had before, so this is done again when that size arrives.
+    void Refit(SdlScreen* s) {
+        ScreenPrivate* sp = s->screen->priv;
+        SDL_Rect desk = UsableDesktop();
+        ClientSize want = WindowClientSize(sp->width, sp->height, desk.w - frame_.left - frame_.right,
+                                           desk.h - frame_.top - frame_.bottom);
+        int w = 0, h = 0;
+        gSdl->SDL_GetWindowSize(s->window, &w, &h);
+        if (want.w <= 0 || want.h <= 0 || (want.w == w && want.h == h)) return;
+        gSdl->SDL_SetWindowSize(s->window, want.w, want.h);
     }
 
     static bool ShowsAWindow(const char* driver) {
@@ -407,13 +528,19 @@ private:
             switch (e.type) {
                 case SDL_WINDOWEVENT: {
                     SdlScreen* s = ByWindowId(e.window.windowID);
-                    if (s == nullptr) break;
+                    if (s == nullptr) {
+                        KeptWindowEvent(e.window);
+                        break;
+                    }
                     if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                        s->closeAsked = true;
                         Post(s, IDCMP_VANILLAKEY, 0x1B);  // closing the window stops the run
                     } else if (e.window.event == SDL_WINDOWEVENT_ENTER) {
                         if (s->screen->priv->window != nullptr) ApplyPointer(s->screen->priv->window);
                     } else {
                         s->needPresent = true;  // exposed, resized, shown, restored
+                        if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && s->refitUntil > gSdl->SDL_GetTicks64())
+                            Refit(s);
                     }
                     break;
                 }
@@ -429,6 +556,15 @@ private:
                         s->fullScreen = !s->fullScreen;
                         gSdl->SDL_SetWindowFullscreen(s->window, s->fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
                         s->needPresent = true;
+                        if (!s->fullScreen && s->tookOverFullScreen) {
+                            s->tookOverFullScreen = false;
+                            s->refitUntil = gSdl->SDL_GetTicks64() + kFrameWaitMs;
+                            Refit(s);
+                        }
+                        break;
+                    }
+                    if (e.key.keysym.sym == SDLK_PAGEUP || e.key.keysym.sym == SDLK_PAGEDOWN) {
+                        Post(s, IDCMP_RAWKEY, e.key.keysym.sym == SDLK_PAGEUP ? RAWKEY_PAGEUP : RAWKEY_PAGEDOWN);
                         break;
                     }
                     int code = ControlCode(e.key.keysym);
@@ -677,6 +813,8 @@ private:
     std::thread::id sdlThread_;
     std::vector<SdlScreen*> screens_;
     Borders frame_;  // the window manager's frame around the last window
+    SdlScreen* kept_ = nullptr;      // the window of the screen closed last
+    bool stopAtNextWindow_ = false;  // the kept window was closed by the user
     uint64_t lastFrame_ = 0;
     SDL_Cursor* waitCursor_ = nullptr;
     SDL_Cursor* customCursor_ = nullptr;

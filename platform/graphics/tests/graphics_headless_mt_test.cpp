@@ -79,7 +79,9 @@ TEST(InputTokens, EveryTokenAndItsEvents) {
     EXPECT_EQ(events("key:q"), (std::vector<Event>{{kKey, 'q'}}));
     EXPECT_EQ(events("key:0x2C"), (std::vector<Event>{{kKey, ','}}));
     EXPECT_TRUE(events("none").empty());
-    for (const char* bad : {"", "clack", "key:", "key:ab", "key:0x100", "key:0xZ1", "Click"})
+    EXPECT_EQ(events("pageup"), (std::vector<Event>{{os::IDCMP_RAWKEY, os::RAWKEY_PAGEUP}}));
+    EXPECT_EQ(events("pagedown"), (std::vector<Event>{{os::IDCMP_RAWKEY, os::RAWKEY_PAGEDOWN}}));
+    for (const char* bad : {"", "clack", "key:", "key:ab", "key:0x100", "key:0xZ1", "Click", "PageUp", "page-up"})
         EXPECT_FALSE(os::headless::ParseInputToken(bad, e)) << bad;
 }
 

@@ -1,6 +1,8 @@
 // The SDL backend on a virtual X server: SDL events become the window's IDCMP
-// messages (keys without a character give none), F11 switches full screen,
-// closing the window stops, and the wait loop ends on any awaited signal.
+// messages (keys without a character give none, Page Up and Page Down raw
+// keys), F11 switches full screen, closing the window stops, the wait loop
+// ends on any awaited signal, and a closed screen's window is kept a moment
+// for the next screen.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -206,6 +208,114 @@ TEST(SdlScreens, HugeScreensOpenShrunkToTheDesktop) {
     std::vector<uint8_t> row(16384 * 3, 200);
     EXPECT_EQ(os::WritePixelArray(row.data(), 0, 0, 0, &screen->RastPort, 0, 7, 16384, 1, os::RECTFMT_RGB), 16384u);
     os::CloseScreen(screen);
+}
+
+// The desktop's window of a closed screen waits a moment for the next
+// screen: taken over and resized when one opens in time, closed when the
+// moment passes without one, when the program lets it go, or when the user
+// closed it (the next screen's window then gets the stop).
+TEST(SdlKeptWindow, TheNextScreenTakesItOverInTimeOtherwiseItGoes) {
+    if (!xvfb_test::HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_GE(xvfb_test::StartXvfb(), 0);
+    ASSERT_TRUE(os::DisplayAvailable());
+    os::ReleaseKeptWindows();
+    struct Shown {
+        os::Screen* screen = nullptr;
+        os::Window* window = nullptr;
+    };
+    auto open = [](uint32_t w, uint32_t h) {
+        Shown shown;
+        uint32_t mode = os::BestCModeIDTags(
+            {{os::CYBRBIDTG_NominalWidth, w}, {os::CYBRBIDTG_NominalHeight, h}, {os::CYBRBIDTG_Depth, 8}});
+        shown.screen = os::OpenScreenTags(nullptr, {{os::SA_DisplayID, mode}, {os::SA_Depth, 8}});
+        if (shown.screen != nullptr)
+            shown.window = os::OpenWindowTags(nullptr, {{os::WA_CustomScreen, reinterpret_cast<uintptr_t>(shown.screen)},
+                                                        {os::WA_IDCMP, os::IDCMP_VANILLAKEY | os::IDCMP_RAWKEY}});
+        return shown;
+    };
+    auto close = [](Shown& shown) {
+        os::CloseWindow(shown.window);
+        os::CloseScreen(shown.screen);
+    };
+    // The ids of SDL's windows now.
+    auto windows = [] {
+        std::vector<uint32_t> ids;
+        for (uint32_t id = 1; id < 512; ++id)
+            if (SDL_GetWindowFromID(id) != nullptr) ids.push_back(id);
+        return ids;
+    };
+
+    Shown first = open(64, 48);
+    ASSERT_NE(first.window, nullptr);
+    const std::vector<uint32_t> one = windows();
+    ASSERT_EQ(one.size(), 1u);
+    close(first);
+    EXPECT_EQ(windows(), one);  // kept
+
+    // 1280x1024 holds 32x16 four times over: 128x64, in the same window.
+    Shown second = open(32, 16);
+    ASSERT_NE(second.window, nullptr);
+    EXPECT_EQ(windows(), one);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(SDL_GetWindowFromID(one[0]), &w, &h);
+    EXPECT_EQ(w, 128);
+    EXPECT_EQ(h, 64);
+    // Page Up and Page Down come as raw keys to a window that asks for
+    // them; other keys without a character still give nothing.
+    for (SDL_Keycode sym : {SDLK_PAGEUP, SDLK_LEFT, SDLK_PAGEDOWN}) {
+        SDL_Event key{};
+        key.type = SDL_KEYDOWN;
+        key.key.windowID = one[0];
+        key.key.state = SDL_PRESSED;
+        key.key.keysym.sym = sym;
+        SDL_PushEvent(&key);
+    }
+    EXPECT_EQ(window_test::Serve(second.window, 200),
+              (std::vector<Event>{{os::IDCMP_RAWKEY, os::RAWKEY_PAGEUP}, {os::IDCMP_RAWKEY, os::RAWKEY_PAGEDOWN}}));
+    close(second);
+
+    // Closed by the user while kept: a new window, and it is told to stop.
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = one[0];
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    SDL_PushEvent(&e);
+    Shown third = open(32, 16);
+    ASSERT_NE(third.window, nullptr);
+    const std::vector<uint32_t> two = windows();
+    ASSERT_EQ(two.size(), 1u);
+    EXPECT_NE(two, one);
+    EXPECT_EQ(window_test::Serve(third.window, 200), (std::vector<Event>{{os::IDCMP_VANILLAKEY, 0x1B}}));
+    close(third);
+
+    // No screen within the moment: the program's waits close it.
+    EXPECT_EQ(windows(), two);
+    os::Task* me = os::FindTask(nullptr);
+    std::atomic<bool> stop{false};
+    std::thread ticker([&] {
+        while (!stop) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            os::Signal(me, os::SIGBREAKF_CTRL_F);
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    while (!windows().empty() && std::chrono::steady_clock::now() - start < std::chrono::seconds(3))
+        os::Wait(os::SIGBREAKF_CTRL_F);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    stop = true;
+    ticker.join();
+    os::SetSignal(0, os::SIGBREAKF_CTRL_F);
+    EXPECT_TRUE(windows().empty());
+    EXPECT_GE(waited, std::chrono::milliseconds(900));
+    EXPECT_LT(waited, std::chrono::milliseconds(2000));
+
+    // Let go by the program: at once.
+    Shown fourth = open(16, 16);
+    ASSERT_NE(fourth.window, nullptr);
+    close(fourth);
+    EXPECT_EQ(windows().size(), 1u);
+    os::ReleaseKeptWindows();
+    EXPECT_TRUE(windows().empty());
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // The size a picture's window opens at for the room the desktop leaves.
 #include <gtest/gtest.h>
 
+#include <utility>
+
+#include "platform/graphics/sdl/kept_window.h"
 #include "platform/graphics/sdl/window_size.h"
 
 namespace {
@@ -39,3 +42,25 @@ TEST(WindowClientSize, NoPictureOrNoRoomGivesNoSize) {
 }
 
 }  // namespace
+
+// A kept window resized for the next picture stays where it stands unless
+// its frame would leave the usable desktop; then it moves just back in.
+// Frame: 20 above, 2 at the sides and below; desktop 0,30 1920x1050.
+TEST(KeptWindow, StaysWhereItIsOrMovesJustBackIntoTheDesktop) {
+    auto spot = [](int x, int y, int w, int h) {
+        const os::sdl::WindowSpot s = os::sdl::KeepInside(x, y, w, h, 20, 2, 2, 2, 0, 30, 1920, 1050);
+        return std::pair<int, int>(s.x, s.y);
+    };
+    using P = std::pair<int, int>;
+    EXPECT_EQ(spot(300, 200, 640, 400), P(300, 200));        // fits where it is
+    EXPECT_EQ(spot(2, 50, 1916, 1028), P(2, 50));           // exactly the whole room
+    EXPECT_EQ(spot(1500, 200, 640, 400), P(1278, 200));     // the right edge back at 1920
+    EXPECT_EQ(spot(300, 900, 640, 400), P(300, 678));       // the bottom edge back at 1080
+    EXPECT_EQ(spot(300, 40, 640, 400), P(300, 50));         // the title bar below the panel
+    EXPECT_EQ(spot(-100, 200, 640, 400), P(2, 200));        // the left frame on the desktop
+    EXPECT_EQ(spot(500, 500, 4000, 3000), P(2, 50));        // larger than the desktop: its corner inside
+    // No desktop known: where it is.
+    const os::sdl::WindowSpot none = os::sdl::KeepInside(-50, 7000, 10, 10, 0, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(none.x, -50);
+    EXPECT_EQ(none.y, 7000);
+}
