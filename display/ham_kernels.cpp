@@ -1,4 +1,5 @@
-// Hold-and-modify rows to RGB: the plain chain and the AVX2 blocks.
+// Hold-and-modify rows to RGB: the plain chain, the AVX2 blocks and the
+// AVX-512 blocks.
 #include "display/ham_kernels.h"
 
 #include <bit>
@@ -253,15 +254,188 @@ LANTERNA_AVX2 void Avx2Ham(bool ham6, const uint8_t* codes, size_t pixels, const
     }
 }
 
+// ---- AVX-512 (F, BW and VBMI) ----------------------------------------------
+// 64 pixels a step. The byte permutes reach across the whole vector, so the
+// 64 palette entries of a component are one table and a block needs no
+// halves: the running maximum shifts by 1 to 32 bytes.
+
+#define LANTERNA_AVX512_TARGET "avx512f,avx512bw,avx512vbmi"
+#define LANTERNA_AVX512 __attribute__((target(LANTERNA_AVX512_TARGET)))
+#define LANTERNA_AVX512_INLINE __attribute__((target(LANTERNA_AVX512_TARGET), always_inline)) inline
+
+// Permute indices that interleave 64 R, G and B bytes into 192 bytes of
+// RGB: output vector k, byte j is pixel (64k + j) / 3 of component
+// (64k + j) % 3. Red and green come from one two-table permute (index bit 6
+// picks green), blue is permuted in over them.
+struct RgbPermutes {
+    alignas(64) uint8_t redGreen[3][64];
+    alignas(64) uint8_t blue[3][64];
+    uint64_t blueBytes[3];
+};
+
+constexpr RgbPermutes MakeRgbPermutes() {
+    RgbPermutes t{};
+    for (int k = 0; k < 3; ++k) {
+        for (int j = 0; j < 64; ++j) {
+            const int at = 64 * k + j;
+            const auto pixel = static_cast<uint8_t>(at / 3);
+            t.redGreen[k][j] = at % 3 == 1 ? static_cast<uint8_t>(64 + pixel) : pixel;
+            t.blue[k][j] = pixel;
+            if (at % 3 == 2) t.blueBytes[k] |= uint64_t{1} << j;
+        }
+    }
+    return t;
+}
+
+constexpr RgbPermutes kRgbPermutes = MakeRgbPermutes();
+
+struct ShiftPermutes {
+    alignas(64) uint8_t index[6][64];  // byte i takes byte i - 2^step
+    alignas(64) uint8_t positions[64];  // 1 to 64
+};
+
+constexpr ShiftPermutes MakeShiftPermutes() {
+    ShiftPermutes t{};
+    for (int step = 0; step < 6; ++step) {
+        for (int i = 0; i < 64; ++i) t.index[step][i] = static_cast<uint8_t>(i >= (1 << step) ? i - (1 << step) : 0);
+    }
+    for (int i = 0; i < 64; ++i) t.positions[i] = static_cast<uint8_t>(i + 1);
+    return t;
+}
+
+constexpr ShiftPermutes kShiftPermutes = MakeShiftPermutes();
+
+LANTERNA_AVX512_INLINE __m512i Load64(const uint8_t* bytes) { return _mm512_loadu_si512(bytes); }
+
+// table[index] for every byte. (The unmasked intrinsic starts from an
+// undefined vector, which GCC 12 warns about; with every byte selected the
+// instruction is the same.)
+LANTERNA_AVX512_INLINE __m512i Permute64(__m512i index, __m512i table) {
+    return _mm512_maskz_permutexvar_epi8(~uint64_t{0}, index, table);
+}
+
+struct Ham512State {
+    __m512i palette[3];  // the 64 base colours, one component each
+    __m512i carry[3];    // the colour so far, one component in every byte
+};
+
+// One component of 64 pixels, as ScanComponent does for 32.
+LANTERNA_AVX512_INLINE __m512i ScanComponent512(__mmask64 sets, __m512i values, __m512i& carry) {
+    __m512i last = _mm512_maskz_mov_epi8(sets, Load64(kShiftPermutes.positions));
+#pragma GCC unroll 6
+    for (int step = 0; step < 6; ++step) {
+        const __mmask64 from = ~uint64_t{0} << (1 << step);
+        last = _mm512_max_epu8(last,
+                               _mm512_maskz_permutexvar_epi8(from, Load64(kShiftPermutes.index[step]), last));
+    }
+    const __mmask64 anySetter = _mm512_test_epi8_mask(last, last);
+    const __m512i out =
+        _mm512_mask_permutexvar_epi8(carry, anySetter, _mm512_sub_epi8(last, _mm512_set1_epi8(1)), values);
+    carry = Permute64(_mm512_set1_epi8(63), out);
+    return out;
+}
+
+// Converts 64 codes to 192 bytes of RGB.
+template <bool kHam6>
+LANTERNA_AVX512_INLINE void HamBlock512(Ham512State& s, const uint8_t* codes, uint8_t* out) {
+    const __m512i v = Load64(codes);
+    const __m512i three = _mm512_set1_epi8(3);
+    __m512i control, data, level;
+    if constexpr (kHam6) {
+        control = _mm512_and_si512(_mm512_srli_epi16(v, 4), three);
+        data = _mm512_and_si512(v, _mm512_set1_epi8(0x0F));
+        level = _mm512_or_si512(_mm512_slli_epi16(data, 4), data);
+    } else {
+        control = _mm512_and_si512(_mm512_srli_epi16(v, 6), three);
+        data = _mm512_and_si512(v, _mm512_set1_epi8(0x3F));
+        level = _mm512_or_si512(_mm512_slli_epi16(data, 2), _mm512_and_si512(_mm512_srli_epi16(data, 4), three));
+    }
+    const __mmask64 isBase = _mm512_cmpeq_epi8_mask(control, _mm512_setzero_si512());
+    const int codeOf[3] = {kSetsRed, kSetsGreen, kSetsBlue};
+    __m512i rgb[3];
+#pragma GCC unroll 3
+    for (int c = 0; c < 3; ++c) {
+        const __mmask64 sets =
+            isBase | _mm512_cmpeq_epi8_mask(control, _mm512_set1_epi8(static_cast<char>(codeOf[c])));
+        const __m512i values = _mm512_mask_blend_epi8(isBase, level, Permute64(data, s.palette[c]));
+        rgb[c] = ScanComponent512(sets, values, s.carry[c]);
+    }
+#pragma GCC unroll 3
+    for (int k = 0; k < 3; ++k) {
+        const __m512i redGreen = _mm512_permutex2var_epi8(rgb[0], Load64(kRgbPermutes.redGreen[k]), rgb[1]);
+        const __m512i line =
+            _mm512_mask_permutexvar_epi8(redGreen, kRgbPermutes.blueBytes[k], Load64(kRgbPermutes.blue[k]), rgb[2]);
+        _mm512_storeu_si512(out + 64 * k, line);
+    }
+}
+
+template <bool kHam6>
+LANTERNA_AVX512 void HamBlocks512(Ham512State& s, const uint8_t* codes, size_t pixels, uint8_t* out) {
+    size_t p = 0;
+    for (; p + 64 <= pixels; p += 64) HamBlock512<kHam6>(s, codes + p, out + 3 * p);
+    if (p < pixels) {
+        alignas(64) uint8_t tail[64] = {};
+        alignas(64) uint8_t line[192];
+        std::memcpy(tail, codes + p, pixels - p);
+        HamBlock512<kHam6>(s, tail, line);
+        std::memcpy(out + 3 * p, line, 3 * (pixels - p));
+    }
+}
+
+LANTERNA_AVX512 void Avx512Ham(bool ham6, const uint8_t* codes, size_t pixels, const uint8_t* colours, uint8_t* out) {
+    if (pixels == 0) return;
+    alignas(64) uint8_t components[3][64] = {};
+    if (colours != nullptr) {
+        const int entries = ham6 ? 16 : 64;
+        for (int d = 0; d < entries; ++d) {
+            for (int c = 0; c < 3; ++c) components[c][d] = colours[3 * d + c];
+        }
+    }
+    Ham512State s;
+    for (int c = 0; c < 3; ++c) {
+        s.palette[c] = Load64(components[c]);
+        s.carry[c] = _mm512_set1_epi8(static_cast<char>(components[c][0]));
+    }
+    if (ham6) {
+        HamBlocks512<true>(s, codes, pixels, out);
+    } else {
+        HamBlocks512<false>(s, codes, pixels, out);
+    }
+}
+
 #endif  // LANTERNA_X86_KERNELS
 
 }  // namespace
 
-void HamToRgb(KernelSet set, bool ham6, const uint8_t* codes, size_t pixels, const uint8_t* colours, uint8_t* out) {
+bool HamPathAvailable(HamPath path) {
+    switch (path) {
+        case HamPath::Plain:
+            return true;
 #ifdef LANTERNA_X86_KERNELS
-    if (set == KernelSet::Avx2) return Avx2Ham(ham6, codes, pixels, colours, out);
+        case HamPath::Avx2:
+            return __builtin_cpu_supports("avx2");
+        case HamPath::Avx512:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512vbmi");
 #endif
-    (void)set;
+        default:
+            return false;
+    }
+}
+
+HamPath BestHamPath() {
+    static const HamPath best = HamPathAvailable(HamPath::Avx512) ? HamPath::Avx512
+                                : HamPathAvailable(HamPath::Avx2) ? HamPath::Avx2
+                                                                  : HamPath::Plain;
+    return best;
+}
+
+void HamToRgb(HamPath path, bool ham6, const uint8_t* codes, size_t pixels, const uint8_t* colours, uint8_t* out) {
+#ifdef LANTERNA_X86_KERNELS
+    if (path == HamPath::Avx512) return Avx512Ham(ham6, codes, pixels, colours, out);
+    if (path == HamPath::Avx2) return Avx2Ham(ham6, codes, pixels, colours, out);
+#endif
+    (void)path;
     PlainHam(ham6, codes, pixels, colours, out);
 }
 

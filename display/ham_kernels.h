@@ -1,5 +1,6 @@
-// Hold-and-modify rows to RGB: the plain loop and an AVX2 one chosen at run
-// time (KernelSet, planar_kernels.h), which give the same bytes.
+// Hold-and-modify rows to RGB: the plain loop, an AVX2 one and an AVX-512
+// one (with the byte permutes of VBMI), chosen at run time, which give the
+// same bytes.
 //
 // Every HAM pixel either loads a base colour or replaces one component of
 // the colour of the pixel to its left, so the plain loop is a chain through
@@ -12,9 +13,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "display/planar_kernels.h"
-
 namespace lanterna {
+
+enum class HamPath : uint8_t { Plain, Avx2, Avx512 };
+
+// The fastest path this processor runs, chosen once.
+HamPath BestHamPath();
+bool HamPathAvailable(HamPath path);
 
 // codes[p] is pixel p's value. HAM6 (`ham6`): the control in bits 4 and 5, the
 // data in bits 0 to 3, codes below 64. HAM8 (any other plane count up to 8):
@@ -24,6 +29,6 @@ namespace lanterna {
 // level. The colour starts as colours[0] (black without colours). Writes
 // exactly 3 * pixels bytes of RGB to out; out may overlap codes as long as it
 // starts at least 2 * pixels bytes before them.
-void HamToRgb(KernelSet set, bool ham6, const uint8_t* codes, size_t pixels, const uint8_t* colours, uint8_t* out);
+void HamToRgb(HamPath path, bool ham6, const uint8_t* codes, size_t pixels, const uint8_t* colours, uint8_t* out);
 
 }  // namespace lanterna

@@ -49,7 +49,7 @@ void ConvertHam(RowBuffers* rows, const uint8_t* colours, Columns columns) {
     PlanarToChunky(rows->planeView.Planes, planeCount, columns, values);
 
     const uint32_t width = std::min<uint32_t>(rows->width, static_cast<uint32_t>(8 * columns.count));
-    HamToRgb(BestKernelSet(), rows->pixelKind == PIXEL_HAM6, values, width, colours, rows->lineBuffer);
+    HamToRgb(BestHamPath(), rows->pixelKind == PIXEL_HAM6, values, width, colours, rows->lineBuffer);
 }
 
 // Colour indices looked up in the row's colours (black without a map): for

@@ -70,9 +70,9 @@ std::vector<uint8_t> Reference(bool ham6, const std::vector<uint8_t>& codes, con
     return out;
 }
 
-std::vector<uint8_t> Convert(KernelSet set, bool ham6, const std::vector<uint8_t>& codes, const uint8_t* colours) {
+std::vector<uint8_t> Convert(HamPath path, bool ham6, const std::vector<uint8_t>& codes, const uint8_t* colours) {
     std::vector<uint8_t> out(3 * codes.size() + kFenceBytes, kFence);
-    HamToRgb(set, ham6, codes.data(), codes.size(), colours, out.data());
+    HamToRgb(path, ham6, codes.data(), codes.size(), colours, out.data());
     for (size_t i = 3 * codes.size(); i < out.size(); ++i) {
         EXPECT_EQ(out[i], kFence) << "written past the row at " << i;
     }
@@ -87,7 +87,7 @@ TEST(HamKernels, PlainFollowsTheRulesPixelByPixel) {
         for (const uint8_t* map : {colours.data(), static_cast<const uint8_t*>(nullptr)}) {
             for (size_t width : {1u, 2u, 3u, 17u, 100u, 333u}) {
                 const std::vector<uint8_t> codes = RandomCodes(ham6, width, width % 2 == 0, random);
-                ASSERT_EQ(Convert(KernelSet::Plain, ham6, codes, map), Reference(ham6, codes, map))
+                ASSERT_EQ(Convert(HamPath::Plain, ham6, codes, map), Reference(ham6, codes, map))
                     << (ham6 ? "HAM6" : "HAM8") << ", width " << width << (map ? "" : ", no colours");
             }
         }
@@ -96,16 +96,16 @@ TEST(HamKernels, PlainFollowsTheRulesPixelByPixel) {
 
 TEST(HamKernels, EveryVectorPathMatchesPlainOnRandomRows) {
     std::mt19937 random(12);
-    for (KernelSet set : {KernelSet::Sse2, KernelSet::Avx2}) {
-        if (!KernelSetAvailable(set)) continue;
+    for (HamPath path : {HamPath::Avx2, HamPath::Avx512}) {
+        if (!HamPathAvailable(path)) continue;
         for (bool ham6 : {true, false}) {
             for (size_t width : Widths()) {
                 for (bool fewBases : {false, true}) {
                     const std::vector<uint8_t> colours = RandomColours(random);
                     const std::vector<uint8_t> codes = RandomCodes(ham6, width, fewBases, random);
                     const uint8_t* map = width % 7 == 3 ? nullptr : colours.data();
-                    ASSERT_EQ(Convert(set, ham6, codes, map), Convert(KernelSet::Plain, ham6, codes, map))
-                        << "set " << int(set) << (ham6 ? ", HAM6" : ", HAM8") << ", width " << width
+                    ASSERT_EQ(Convert(path, ham6, codes, map), Convert(HamPath::Plain, ham6, codes, map))
+                        << "path " << int(path) << (ham6 ? ", HAM6" : ", HAM8") << ", width " << width
                         << (fewBases ? ", few base colours" : "") << (map ? "" : ", no colours");
                 }
             }
@@ -116,17 +116,18 @@ TEST(HamKernels, EveryVectorPathMatchesPlainOnRandomRows) {
 // The line buffer holds the codes behind the RGB it is turned into; the
 // vector blocks must read each code before the RGB written in front reaches it.
 TEST(HamKernels, CodesBehindTheOutputInOneBuffer) {
+    EXPECT_TRUE(HamPathAvailable(BestHamPath()));
     std::mt19937 random(13);
-    for (KernelSet set : {KernelSet::Plain, KernelSet::Avx2}) {
-        if (!KernelSetAvailable(set)) continue;
+    for (HamPath path : {HamPath::Plain, HamPath::Avx2, HamPath::Avx512}) {
+        if (!HamPathAvailable(path)) continue;
         for (size_t width : {31u, 32u, 33u, 64u, 95u, 1000u}) {
             const std::vector<uint8_t> colours = RandomColours(random);
             const std::vector<uint8_t> codes = RandomCodes(false, width, true, random);
             std::vector<uint8_t> line(5 * width);
             std::copy(codes.begin(), codes.end(), line.begin() + 2 * width);
-            HamToRgb(set, false, line.data() + 2 * width, width, colours.data(), line.data());
+            HamToRgb(path, false, line.data() + 2 * width, width, colours.data(), line.data());
             line.resize(3 * width);
-            ASSERT_EQ(line, Reference(false, codes, colours.data())) << "set " << int(set) << ", width " << width;
+            ASSERT_EQ(line, Reference(false, codes, colours.data())) << "path " << int(path) << ", width " << width;
         }
     }
 }
