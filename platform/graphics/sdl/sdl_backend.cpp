@@ -28,6 +28,7 @@
 // windows come and go). Only one thread calls SDL here and nothing else
 // queues SDL events, so no wake-up is needed: polling after the sleep sees
 // everything the wait would have.
+#include "platform/graphics/sdl/compose_table.h"
 #include "platform/graphics/sdl/sdl_library.h"
 #include "platform/graphics/sdl/window_size.h"
 
@@ -271,9 +272,12 @@ private:
         // A few tries a short while apart tell that from a display that is
         // not there, which still fails within a fraction of a second.
         bool started = false;
-        for (int attempt = 0; attempt < 4 && !started; ++attempt) {
-            if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(40));
-            started = gSdl->SDL_Init(SDL_INIT_VIDEO) == 0;
+        {
+            const EmptyComposeTableWhileStarting quickStart;
+            for (int attempt = 0; attempt < 4 && !started; ++attempt) {
+                if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(40));
+                started = gSdl->SDL_Init(SDL_INIT_VIDEO) == 0;
+            }
         }
         if (started) gSdl->SDL_StartTextInput();
 #if defined(__SANITIZE_ADDRESS__)
