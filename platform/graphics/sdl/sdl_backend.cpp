@@ -29,6 +29,7 @@
 // queues SDL events, so no wake-up is needed: polling after the sleep sees
 // everything the wait would have.
 #include "platform/graphics/sdl/compose_table.h"
+#include "platform/graphics/sdl/lut_row.h"
 #include "platform/graphics/sdl/sdl_library.h"
 #include "platform/graphics/sdl/window_size.h"
 
@@ -506,7 +507,7 @@ private:
             if (packed) {
                 auto* o = reinterpret_cast<uint32_t*>(out);
                 if (sp->depth == 8) {
-                    for (int x = 0; x < r.w; ++x) o[x] = lut[src[xMap[x]]];
+                    LutRow(src, sp->width, xMap, lut, o, static_cast<uint32_t>(r.w));
                 } else {
                     for (int x = 0; x < r.w; ++x) {
                         const uint8_t* p = src + static_cast<size_t>(xMap[x]) * 3;
