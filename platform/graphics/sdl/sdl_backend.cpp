@@ -30,6 +30,7 @@
 // everything the wait would have.
 #include "platform/graphics/sdl/compose_table.h"
 #include "platform/graphics/sdl/lut_row.h"
+#include "platform/graphics/sdl/palette_damage.h"
 #include "platform/graphics/sdl/sdl_library.h"
 #include "platform/graphics/sdl/window_size.h"
 
@@ -75,6 +76,9 @@ struct SdlScreen {
     std::vector<uint32_t> xMap;  // source x of every surface x of the picture
     uint64_t openedAt = 0;       // SDL_GetTicks64 when the window was made
     bool frameAllowed = false;   // sized for its window manager's frame
+    PaletteDamage damage;        // which rows a change of colours reaches
+    Rgb shownPalette[256];       // the colours in the window (8-bit screens)
+    bool paletteKnown = false;   // shownPalette has been filled
 };
 
 void Destroy(SdlScreen* s) {
@@ -186,6 +190,7 @@ public:
     void rowsChanged(Screen* screen, uint32_t top, uint32_t bottom) override {
         SdlScreen* s = Of(screen);
         if (s == nullptr) return;
+        s->damage.Written(top, bottom);
         if (s->dirtyTop >= s->dirtyBottom) {
             s->dirtyTop = top;
             s->dirtyBottom = bottom;
@@ -475,11 +480,8 @@ private:
         for (SdlScreen* s : screens_) {
             ScreenPrivate* sp = s->screen->priv;
             uint32_t serial = sp->paletteSerial.load(std::memory_order_acquire);
-            if (sp->depth == 8 && serial != s->paletteShown) {
-                s->dirtyTop = 0;
-                s->dirtyBottom = sp->height;
-            }
-            if (s->dirtyTop < s->dirtyBottom || s->needPresent) Present(s);
+            const bool newColours = sp->depth == 8 && serial != s->paletteShown;
+            if (s->dirtyTop < s->dirtyBottom || s->needPresent || newColours) Present(s);
         }
         lastFrame_ = gSdl->SDL_GetTicks64();
     }
@@ -555,7 +557,21 @@ private:
                 serial = sp->paletteSerial.load(std::memory_order_acquire);
             }
             for (int i = 0; i < 256; ++i) lut[i] = gSdl->SDL_MapRGB(surface->format, palette[i].r, palette[i].g, palette[i].b);
-            if (serial != s->paletteShown) whole = true;
+            // New colours: the rows that hold one of the changed entries.
+            if (serial != s->paletteShown && !whole) {
+                if (!s->paletteKnown) {
+                    whole = true;
+                } else {
+                    const RowSpan span = s->damage.Changed(*sp, s->shownPalette, palette);
+                    if (span.top < span.bottom) {
+                        const bool none = s->dirtyTop >= s->dirtyBottom;
+                        s->dirtyTop = none || span.top < s->dirtyTop ? span.top : s->dirtyTop;
+                        s->dirtyBottom = none || span.bottom > s->dirtyBottom ? span.bottom : s->dirtyBottom;
+                    }
+                }
+            }
+            std::memcpy(s->shownPalette, palette, sizeof palette);
+            s->paletteKnown = true;
         }
         s->paletteShown = serial;
         // Surface rows of the changed source rows.
