@@ -62,7 +62,10 @@ const SdlLibrary* gSdl = nullptr;
 constexpr uint64_t kFrameMs = 16;
 // How long a new window waits for the window manager's frame.
 constexpr uint64_t kFrameWaitMs = 1500;
-constexpr uint32_t kWaitSliceMs = 4;
+// The wait sleeps until the next frame is due, so a picture standing still
+// or cycling wakes the program once a frame (input is seen within a frame
+// too), but never less than this.
+constexpr uint64_t kMinSliceMs = 1;
 
 struct SdlScreen {
     Screen* screen = nullptr;
@@ -223,11 +226,14 @@ public:
         }
         for (;;) {
             if ((SetSignal(0, 0) & signalMask) != 0) return;
-            if (gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs)
+            uint64_t since = gSdl->SDL_GetTicks64() - lastFrame_;
+            if (since >= kFrameMs) {
                 Frame();
-            else
+                since = 0;
+            } else {
                 Pump();
-            SleepSlice(signalMask);
+            }
+            SleepSlice(signalMask, kFrameMs - since > kMinSliceMs ? kFrameMs - since : kMinSliceMs);
         }
     }
 
@@ -304,11 +310,11 @@ private:
         return driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
     }
 
-    // Up to kWaitSliceMs, or until a signal of the mask arrives.
-    static void SleepSlice(uint32_t signalMask) {
+    // Up to `ms`, or until a signal of the mask arrives.
+    static void SleepSlice(uint32_t signalMask, uint64_t ms) {
         TaskPrivate* p = internal::CurrentTask()->priv;
         std::unique_lock lock(p->mutex);
-        p->wake.wait_for(lock, std::chrono::milliseconds(kWaitSliceMs), [&] { return (p->signals & signalMask) != 0; });
+        p->wake.wait_for(lock, std::chrono::milliseconds(ms), [&] { return (p->signals & signalMask) != 0; });
     }
 
     bool OnSdlThread() const {
