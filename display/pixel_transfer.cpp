@@ -1,12 +1,11 @@
 // Turning one row of bit planes into a line of pixels and writing it to the
 // window: colour indices for an 8-bit screen, RGB for HAM and deep pictures.
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cstddef>
 #include <cstring>
 
 #include "display/display_state.h"
+#include "display/ham_kernels.h"
 #include "display/pixel_transfer.h"
 #include "display/planar_kernels.h"
 
@@ -36,61 +35,6 @@ void PlanarToChunky(uint8_t* const* planes, uint32_t count, Columns columns, uin
     PlanesToChunky(BestKernelSet(), from.at, count, columns.count, out + 8 * columns.first);
 }
 
-// An RGB colour as a 32-bit word whose first three bytes in memory are red,
-// green and blue, so one 4-byte store writes a pixel (the fourth byte is
-// overwritten by the next pixel).
-constexpr uint32_t ChannelShift(int channel) {
-    return std::endian::native == std::endian::little ? 8 * channel : 24 - 8 * channel;
-}
-constexpr uint32_t Pack(uint32_t r, uint32_t g, uint32_t b) {
-    return (r << ChannelShift(0)) | (g << ChannelShift(1)) | (b << ChannelShift(2));
-}
-constexpr uint32_t ChannelMask(int channel) { return 0xFFu << ChannelShift(channel); }
-
-// Hold-and-modify: every pixel value either loads a base colour or replaces
-// one component of the previous pixel's colour. As tables: the new colour is
-// (old & keep[v]) | set[v], which needs no branch per pixel.
-struct HamTables {
-    uint32_t keep[256];
-    uint32_t set[256];
-};
-
-void BuildHamTables(HamTables& t, bool ham6, const uint8_t* colours) {
-    const uint32_t dataBits = ham6 ? 4 : 6;
-    const uint32_t values = 1u << (dataBits + 2);
-    const uint32_t dataMask = (1u << dataBits) - 1;
-    for (uint32_t v = 0; v < values; ++v) {
-        const uint32_t d = v & dataMask;
-        // A 4-bit level is repeated in both nibbles, a 6-bit one takes its own
-        // top two bits as the low bits, so the full level reaches 255.
-        const uint32_t level = ham6 ? d * 17 : (d << 2) | (d >> 4);
-        switch (v >> dataBits) {
-            case 0: {
-                t.keep[v] = 0;
-                const uint8_t* c = colours != nullptr ? colours + 3 * d : nullptr;
-                t.set[v] = c != nullptr ? Pack(c[0], c[1], c[2]) : 0;
-                break;
-            }
-            case 1:  // blue
-                t.keep[v] = ~ChannelMask(2);
-                t.set[v] = level << ChannelShift(2);
-                break;
-            case 2:  // red
-                t.keep[v] = ~ChannelMask(0);
-                t.set[v] = level << ChannelShift(0);
-                break;
-            default:  // green
-                t.keep[v] = ~ChannelMask(1);
-                t.set[v] = level << ChannelShift(1);
-                break;
-        }
-    }
-    for (uint32_t v = values; v < 256; ++v) {  // not reachable from 6 planes
-        t.keep[v] = 0;
-        t.set[v] = 0;
-    }
-}
-
 // Every pixel of a HAM row depends on the one before, so the row is
 // converted from its first pixel up to the last one shown.
 void ConvertHam(RowBuffers* rows, const uint8_t* colours, Columns columns) {
@@ -104,18 +48,8 @@ void ConvertHam(RowBuffers* rows, const uint8_t* colours, Columns columns) {
     const uint32_t planeCount = rows->planeCount < 8 ? rows->planeCount : 8;
     PlanarToChunky(rows->planeView.Planes, planeCount, columns, values);
 
-    HamTables tables;
-    BuildHamTables(tables, rows->pixelKind == PIXEL_HAM6, colours);
-    // Every row starts from colour 0, as the display hardware does (black
-    // without a colour map).
-    uint32_t rgb = colours != nullptr ? Pack(colours[0], colours[1], colours[2]) : 0;
-    uint8_t* out = rows->lineBuffer;
     const uint32_t width = std::min<uint32_t>(rows->width, static_cast<uint32_t>(8 * columns.count));
-    for (uint32_t p = 0; p < width; ++p) {
-        const uint8_t v = values[p];
-        rgb = (rgb & tables.keep[v]) | tables.set[v];
-        std::memcpy(out + 3 * static_cast<size_t>(p), &rgb, 4);
-    }
+    HamToRgb(BestHamPath(), rows->pixelKind == PIXEL_HAM6, values, width, colours, rows->lineBuffer);
 }
 
 // Colour indices looked up in the row's colours (black without a map): for

@@ -1,6 +1,7 @@
 // Planar-to-chunky and the deep gather: the plain path, the SSE2 path and
 // the AVX2 path, and the run-time choice between them.
 #include "display/planar_kernels.h"
+#include "display/planar_kernels_gfni.h"
 
 #include <array>
 #include <bit>
@@ -301,9 +302,9 @@ LANTERNA_AVX2 inline void Interleave16Avx2(__m128i r, __m128i g, __m128i b, uint
     }
 }
 
-LANTERNA_AVX2 void Avx2Chunky(uint8_t* const* planes, uint32_t count, size_t columns, uint8_t* out) {
+LANTERNA_AVX2 void Avx2Chunky(uint8_t* const* planes, uint32_t count, size_t columns, uint8_t* out, bool gfni) {
     const EightPlanes e = ChunkyPlanes(planes, count);
-    size_t c = 0;
+    size_t c = gfni ? ChunkyBlocksGfni(planes, count, columns, out) : 0;
     for (; c + 32 <= columns; c += 32) {
         __m256i v[8];
         Chunky32(e, c, v);
@@ -364,6 +365,8 @@ bool KernelSetAvailable(KernelSet set) {
             return true;
         case KernelSet::Avx2:
             return __builtin_cpu_supports("avx2");
+        case KernelSet::Avx2Gfni:
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("gfni");
 #endif
         default:
             return false;
@@ -371,7 +374,8 @@ bool KernelSetAvailable(KernelSet set) {
 }
 
 KernelSet BestKernelSet() {
-    static const KernelSet best = KernelSetAvailable(KernelSet::Avx2)   ? KernelSet::Avx2
+    static const KernelSet best = KernelSetAvailable(KernelSet::Avx2Gfni) ? KernelSet::Avx2Gfni
+                                  : KernelSetAvailable(KernelSet::Avx2)   ? KernelSet::Avx2
                                   : KernelSetAvailable(KernelSet::Sse2) ? KernelSet::Sse2
                                                                         : KernelSet::Plain;
     return best;
@@ -379,7 +383,8 @@ KernelSet BestKernelSet() {
 
 void PlanesToChunky(KernelSet set, uint8_t* const* planes, uint32_t count, size_t columns, uint8_t* out) {
 #ifdef LANTERNA_X86_KERNELS
-    if (set == KernelSet::Avx2) return Avx2Chunky(planes, count, columns, out);
+    if (set == KernelSet::Avx2 || set == KernelSet::Avx2Gfni)
+        return Avx2Chunky(planes, count, columns, out, set == KernelSet::Avx2Gfni);
     if (set == KernelSet::Sse2) return Sse2Chunky(planes, count, columns, out);
 #endif
     (void)set;
@@ -389,7 +394,7 @@ void PlanesToChunky(KernelSet set, uint8_t* const* planes, uint32_t count, size_
 void PlanesToRgb(KernelSet set, uint8_t* const* red, uint8_t* const* green, uint8_t* const* blue, uint32_t bits,
                  const uint8_t* levels, size_t columns, uint8_t* out) {
 #ifdef LANTERNA_X86_KERNELS
-    if (set == KernelSet::Avx2) return Avx2Rgb(red, green, blue, bits, levels, columns, out);
+    if (set == KernelSet::Avx2 || set == KernelSet::Avx2Gfni) return Avx2Rgb(red, green, blue, bits, levels, columns, out);
     if (set == KernelSet::Sse2) return Sse2Rgb(red, green, blue, bits, levels, columns, out);
 #endif
     (void)set;

@@ -13,7 +13,9 @@
 
 namespace lanterna {
 
-enum class KernelSet : uint8_t { Plain, Sse2, Avx2 };
+// Avx2Gfni: the AVX2 set with planar-to-chunky turned by GFNI
+// (planar_kernels_gfni.h); the deep gather is AVX2's.
+enum class KernelSet : uint8_t { Plain, Sse2, Avx2, Avx2Gfni };
 
 // The fastest set this processor runs, chosen once.
 KernelSet BestKernelSet();

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 
+#include "ilbm/byte_run1_short_runs.h"
 #include "ilbm/ilbm_session.h"
 #include "platform/exec/exec.h"
 
@@ -94,6 +95,8 @@ int32_t DecodeByteRun1Row(BodyReader* reader, RowBuffers* rows, int32_t planeRow
         int32_t remaining = bytesPerRow;
         while (remaining > 0) {
             if (runLeft == 0) {
+                DecodeShortRuns(in, avail, out, remaining);
+                if (remaining == 0) break;
                 LANTERNA_NEED_INPUT();
                 const int8_t n = int8_t(*in++);
                 --avail;

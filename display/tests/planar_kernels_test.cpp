@@ -58,7 +58,7 @@ void ExpectFenceIntact(const std::vector<uint8_t>& out, size_t bytes) {
 
 std::vector<KernelSet> VectorSets() {
     std::vector<KernelSet> sets;
-    for (KernelSet s : {KernelSet::Sse2, KernelSet::Avx2})
+    for (KernelSet s : {KernelSet::Sse2, KernelSet::Avx2, KernelSet::Avx2Gfni})
         if (KernelSetAvailable(s)) sets.push_back(s);
     return sets;
 }

@@ -352,3 +352,46 @@ TEST(BodyDecoding, WriterPackerNeverRunsAcrossPlaneRows) {
     Bytes mixed{1, 2, 2, 2, 5};
     EXPECT_EQ(PackByteRun1(mixed.data(), mixed.size()), (Bytes{0x00, 1, 0xFE, 2, 0x00, 5}));
 }
+
+// Runs of every length, short ones most often, literal and repeated at
+// random, no-op codes between them, packed per plane row: rows of several
+// widths, so the runs meet the end of a row and of the 4 KB input buffer at
+// every offset. Each row must equal what the codes say.
+TEST(BodyDecoding, MixedShortAndLongRunsAtEveryOffset) {
+    std::mt19937 rng(21);
+    for (int32_t bpr : {2, 16, 18, 34, 100, 1000}) {
+        const int32_t h = 40000 / bpr + 3;
+        Bytes codes, expected;
+        for (int32_t y = 0; y < h; ++y) {
+            int32_t left = bpr;
+            while (left > 0) {
+                if (rng() % 16 == 0) codes.push_back(0x80);
+                const int32_t longest = left < 128 ? left : 128;
+                const int32_t count = 1 + int32_t(rng() % uint32_t(rng() % 4 == 0 ? longest : (longest < 17 ? longest : 17)));
+                if (count >= 2 && rng() % 2 == 0) {
+                    const auto value = uint8_t(rng());
+                    codes.push_back(uint8_t(1 - count));
+                    codes.push_back(value);
+                    expected.insert(expected.end(), size_t(count), value);
+                } else {
+                    codes.push_back(uint8_t(count - 1));
+                    for (int32_t i = 0; i < count; ++i) {
+                        const auto value = uint8_t(rng());
+                        codes.push_back(value);
+                        expected.push_back(value);
+                    }
+                }
+                left -= count;
+            }
+        }
+        Body body(codes);
+        ReaderHolder holder(body);
+        Rows rows(bpr, 1);
+        for (int32_t y = 0; y < h; ++y) {
+            ASSERT_EQ(DecodeByteRun1Row(holder.reader, &rows.rows, 1), 0) << "width " << bpr << ", row " << y;
+            const auto at = expected.begin() + ptrdiff_t(y) * bpr;
+            ASSERT_EQ(rows.Plane(0), Bytes(at, at + bpr)) << "width " << bpr << ", row " << y;
+        }
+        EXPECT_EQ(DecodeByteRun1Row(holder.reader, &rows.rows, 1), -1);
+    }
+}

@@ -28,8 +28,11 @@
 // windows come and go). Only one thread calls SDL here and nothing else
 // queues SDL events, so no wake-up is needed: polling after the sleep sees
 // everything the wait would have.
+#include "platform/graphics/sdl/compose_table.h"
 #include "platform/graphics/sdl/kept_window.h"
+#include "platform/graphics/sdl/lut_row.h"
 #include "platform/graphics/sdl/overlay.h"
+#include "platform/graphics/sdl/palette_damage.h"
 #include "platform/graphics/sdl/sdl_library.h"
 #include "platform/graphics/sdl/view.h"
 #include "platform/graphics/sdl/view_events.h"
@@ -65,7 +68,10 @@ const SdlLibrary* gSdl = nullptr;
 constexpr uint64_t kFrameMs = 16;
 // How long a new window waits for the window manager's frame.
 constexpr uint64_t kFrameWaitMs = 1500;
-constexpr uint32_t kWaitSliceMs = 4;
+// The wait sleeps until the next frame is due, so a picture standing still
+// or cycling wakes the program once a frame (input is seen within a frame
+// too), but never less than this.
+constexpr uint64_t kMinSliceMs = 1;
 
 struct SdlScreen {
     Screen* screen = nullptr;
@@ -76,7 +82,7 @@ struct SdlScreen {
     bool needPresent = true;     // the whole window: exposed, resized, new
     bool fullScreen = false;
     Placement placed;            // the part of the bitmap shown, and where in the window surface
-    std::vector<uint32_t> xMap;  // source x of every surface x of the picture
+    std::vector<uint32_t> xMap;  // source x of every surface x, from the view's left edge (placed.srcX)
     ViewState view;              // scrolled and zoomed by the window's own controls (view.h)
     Drag drag;
     int surfaceW = 0;            // the window surface's size at the last present
@@ -89,6 +95,9 @@ struct SdlScreen {
     uint64_t keptAt = 0;         // when its screen closed (kept_window.h)
     bool tookOverFullScreen = false;  // taken over by a new screen while full screen
     uint64_t refitUntil = 0;     // after leaving that full screen: sized for the new screen until then
+    PaletteDamage damage;        // which rows a change of colours reaches
+    Rgb shownPalette[256];       // the colours in the window (8-bit screens)
+    bool paletteKnown = false;   // shownPalette has been filled
 };
 
 void Destroy(SdlScreen* s) {
@@ -187,6 +196,7 @@ public:
     void rowsChanged(Screen* screen, uint32_t top, uint32_t bottom) override {
         SdlScreen* s = Of(screen);
         if (s == nullptr) return;
+        s->damage.Written(top, bottom);
         if (s->dirtyTop >= s->dirtyBottom) {
             s->dirtyTop = top;
             s->dirtyBottom = bottom;
@@ -238,11 +248,14 @@ public:
         }
         for (;;) {
             if ((SetSignal(0, 0) & signalMask) != 0) return;
-            if (gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs)
+            uint64_t since = gSdl->SDL_GetTicks64() - lastFrame_;
+            if (since >= kFrameMs) {
                 Frame();
-            else
+                since = 0;
+            } else {
                 Pump();
-            SleepSlice(signalMask);
+            }
+            SleepSlice(signalMask, kFrameMs - since > kMinSliceMs ? kFrameMs - since : kMinSliceMs);
         }
     }
 
@@ -290,9 +303,12 @@ private:
         // A few tries a short while apart tell that from a display that is
         // not there, which still fails within a fraction of a second.
         bool started = false;
-        for (int attempt = 0; attempt < 4 && !started; ++attempt) {
-            if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(40));
-            started = gSdl->SDL_Init(SDL_INIT_VIDEO) == 0;
+        {
+            const EmptyComposeTableWhileStarting quickStart;
+            for (int attempt = 0; attempt < 4 && !started; ++attempt) {
+                if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(40));
+                started = gSdl->SDL_Init(SDL_INIT_VIDEO) == 0;
+            }
         }
         if (started) gSdl->SDL_StartTextInput();
 #if defined(__SANITIZE_ADDRESS__)
@@ -348,7 +364,7 @@ private:
             }
             if ((SetSignal(0, 0) & signalMask) != 0) return;
             Pump();
-            SleepSlice(signalMask);
+            SleepSlice(signalMask, kFrameMs);  // events a frame apart, as while a picture is up
         }
     }
 
@@ -383,6 +399,8 @@ private:
         s->placed = Placement{};
         FirstView(s->view);  // the new picture starts from its first view
         s->drag = Drag{};
+        s->damage = PaletteDamage{};
+        s->paletteKnown = false;
         s->tookOverFullScreen = s->fullScreen;
         if (size.w > 0 && size.h > 0 && !s->fullScreen) {
             int w = 0, h = 0, x = 0, y = 0;
@@ -416,11 +434,11 @@ private:
         return driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
     }
 
-    // Up to kWaitSliceMs, or until a signal of the mask arrives.
-    static void SleepSlice(uint32_t signalMask) {
+    // Up to `ms`, or until a signal of the mask arrives.
+    static void SleepSlice(uint32_t signalMask, uint64_t ms) {
         TaskPrivate* p = internal::CurrentTask()->priv;
         std::unique_lock lock(p->mutex);
-        p->wake.wait_for(lock, std::chrono::milliseconds(kWaitSliceMs), [&] { return (p->signals & signalMask) != 0; });
+        p->wake.wait_for(lock, std::chrono::milliseconds(ms), [&] { return (p->signals & signalMask) != 0; });
     }
 
     bool OnSdlThread() const {
@@ -637,11 +655,8 @@ private:
         for (SdlScreen* s : screens_) {
             ScreenPrivate* sp = s->screen->priv;
             uint32_t serial = sp->paletteSerial.load(std::memory_order_acquire);
-            if (sp->depth == 8 && serial != s->paletteShown) {
-                s->dirtyTop = 0;
-                s->dirtyBottom = sp->bitmapHeight;
-            }
-            if (s->dirtyTop < s->dirtyBottom || s->needPresent) Present(s);
+            const bool newColours = sp->depth == 8 && serial != s->paletteShown;
+            if (s->dirtyTop < s->dirtyBottom || s->needPresent || newColours) Present(s);
         }
         lastFrame_ = gSdl->SDL_GetTicks64();
     }
@@ -665,11 +680,12 @@ private:
                 std::memcpy(out, previous, static_cast<size_t>(r.w) * bpp);
                 continue;
             }
-            const uint8_t* src = sp->pixels + static_cast<size_t>(sy) * sp->stride;
+            const uint8_t* src =
+                sp->pixels + static_cast<size_t>(sy) * sp->stride + static_cast<size_t>(r.srcX) * sp->bytesPerPixel;
             if (packed) {
                 auto* o = reinterpret_cast<uint32_t*>(out);
                 if (sp->depth == 8) {
-                    for (int x = 0; x < r.w; ++x) o[x] = lut[src[xMap[x]]];
+                    LutRow(src, r.srcW, xMap, lut, o, static_cast<uint32_t>(r.w));
                 } else {
                     for (int x = 0; x < r.w; ++x) {
                         const uint8_t* p = src + static_cast<size_t>(xMap[x]) * 3;
@@ -711,7 +727,7 @@ private:
             s->placed = placed;
             s->xMap.resize(static_cast<size_t>(placed.w));
             for (int x = 0; x < placed.w; ++x)
-                s->xMap[x] = placed.srcX + static_cast<uint32_t>(static_cast<uint64_t>(x) * placed.srcW /
+                s->xMap[x] = static_cast<uint32_t>(static_cast<uint64_t>(x) * placed.srcW /
                                                                  static_cast<uint32_t>(placed.w));
         }
         uint32_t lut[256];
@@ -724,7 +740,21 @@ private:
                 serial = sp->paletteSerial.load(std::memory_order_acquire);
             }
             for (int i = 0; i < 256; ++i) lut[i] = gSdl->SDL_MapRGB(surface->format, palette[i].r, palette[i].g, palette[i].b);
-            if (serial != s->paletteShown) whole = true;
+            // New colours: the rows that hold one of the changed entries.
+            if (serial != s->paletteShown && !whole) {
+                if (!s->paletteKnown) {
+                    whole = true;
+                } else {
+                    const RowSpan span = s->damage.Changed(*sp, s->shownPalette, palette);
+                    if (span.top < span.bottom) {
+                        const bool none = s->dirtyTop >= s->dirtyBottom;
+                        s->dirtyTop = none || span.top < s->dirtyTop ? span.top : s->dirtyTop;
+                        s->dirtyBottom = none || span.bottom > s->dirtyBottom ? span.bottom : s->dirtyBottom;
+                    }
+                }
+            }
+            std::memcpy(s->shownPalette, palette, sizeof palette);
+            s->paletteKnown = true;
         }
         s->paletteShown = serial;
         // Surface rows of the changed source rows that are shown.

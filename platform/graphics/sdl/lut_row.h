@@ -1,0 +1,20 @@
+// One row of an 8-bit framebuffer through its colour table into a row of
+// 32-bit window pixels, scaled to the window by a map of source columns.
+//
+// Colour cycling redraws the whole picture at every step, so this is the
+// loop the window spends its time in while a picture cycles. At a whole
+// number scale of 1 to 4 (the window's usual sizes) each source pixel is
+// looked up once and stored as often as it is wide, without reading the
+// column map; other scales go through the map.
+#pragma once
+
+#include <cstdint>
+
+namespace os::sdl {
+
+// out[x] = lut[src[xMap[x]]] for x < outWidth, where xMap[x] is
+// x * srcWidth / outWidth.
+void LutRow(const uint8_t* src, uint32_t srcWidth, const uint32_t* xMap, const uint32_t* lut, uint32_t* out,
+            uint32_t outWidth);
+
+}  // namespace os::sdl

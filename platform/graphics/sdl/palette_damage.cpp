@@ -1,0 +1,58 @@
+// The index sets of the rows, and the band of rows a palette change reaches.
+#include "platform/graphics/sdl/palette_damage.h"
+
+#include <algorithm>
+
+namespace os::sdl {
+
+void PaletteDamage::Written(uint32_t top, uint32_t bottom) {
+    if (top >= bottom) return;
+    if (staleTop_ >= staleBottom_) {
+        staleTop_ = top;
+        staleBottom_ = bottom;
+        return;
+    }
+    staleTop_ = std::min(staleTop_, top);
+    staleBottom_ = std::max(staleBottom_, bottom);
+}
+
+RowSpan PaletteDamage::Changed(const ScreenPrivate& screen, const Rgb before[256], const Rgb after[256]) {
+    IndexSet changed;
+    bool any = false;
+    for (uint32_t i = 0; i < 256; ++i) {
+        if (before[i].r != after[i].r || before[i].g != after[i].g || before[i].b != after[i].b) {
+            changed.bits[i / 64] |= uint64_t{1} << (i % 64);
+            any = true;
+        }
+    }
+    if (!any || screen.pixels == nullptr || screen.bytesPerPixel != 1) return {};
+
+    const uint32_t height = screen.bitmapHeight;
+    if (rows_.size() != height) {
+        rows_.assign(height, IndexSet{});
+        staleTop_ = 0;
+        staleBottom_ = height;
+    }
+    const uint32_t staleEnd = std::min(staleBottom_, height);
+    for (uint32_t y = staleTop_; y < staleEnd; ++y) {
+        IndexSet set;
+        const uint8_t* row = screen.pixels + static_cast<size_t>(y) * screen.stride;
+        for (uint32_t x = 0; x < screen.bitmapWidth; ++x) set.bits[row[x] / 64] |= uint64_t{1} << (row[x] % 64);
+        rows_[y] = set;
+    }
+    staleTop_ = staleBottom_ = 0;
+
+    auto reached = [&](uint32_t y) {
+        const IndexSet& s = rows_[y];
+        return ((s.bits[0] & changed.bits[0]) | (s.bits[1] & changed.bits[1]) | (s.bits[2] & changed.bits[2]) |
+                (s.bits[3] & changed.bits[3])) != 0;
+    };
+    uint32_t top = 0;
+    while (top < height && !reached(top)) ++top;
+    if (top == height) return {};
+    uint32_t bottom = height;
+    while (!reached(bottom - 1)) --bottom;
+    return {top, bottom};
+}
+
+}  // namespace os::sdl

@@ -1,0 +1,96 @@
+// Which rows of a colour-mapped screen a palette change reaches: the band
+// from the first to the last row that holds a changed entry, nothing when no
+// shown entry changed, and rows written since are read again.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/graphics/sdl/palette_damage.h"
+
+namespace {
+
+struct Screen8 {
+    os::ScreenPrivate sp;
+    std::vector<uint8_t> pixels;
+    Screen8(uint32_t width, uint32_t height) : pixels(size_t(width) * height, 0) {
+        sp.width = width;
+        sp.height = height;
+        sp.bitmapWidth = width;
+        sp.bitmapHeight = height;
+        sp.stride = width;
+        sp.bytesPerPixel = 1;
+        sp.pixels = pixels.data();
+    }
+    void Put(uint32_t x, uint32_t y, uint8_t index) { pixels[size_t(y) * sp.stride + x] = index; }
+};
+
+struct Palettes {
+    os::Rgb before[256];
+    os::Rgb after[256];
+    Palettes() {
+        for (int i = 0; i < 256; ++i) before[i] = after[i] = {uint8_t(i), uint8_t(255 - i), uint8_t(i / 2)};
+    }
+    void Change(int index) { after[index].g = uint8_t(after[index].g + 1); }
+};
+
+TEST(PaletteDamage, TheBandOfRowsHoldingAChangedColour) {
+    Screen8 screen(40, 100);
+    screen.Put(3, 20, 7);
+    screen.Put(39, 55, 7);
+    screen.Put(0, 70, 9);
+    os::sdl::PaletteDamage damage;
+    Palettes p;
+
+    p.Change(7);
+    os::sdl::RowSpan span = damage.Changed(screen.sp, p.before, p.after);
+    EXPECT_EQ(span.top, 20u);
+    EXPECT_EQ(span.bottom, 56u);
+
+    Palettes q;
+    q.Change(7);
+    q.Change(9);
+    span = damage.Changed(screen.sp, q.before, q.after);
+    EXPECT_EQ(span.top, 20u);
+    EXPECT_EQ(span.bottom, 71u);
+
+    // An entry no pixel uses, or no change at all: nothing to redraw.
+    Palettes unused;
+    unused.Change(200);
+    span = damage.Changed(screen.sp, unused.before, unused.after);
+    EXPECT_EQ(span.top, span.bottom);
+    Palettes same;
+    span = damage.Changed(screen.sp, same.before, same.after);
+    EXPECT_EQ(span.top, span.bottom);
+
+    // Index 0 is everywhere else: every row.
+    Palettes background;
+    background.Change(0);
+    span = damage.Changed(screen.sp, background.before, background.after);
+    EXPECT_EQ(span.top, 0u);
+    EXPECT_EQ(span.bottom, 100u);
+}
+
+TEST(PaletteDamage, RowsWrittenSinceAreReadAgain) {
+    Screen8 screen(16, 50);
+    os::sdl::PaletteDamage damage;
+    Palettes p;
+    p.Change(5);
+    EXPECT_EQ(damage.Changed(screen.sp, p.before, p.after).top, damage.Changed(screen.sp, p.before, p.after).bottom);
+
+    // Written without telling: the sets made before do not know it.
+    screen.Put(8, 30, 5);
+    EXPECT_EQ(damage.Changed(screen.sp, p.before, p.after).bottom, 0u);
+
+    damage.Written(30, 31);
+    os::sdl::RowSpan span = damage.Changed(screen.sp, p.before, p.after);
+    EXPECT_EQ(span.top, 30u);
+    EXPECT_EQ(span.bottom, 31u);
+
+    // Overwritten with another colour: no longer reached.
+    screen.Put(8, 30, 6);
+    damage.Written(0, 50);
+    span = damage.Changed(screen.sp, p.before, p.after);
+    EXPECT_EQ(span.top, span.bottom);
+}
+
+}  // namespace
