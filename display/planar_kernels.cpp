@@ -322,11 +322,12 @@ LANTERNA_AVX2 void Avx2Chunky(uint8_t* const* planes, uint32_t count, size_t col
 }
 
 LANTERNA_AVX2 void Avx2Rgb(uint8_t* const* red, uint8_t* const* green, uint8_t* const* blue, uint32_t bits,
-                           const uint8_t* levels, size_t columns, uint8_t* out) {
+                           const uint8_t* levels, size_t columns, uint8_t* out, bool gfni) {
     const EightPlanes rgb[3] = {ComponentPlanes(red, bits), ComponentPlanes(green, bits),
                                 ComponentPlanes(blue, bits)};
     size_t c = 0;
     if (levels == nullptr) {
+        if (gfni && bits == 8) c = RgbBlocksGfni(red, green, blue, columns, out);
         for (; c + 32 <= columns; c += 32) {
             __m256i r[8], g[8], b[8];
             Chunky32(rgb[0], c, r);
@@ -394,7 +395,8 @@ void PlanesToChunky(KernelSet set, uint8_t* const* planes, uint32_t count, size_
 void PlanesToRgb(KernelSet set, uint8_t* const* red, uint8_t* const* green, uint8_t* const* blue, uint32_t bits,
                  const uint8_t* levels, size_t columns, uint8_t* out) {
 #ifdef LANTERNA_X86_KERNELS
-    if (set == KernelSet::Avx2 || set == KernelSet::Avx2Gfni) return Avx2Rgb(red, green, blue, bits, levels, columns, out);
+    if (set == KernelSet::Avx2 || set == KernelSet::Avx2Gfni)
+        return Avx2Rgb(red, green, blue, bits, levels, columns, out, set == KernelSet::Avx2Gfni);
     if (set == KernelSet::Sse2) return Sse2Rgb(red, green, blue, bits, levels, columns, out);
 #endif
     (void)set;

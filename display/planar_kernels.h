@@ -13,8 +13,8 @@
 
 namespace lanterna {
 
-// Avx2Gfni: the AVX2 set with planar-to-chunky turned by GFNI
-// (planar_kernels_gfni.h); the deep gather is AVX2's.
+// Avx2Gfni: the AVX2 set with the bit turns done by GFNI
+// (planar_kernels_gfni.h) for planar-to-chunky and 8-bit deep rows.
 enum class KernelSet : uint8_t { Plain, Sse2, Avx2, Avx2Gfni };
 
 // The fastest set this processor runs, chosen once.

@@ -19,4 +19,9 @@ namespace lanterna {
 // with AVX2 and GFNI.
 size_t ChunkyBlocksGfni(uint8_t* const* planes, uint32_t count, size_t columns, uint8_t* out);
 
+// The same for a deep row of 8 bits per component (eight planes each, the
+// levels the bytes themselves), as PlanesToRgb does: 24 bytes per column.
+size_t RgbBlocksGfni(uint8_t* const* red, uint8_t* const* green, uint8_t* const* blue, size_t columns,
+                     uint8_t* out);
+
 }  // namespace lanterna
