@@ -1,6 +1,7 @@
 // Hold-and-modify rows to RGB: the plain chain, the AVX2 blocks and the
 // AVX-512 blocks.
 #include "display/ham_kernels.h"
+#include "display/rgb_shuffles.h"
 
 #include <bit>
 #include <cstring>
@@ -106,27 +107,6 @@ void PlainHam(bool ham6, const uint8_t* codes, size_t pixels, const uint8_t* col
 // The block is inlined into its loop and its small loops unrolled, so the
 // state stays in registers as far as they go.
 #define LANTERNA_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
-
-// Byte shuffles that interleave 16 R, G and B bytes into 48 bytes of RGB:
-// output vector k, byte j takes pixel (16k + j) / 3 of channel (16k + j) % 3.
-struct RgbShuffles {
-    alignas(16) uint8_t mask[3][3][16];  // [output vector][channel][byte]
-};
-
-constexpr RgbShuffles MakeRgbShuffles() {
-    RgbShuffles s{};
-    for (int k = 0; k < 3; ++k) {
-        for (int ch = 0; ch < 3; ++ch) {
-            for (int j = 0; j < 16; ++j) {
-                const int at = 16 * k + j;
-                s.mask[k][ch][j] = at % 3 == ch ? static_cast<uint8_t>(at / 3) : 0x80;
-            }
-        }
-    }
-    return s;
-}
-
-constexpr RgbShuffles kRgbShuffles = MakeRgbShuffles();
 
 LANTERNA_AVX2 inline __m256i Broadcast16(const uint8_t* bytes) {
     return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));

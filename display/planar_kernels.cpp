@@ -2,6 +2,7 @@
 // the AVX2 path, and the run-time choice between them.
 #include "display/planar_kernels.h"
 #include "display/planar_kernels_gfni.h"
+#include "display/rgb_shuffles.h"
 
 #include <array>
 #include <bit>
@@ -269,27 +270,6 @@ LANTERNA_AVX2 inline void Chunky32(const EightPlanes& e, size_t column, __m256i 
     out[6] = RotateAvx2(_mm256_unpacklo_epi32(b3, b7));
     out[7] = RotateAvx2(_mm256_unpackhi_epi32(b3, b7));
 }
-
-// Byte shuffles that interleave 16 R, G and B bytes into 48 bytes of RGB:
-// output vector k, byte j takes pixel (16k + j) / 3 of channel (16k + j) % 3.
-struct RgbShuffles {
-    alignas(16) uint8_t mask[3][3][16];  // [output vector][channel][byte]
-};
-
-constexpr RgbShuffles MakeRgbShuffles() {
-    RgbShuffles s{};
-    for (int k = 0; k < 3; ++k) {
-        for (int ch = 0; ch < 3; ++ch) {
-            for (int j = 0; j < 16; ++j) {
-                const int at = 16 * k + j;
-                s.mask[k][ch][j] = at % 3 == ch ? static_cast<uint8_t>(at / 3) : 0x80;
-            }
-        }
-    }
-    return s;
-}
-
-constexpr RgbShuffles kRgbShuffles = MakeRgbShuffles();
 
 LANTERNA_AVX2 inline void Interleave16Avx2(__m128i r, __m128i g, __m128i b, uint8_t* out) {
     for (int k = 0; k < 3; ++k) {

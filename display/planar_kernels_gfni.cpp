@@ -1,6 +1,7 @@
 // The GFNI blocks of planar-to-chunky: the AVX2 gather, one affine transform
 // in place of the three delta swaps.
 #include "display/planar_kernels_gfni.h"
+#include "display/rgb_shuffles.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -52,27 +53,6 @@ LANTERNA_GFNI inline void Gather32(const uint8_t* const p[8], size_t column, __m
     v[6] = Turn(_mm256_unpacklo_epi32(b3, b7));
     v[7] = Turn(_mm256_unpackhi_epi32(b3, b7));
 }
-
-// Byte shuffles that interleave 16 R, G and B bytes into 48 bytes of RGB:
-// output vector k, byte j takes pixel (16k + j) / 3 of channel (16k + j) % 3.
-struct RgbShuffles {
-    alignas(16) uint8_t mask[3][3][16];  // [output vector][channel][byte]
-};
-
-constexpr RgbShuffles MakeRgbShuffles() {
-    RgbShuffles s{};
-    for (int k = 0; k < 3; ++k) {
-        for (int ch = 0; ch < 3; ++ch) {
-            for (int j = 0; j < 16; ++j) {
-                const int at = 16 * k + j;
-                s.mask[k][ch][j] = at % 3 == ch ? static_cast<uint8_t>(at / 3) : 0x80;
-            }
-        }
-    }
-    return s;
-}
-
-constexpr RgbShuffles kRgbShuffles = MakeRgbShuffles();
 
 // 16 pixels of each half of r, g and b to 48 bytes of RGB each: the low
 // halves to `low`, the high halves to `high`.
