@@ -29,14 +29,7 @@ using xvfb_test::Image;
 constexpr int kScale = 4;
 const uint8_t kColours[5][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {255, 255, 255}};
 
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return done();
-}
+using xvfb_test::WaitUntil;
 
 // Which of the five colours band b shows, checked over the band's whole
 // height on three columns; -1 when the band is not one colour throughout.

@@ -245,14 +245,7 @@ ProgramRun StartLanterna(const std::string& name, const std::vector<std::string>
     return run;
 }
 
-bool WaitUntil(const std::function<bool()>& done, int ms, int stepMs = 100) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
-    }
-    return done();
-}
+using xvfb_test::WaitUntil;
 
 // A window's title (WM_NAME), as xdotool reads it; "" when it is gone.
 std::string WindowName(unsigned long window) {

@@ -26,14 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace w = lanterna::ilbmw;
 
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return done();
-}
+using xvfb_test::WaitUntil;
 
 // 480x300 on a 320x200 page, 16 colours in a pattern that differs from
 // place to place (so a view shifted by any amount shows other pixels).

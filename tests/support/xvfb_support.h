@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -192,6 +193,16 @@ inline bool WindowManagerRunning() {
     if (at == std::string::npos) return false;
     unsigned long check = std::strtoul(text.c_str() + at, nullptr, 16);
     return check != 0 && std::system(OnDisplay("xwininfo -id " + std::to_string(check) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Polls `done` every stepMs until it holds or ms have passed; its last answer.
+inline bool WaitUntil(const std::function<bool()>& done, int ms, int stepMs = 50) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
+    }
+    return done();
 }
 
 inline bool ProcessGone(long pid) {
