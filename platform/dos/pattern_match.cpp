@@ -16,9 +16,10 @@
 // The parsed pattern becomes an automaton that is run over the name with all
 // its possible states at once, one character at a time, so the time is the
 // name's length times the pattern's (no backtracking, whatever the pattern).
-// A negation knows where its inner pattern's matches end from each position
-// it is reached at, worked out once per position, so negation is exact and
-// costs at most one more factor of the name's length.
+// A negation needs to know, for each stretch of the name, whether its inner
+// pattern matches it: one pass of the inner automaton over the name, started
+// at every position at once, works that out for all stretches, so negation is
+// exact and costs about one more factor of the name's length over 64.
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -142,6 +143,13 @@ private:
         n.kids.push_back(kid);
         return Add(std::move(n));
     }
+    // "~~x" is x: what does not fail to match is what matches. Taking the
+    // pair out here keeps chains of "~" from costing a pass each.
+    int Negate(int kid) {
+        const PatternNode& k = out_.nodes[static_cast<size_t>(kid)];
+        if (k.kind == Kind::Not) return k.kids[0];
+        return Wrap(Kind::Not, kid);
+    }
 
     int ParseAlternatives() {
         std::vector<int> alts;
@@ -164,7 +172,7 @@ private:
             if (depth_ > 0 && (c == '|' || c == ')')) break;
             if (c == '~') {
                 ++pos_;
-                items.push_back(Wrap(Kind::Not, ParseSequence()));
+                items.push_back(Negate(ParseSequence()));
                 break;
             }
             items.push_back(ParseItem());
@@ -201,7 +209,7 @@ private:
             return Wrap(Kind::Star, ParseAtom());
         case '~':
             if (End()) return Literal('~');
-            return Wrap(Kind::Not, ParseAtom());
+            return Negate(ParseAtom());
         case '\'':
             if (End()) return Literal('\'');
             return Literal(p_[pos_++]);
@@ -270,34 +278,6 @@ bool InClass(const PatternNode& n, char32_t c) {
     return in != n.negated;
 }
 
-// A set of positions 0..n as a bit array.
-class PositionSet {
-public:
-    explicit PositionSet(size_t n = 0) : last_(n), bits_(n / 64 + 1, 0) {}
-    void Add(size_t i) { bits_[i / 64] |= uint64_t{1} << (i % 64); }
-    bool Has(size_t i) const { return (bits_[i / 64] >> (i % 64)) & 1; }
-    // Adds every position from `from` to the last that `other` (a set of the
-    // same size) does not hold.
-    void AddMissingFrom(const PositionSet& other, size_t from) {
-        if (from > last_) return;
-        for (size_t w = from / 64; w < bits_.size(); ++w) {
-            uint64_t missing = ~other.bits_[w];
-            if (w == from / 64) missing &= ~uint64_t{0} << (from % 64);
-            if (w == last_ / 64 && last_ % 64 != 63) missing &= (uint64_t{1} << (last_ % 64 + 1)) - 1;
-            bits_[w] |= missing;
-        }
-    }
-    bool AnyFrom(size_t i) const {
-        for (size_t k = i; k <= last_; ++k)
-            if (Has(k)) return true;
-        return false;
-    }
-
-private:
-    size_t last_;
-    std::vector<uint64_t> bits_;
-};
-
 // The pattern as an automaton: a state either consumes one character (a
 // literal, "?" or a class), passes on without consuming (to one or more
 // states), starts a negation, or accepts. Each negation's inner pattern is an
@@ -313,13 +293,18 @@ struct State {
 
 struct Fragment {
     int start = -1;
-    int end = -1;  // a Pass state; its successors are added by the caller
+    int end = -1;           // a Pass state; its successors are added by the caller
+    bool nullable = false;  // matches the empty string
 };
 
 struct Negation {
     int start = -1;   // the inner automaton
     int accept = -1;  // its accepting state
     int exit = -1;    // where the negation goes on in the outer automaton
+    // Whether the inner pattern matches the empty string. That does not depend
+    // on the position (an empty stretch reads no character), so a negation
+    // passes on at once, without consuming, exactly when this is false.
+    bool inner_nullable = false;
 };
 
 struct Automaton {
@@ -360,7 +345,7 @@ private:
             const int end = Add(State::Type::Pass);
             out_.states[static_cast<size_t>(consume)].leaf = node;
             out_.states[static_cast<size_t>(consume)].next = end;
-            return {consume, end};
+            return {consume, end, false};
         }
         case Kind::Empty:
             return BuildEmpty();
@@ -371,18 +356,21 @@ private:
                 const Fragment g = Build(n.kids[k]);
                 Link(f.end, g.start);
                 f.end = g.end;
+                f.nullable = f.nullable && g.nullable;
             }
             return f;
         }
         case Kind::Alt: {
             const int start = Add(State::Type::Pass);
             const int end = Add(State::Type::Pass);
+            bool nullable = false;
             for (int kid : n.kids) {
                 const Fragment g = Build(kid);
                 Link(start, g.start);
                 Link(g.end, end);
+                nullable = nullable || g.nullable;
             }
-            return {start, end};
+            return {start, end, nullable};
         }
         case Kind::Star: {
             const int start = Add(State::Type::Pass);
@@ -391,7 +379,7 @@ private:
             Link(start, g.start);
             Link(start, end);
             Link(g.end, start);
-            return {start, end};
+            return {start, end, true};
         }
         case Kind::Not: {
             const Fragment inner = Build(n.kids[0]);
@@ -400,8 +388,8 @@ private:
             const int enter = Add(State::Type::NotEnter);
             const int exit = Add(State::Type::Pass);
             out_.states[static_cast<size_t>(enter)].negation = static_cast<int>(out_.negations.size());
-            out_.negations.push_back({inner.start, accept, exit});
-            return {enter, exit};
+            out_.negations.push_back({inner.start, accept, exit, inner.nullable});
+            return {enter, exit, !inner.nullable};
         }
         }
         return BuildEmpty();
@@ -409,7 +397,7 @@ private:
 
     Fragment BuildEmpty() {
         const int only = Add(State::Type::Pass);
-        return {only, only};
+        return {only, only, true};
     }
 
     const Pattern& p_;
@@ -417,90 +405,324 @@ private:
 };
 
 // Runs the automaton over the name, all its possible states at once, one
-// character at a time: for patterns without "~" the time is linear in the
-// name's length times the pattern's. A negation needs to know where its
-// inner pattern's matches from a given position end; that set is worked out
-// once per (negation, position) by running the inner automaton from there,
-// so "~" costs at most the name's length once more.
+// character at a time.
+//
+// The automaton falls into parts: the whole pattern, and each negation's
+// inner pattern (entered only through its negation). A part's states carry
+// the set of start positions from which they are reached, as a bit set, so
+// one pass over the name follows the part from every start at once: the top
+// part starts at 0 only (one word), an inner part at every position (a word
+// per 64 characters). A negation's inner pass yields its relation: for each
+// end position, the starts from which the inner pattern matches up to there.
+// Inner parts come before the parts around them (the builder lists nested
+// negations first), so when a part meets a negation its relation is known,
+// and the negation's exit at position e carries every start that entered the
+// negation at a position j < e from which the inner pattern does not match
+// up to e. The cost is the states times the name's length times its words,
+// plus, for each negation, the pairs of positions it is entered and left at.
+//
+// Within a position the moves that consume nothing are followed in one sweep:
+// those states are grouped into strongly connected components (a "#" around
+// something that matches the empty string loops), which share their start
+// sets and are visited in topological order.
 class Matcher {
 public:
     Matcher(const Pattern& p, const Automaton& a, const std::vector<char32_t>& s)
-        : p_(p), a_(a), s_(s), n_(s.size()), marks_(a.states.size(), 0),
-          relations_(a.negations.size()) {}
+        : p_(p), a_(a), s_(s), n_(s.size()), words_(s.size() / 64 + 1) {
+        Plan();
+    }
 
-    bool Matches() { return Run(a_.start, a_.accept, 0).Has(n_); }
+    bool Matches() {
+        bool matched = false;
+        relations_.resize(a_.negations.size());
+        for (size_t part = 0; part < parts_.size(); ++part) matched = Pass(part);
+        return matched;
+    }
 
 private:
-    struct Pending {
-        int negation;
-        PositionSet at;  // where its exit becomes active
+    struct Part {
+        int start = -1;
+        int accept = -1;
+        uint32_t first_component = 0, end_component = 0;  // in topological order
+        uint32_t first_child = 0, end_child = 0;          // negations met in this part
+    };
+    struct Component {
+        uint32_t first_edge = 0, end_edge = 0;          // components passed on to
+        uint32_t first_consumer = 0, end_consumer = 0;  // states that consume
+    };
+    struct Consumer {
+        int leaf = -1;      // the pattern node that tests the character
+        uint32_t next = 0;  // the component after the character
+    };
+    struct Child {
+        int negation = -1;
+        uint32_t enter = 0;  // the negation's component
+        uint32_t exit = 0;   // its exit's component
     };
 
-    // Every position where a match of the automaton part from `start` to
-    // `accept`, begun at position `from`, can end.
-    PositionSet Run(int start, int accept, size_t from) {
-        PositionSet ends(n_);
-        std::vector<Pending> pending;
-        std::vector<int> seeds{start};
-        std::vector<int> consumers;
+    // The state after `id` at index i of its moves that consume nothing, or -1.
+    int Passes(int id, size_t i) const {
+        const State& st = a_.states[static_cast<size_t>(id)];
+        if (st.type == State::Type::Pass) return i < st.succ.size() ? st.succ[i] : -1;
+        if (st.type == State::Type::NotEnter && i == 0) {
+            const Negation& neg = a_.negations[static_cast<size_t>(st.negation)];
+            return neg.inner_nullable ? -1 : neg.exit;
+        }
+        return -1;
+    }
+
+    // The parts, their components and what connects them, worked out once.
+    void Plan() {
+        const size_t count = a_.states.size();
+        component_.assign(count, UINT32_MAX);
+        std::vector<int> part_of(count, -1);
+        std::vector<int> members;
         std::vector<int> stack;
-        for (size_t j = from; j <= n_; ++j) {
-            for (const Pending& p : pending) {
-                if (p.at.Has(j)) seeds.push_back(a_.negations[static_cast<size_t>(p.negation)].exit);
+        for (size_t k = 0; k <= a_.negations.size(); ++k) {
+            Part part;
+            if (k < a_.negations.size()) {
+                part.start = a_.negations[k].start;
+                part.accept = a_.negations[k].accept;
+            } else {
+                part.start = a_.start;
+                part.accept = a_.accept;
             }
-            if (seeds.empty()) {
-                bool later = false;
-                for (const Pending& p : pending) later = later || p.at.AnyFrom(j + 1);
-                if (!later) break;  // nothing can match any further
-                continue;
-            }
-            // The states reachable without consuming, each visited once here.
-            const uint32_t stamp = ++stamp_;
-            consumers.clear();
-            stack.swap(seeds);
-            seeds.clear();
+            // The part's states: all reached from its start, negations passed over.
+            members.clear();
+            stack.assign(1, part.start);
+            part_of[static_cast<size_t>(part.start)] = static_cast<int>(k);
             while (!stack.empty()) {
                 const int id = stack.back();
                 stack.pop_back();
-                if (marks_[static_cast<size_t>(id)] == stamp) continue;
-                marks_[static_cast<size_t>(id)] = stamp;
+                members.push_back(id);
                 const State& st = a_.states[static_cast<size_t>(id)];
-                switch (st.type) {
-                case State::Type::Consume:
-                    consumers.push_back(id);
-                    break;
-                case State::Type::Pass:
-                    for (int next : st.succ) stack.push_back(next);
-                    break;
-                case State::Type::Accept:
-                    if (id == accept) ends.Add(j);
-                    break;
-                case State::Type::NotEnter: {
-                    const int k = st.negation;
-                    const PositionSet& inner = Relation(k, j);
-                    Pending* slot = nullptr;
-                    for (Pending& p : pending)
-                        if (p.negation == k) slot = &p;
-                    if (slot == nullptr) {
-                        pending.push_back({k, PositionSet(n_)});
-                        slot = &pending.back();
+                auto reach = [&](int next) {
+                    if (part_of[static_cast<size_t>(next)] < 0) {
+                        part_of[static_cast<size_t>(next)] = static_cast<int>(k);
+                        stack.push_back(next);
                     }
-                    // The negation matches every stretch the inner pattern does
-                    // not: the empty one at once, the longer ones when their
-                    // end is reached.
-                    if (!inner.Has(j)) stack.push_back(a_.negations[static_cast<size_t>(k)].exit);
-                    slot->at.AddMissingFrom(inner, j + 1);
-                    break;
-                }
+                };
+                if (st.type == State::Type::Pass) {
+                    for (int next : st.succ) reach(next);
+                } else if (st.type == State::Type::Consume) {
+                    reach(st.next);
+                } else if (st.type == State::Type::NotEnter) {
+                    reach(a_.negations[static_cast<size_t>(st.negation)].exit);
                 }
             }
-            if (j == n_) break;
-            for (int id : consumers) {
-                const State& st = a_.states[static_cast<size_t>(id)];
-                if (Takes(p_.nodes[static_cast<size_t>(st.leaf)], s_[j])) seeds.push_back(st.next);
+            part.first_component = static_cast<uint32_t>(components_.size());
+            Components(members);
+            part.end_component = static_cast<uint32_t>(components_.size());
+            Connect(part);
+            parts_.push_back(part);
+        }
+    }
+
+    // Tarjan's algorithm over the moves that consume nothing, without
+    // recursion; components come out sinks first and are numbered backwards
+    // so that the part's components run in topological order.
+    void Components(const std::vector<int>& members) {
+        const uint32_t base = static_cast<uint32_t>(components_.size());
+        std::vector<int> index(a_.states.size(), -1), low(a_.states.size(), 0);
+        std::vector<char> on_stack(a_.states.size(), 0);
+        std::vector<int> order;                        // Tarjan's stack
+        std::vector<std::pair<int, size_t>> frames;    // the search path
+        std::vector<std::vector<int>> found;           // sinks first
+        int counter = 0;
+        for (int root : members) {
+            if (index[static_cast<size_t>(root)] >= 0) continue;
+            frames.emplace_back(root, 0);
+            index[static_cast<size_t>(root)] = low[static_cast<size_t>(root)] = counter++;
+            order.push_back(root);
+            on_stack[static_cast<size_t>(root)] = 1;
+            while (!frames.empty()) {
+                auto& [v, i] = frames.back();
+                const int w = Passes(v, i);
+                if (w >= 0) {
+                    ++i;
+                    const auto wi = static_cast<size_t>(w);
+                    if (index[wi] < 0) {
+                        index[wi] = low[wi] = counter++;
+                        order.push_back(w);
+                        on_stack[wi] = 1;
+                        frames.emplace_back(w, 0);
+                    } else if (on_stack[wi]) {
+                        low[static_cast<size_t>(v)] = std::min(low[static_cast<size_t>(v)], index[wi]);
+                    }
+                    continue;
+                }
+                const int done = v;
+                frames.pop_back();
+                const auto di = static_cast<size_t>(done);
+                if (!frames.empty()) {
+                    const auto pi = static_cast<size_t>(frames.back().first);
+                    low[pi] = std::min(low[pi], low[di]);
+                }
+                if (low[di] == index[di]) {
+                    found.emplace_back();
+                    int x = -1;
+                    do {
+                        x = order.back();
+                        order.pop_back();
+                        on_stack[static_cast<size_t>(x)] = 0;
+                        found.back().push_back(x);
+                    } while (x != done);
+                }
             }
         }
-        return ends;
+        const uint32_t total = static_cast<uint32_t>(found.size());
+        for (uint32_t c = 0; c < total; ++c) {
+            for (int id : found[c]) component_[static_cast<size_t>(id)] = base + total - 1 - c;
+        }
+        components_.resize(base + total);
+        members_of_.resize(base + total);
+        for (uint32_t c = 0; c < total; ++c) members_of_[base + total - 1 - c] = std::move(found[c]);
+    }
+
+    // Each component's moves: on to later components, and by a character.
+    void Connect(Part& part) {
+        part.first_child = static_cast<uint32_t>(children_.size());
+        for (uint32_t c = part.first_component; c < part.end_component; ++c) {
+            Component& comp = components_[c];
+            comp.first_edge = static_cast<uint32_t>(edges_.size());
+            comp.first_consumer = static_cast<uint32_t>(consumers_.size());
+            for (int id : members_of_[c]) {
+                for (size_t i = 0;; ++i) {
+                    const int next = Passes(id, i);
+                    if (next < 0) break;
+                    const uint32_t to = component_[static_cast<size_t>(next)];
+                    if (to != c) edges_.push_back(to);
+                }
+                const State& st = a_.states[static_cast<size_t>(id)];
+                if (st.type == State::Type::Consume) {
+                    consumers_.push_back({st.leaf, component_[static_cast<size_t>(st.next)]});
+                } else if (st.type == State::Type::NotEnter) {
+                    const Negation& neg = a_.negations[static_cast<size_t>(st.negation)];
+                    children_.push_back({st.negation, c, component_[static_cast<size_t>(neg.exit)]});
+                }
+            }
+            comp.end_edge = static_cast<uint32_t>(edges_.size());
+            comp.end_consumer = static_cast<uint32_t>(consumers_.size());
+        }
+        part.end_child = static_cast<uint32_t>(children_.size());
+        members_of_.clear();  // not needed once connected
+        members_of_.resize(components_.size());
+    }
+
+    // A buffer of (n + 2) rows of words_, from the pool when one is free.
+    std::vector<uint64_t> Take() {
+        std::vector<uint64_t> b;
+        if (!pool_.empty()) {
+            b = std::move(pool_.back());
+            pool_.pop_back();
+        }
+        b.assign((n_ + 2) * words_, 0);
+        return b;
+    }
+    void Give(std::vector<uint64_t>& b) {
+        pool_.push_back(std::move(b));
+        b.clear();
+    }
+
+    static bool Zero(const uint64_t* row, size_t w) {
+        uint64_t any = 0;
+        for (size_t q = 0; q < w; ++q) any |= row[q];
+        return any == 0;
+    }
+    static void Or(uint64_t* to, const uint64_t* from, size_t w) {
+        for (size_t q = 0; q < w; ++q) to[q] |= from[q];
+    }
+
+    // One pass of part `index` over the name. For a negation's inner part it
+    // fills the negation's relation; for the whole pattern it says whether
+    // the name matches.
+    bool Pass(size_t index) {
+        const Part& part = parts_[index];
+        const bool top = index + 1 == parts_.size();
+        const size_t w = top ? 1 : words_;  // the top part starts at 0 only
+        const size_t count = part.end_component - part.first_component;
+        const uint32_t base = part.first_component;
+        cur_.assign(count * w, 0);
+        next_.assign(count * w, 0);
+        // Per negation met here: the starts it is entered with at each position
+        // (n + 1 rows of w words), then the positions it is entered at (words_).
+        const size_t first_child = part.first_child;
+        const size_t children = part.end_child - part.first_child;
+        entered_.resize(children);
+        for (size_t c = 0; c < children; ++c) entered_[c] = Take();
+        std::vector<uint64_t> relation;
+        if (!top) relation = Take();
+        const size_t start = component_[static_cast<size_t>(part.start)] - base;
+        const size_t accept = component_[static_cast<size_t>(part.accept)] - base;
+        bool matched = false;
+        bool any_entered = false;
+        for (size_t j = 0; j <= n_; ++j) {
+            std::swap(cur_, next_);
+            std::fill(next_.begin(), next_.end(), 0);
+            if (top) {
+                if (j == 0) cur_[start * w] |= 1;
+            } else {
+                cur_[start * w + j / 64] |= uint64_t{1} << (j % 64);
+            }
+            // Negations left here after a stretch the inner pattern does not match.
+            if (any_entered) {
+                for (size_t c = 0; c < children; ++c) Leave(children_[first_child + c], entered_[c], j, w, base);
+            }
+            bool active = false;
+            for (size_t k = 0; k < count; ++k) {
+                const uint64_t* row = &cur_[k * w];
+                if (Zero(row, w)) continue;
+                active = true;
+                const Component& comp = components_[base + k];
+                for (uint32_t e = comp.first_edge; e < comp.end_edge; ++e) Or(&cur_[(edges_[e] - base) * w], row, w);
+                if (j == n_) continue;
+                for (uint32_t e = comp.first_consumer; e < comp.end_consumer; ++e) {
+                    const Consumer& con = consumers_[e];
+                    if (Takes(p_.nodes[static_cast<size_t>(con.leaf)], s_[j])) Or(&next_[(con.next - base) * w], row, w);
+                }
+            }
+            const uint64_t* ends = &cur_[accept * w];
+            if (top) {
+                matched = j == n_ && (ends[0] & 1) != 0;
+            } else {
+                std::copy(ends, ends + w, &relation[j * w]);
+            }
+            for (size_t c = 0; c < children; ++c) {
+                const uint64_t* row = &cur_[(children_[first_child + c].enter - base) * w];
+                if (Zero(row, w)) continue;
+                std::copy(row, row + w, &entered_[c][j * w]);
+                entered_[c][(n_ + 1) * w + j / 64] |= uint64_t{1} << (j % 64);
+                any_entered = true;
+            }
+            // The whole pattern gives up once nothing is left to go on from.
+            if (top && !active && !any_entered) break;
+        }
+        for (size_t c = 0; c < children; ++c) {
+            Give(entered_[c]);
+            Give(relations_[static_cast<size_t>(children_[first_child + c].negation)]);
+        }
+        if (!top) relations_[index] = std::move(relation);
+        return matched;
+    }
+
+    // Adds to the exit of negation `child` at position j every start that
+    // entered it at a position i < j from which its inner pattern does not
+    // match up to j.
+    void Leave(const Child& child, const std::vector<uint64_t>& entered, size_t j, size_t w, uint32_t base) {
+        if (j == 0) return;
+        const uint64_t* at = &entered[(n_ + 1) * w];
+        const uint64_t* inner = &relations_[static_cast<size_t>(child.negation)][j * words_];
+        uint64_t* out = &cur_[(child.exit - base) * w];
+        for (size_t q = 0; q <= (j - 1) / 64; ++q) {
+            uint64_t from = at[q] & ~inner[q];
+            if (q == j / 64) from &= (uint64_t{1} << (j % 64)) - 1;
+            while (from != 0) {
+                const size_t i = q * 64 + static_cast<size_t>(__builtin_ctzll(from));
+                from &= from - 1;
+                // Starts entering at i are at most i: only the words up to it.
+                Or(out, &entered[i * w], std::min(w, i / 64 + 1));
+            }
+        }
     }
 
     static bool Takes(const PatternNode& n, char32_t c) {
@@ -516,33 +738,22 @@ private:
         }
     }
 
-    // Where matches of negation k's inner pattern from position i end.
-    const PositionSet& Relation(int k, size_t i) {
-        auto& table = relations_[static_cast<size_t>(k)];
-        if (table.empty()) table.resize(n_ + 1);
-        Entry& entry = table[i];
-        if (!entry.computed) {
-            const Negation& neg = a_.negations[static_cast<size_t>(k)];
-            PositionSet ends = Run(neg.start, neg.accept, i);
-            // The table is sized once, so `entry` is still valid after the run.
-            entry.ends = std::move(ends);
-            entry.computed = true;
-        }
-        return entry.ends;
-    }
-
-    struct Entry {
-        bool computed = false;
-        PositionSet ends;
-    };
-
     const Pattern& p_;
     const Automaton& a_;
     const std::vector<char32_t>& s_;
     size_t n_;
-    std::vector<uint32_t> marks_;
-    uint32_t stamp_ = 0;
-    std::vector<std::vector<Entry>> relations_;
+    size_t words_;  // of a set of positions 0..n
+    std::vector<Part> parts_;                    // inner parts first, the whole pattern last
+    std::vector<uint32_t> component_;            // per state
+    std::vector<Component> components_;
+    std::vector<std::vector<int>> members_of_;   // while planning
+    std::vector<uint32_t> edges_;
+    std::vector<Consumer> consumers_;
+    std::vector<Child> children_;
+    std::vector<std::vector<uint64_t>> relations_;  // per negation: n + 1 rows of words_
+    std::vector<std::vector<uint64_t>> entered_;
+    std::vector<std::vector<uint64_t>> pool_;
+    std::vector<uint64_t> cur_, next_;
 };
 
 bool IsWildcard(char c) {
