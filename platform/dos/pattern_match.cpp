@@ -432,12 +432,7 @@ public:
         Plan();
     }
 
-    bool Matches() {
-        bool matched = false;
-        relations_.resize(a_.negations.size());
-        for (size_t part = 0; part < parts_.size(); ++part) matched = Pass(part);
-        return matched;
-    }
+    bool Matches() { return Run(); }
 
 private:
     struct Part {
@@ -475,6 +470,7 @@ private:
     void Plan() {
         const size_t count = a_.states.size();
         component_.assign(count, UINT32_MAX);
+        entered_by_.assign(a_.negations.size(), 0);
         std::vector<int> part_of(count, -1);
         std::vector<int> members;
         std::vector<int> stack;
@@ -598,6 +594,7 @@ private:
                     consumers_.push_back({st.leaf, component_[static_cast<size_t>(st.next)]});
                 } else if (st.type == State::Type::NotEnter) {
                     const Negation& neg = a_.negations[static_cast<size_t>(st.negation)];
+                    entered_by_[static_cast<size_t>(st.negation)] = static_cast<uint32_t>(children_.size());
                     children_.push_back({st.negation, c, component_[static_cast<size_t>(neg.exit)]});
                 }
             }
@@ -609,20 +606,26 @@ private:
         members_of_.resize(components_.size());
     }
 
-    // A buffer of (n + 2) rows of words_, from the pool when one is free.
-    std::vector<uint64_t> Take() {
-        std::vector<uint64_t> b;
-        if (!pool_.empty()) {
-            b = std::move(pool_.back());
-            pool_.pop_back();
-        }
-        b.assign((n_ + 2) * words_, 0);
-        return b;
-    }
-    void Give(std::vector<uint64_t>& b) {
-        pool_.push_back(std::move(b));
-        b.clear();
-    }
+    // The state of one part while the name is read: per component, the
+    // starts it is reached from, at this position and (after a character) the
+    // next; and which components hold anything, so that empty ones cost
+    // nothing.
+    struct Live {
+        size_t words = 1;
+        std::vector<uint64_t> cur, next;
+        std::vector<uint64_t> cur_held, next_held;  // bit c: component c's row is not empty
+        bool cur_dirty = false;                     // something is held at all
+        bool next_live = false;
+    };
+    // What a part knows about a negation met in it.
+    struct Met {
+        std::vector<uint64_t> enter;   // per position: the part's starts it was entered with
+        std::vector<uint64_t> at;      // the positions it was entered at
+        std::vector<uint32_t> chain;   // per position entered: see Record
+        size_t last = SIZE_MAX;        // the last position entered at
+        size_t before = SIZE_MAX;      // the one before that
+        bool now = false;              // entered at the current position
+    };
 
     static bool Zero(const uint64_t* row, size_t w) {
         uint64_t any = 0;
@@ -633,96 +636,186 @@ private:
         for (size_t q = 0; q < w; ++q) to[q] |= from[q];
     }
 
-    // One pass of part `index` over the name. For a negation's inner part it
-    // fills the negation's relation; for the whole pattern it says whether
-    // the name matches.
-    bool Pass(size_t index) {
-        const Part& part = parts_[index];
-        const bool top = index + 1 == parts_.size();
-        const size_t w = top ? 1 : words_;  // the top part starts at 0 only
-        const size_t count = part.end_component - part.first_component;
-        const uint32_t base = part.first_component;
-        cur_.assign(count * w, 0);
-        next_.assign(count * w, 0);
-        // Per negation met here: the starts it is entered with at each position
-        // (n + 1 rows of w words), then the positions it is entered at (words_).
-        const size_t first_child = part.first_child;
-        const size_t children = part.end_child - part.first_child;
-        entered_.resize(children);
-        for (size_t c = 0; c < children; ++c) entered_[c] = Take();
-        std::vector<uint64_t> relation;
-        if (!top) relation = Take();
-        const size_t start = component_[static_cast<size_t>(part.start)] - base;
-        const size_t accept = component_[static_cast<size_t>(part.accept)] - base;
-        bool matched = false;
-        bool any_entered = false;
-        for (size_t j = 0; j <= n_; ++j) {
-            std::swap(cur_, next_);
-            std::fill(next_.begin(), next_.end(), 0);
-            if (top) {
-                if (j == 0) cur_[start * w] |= 1;
-            } else {
-                cur_[start * w + j / 64] |= uint64_t{1} << (j % 64);
-            }
-            // Negations left here after a stretch the inner pattern does not match.
-            if (any_entered) {
-                for (size_t c = 0; c < children; ++c) Leave(children_[first_child + c], entered_[c], j, w, base);
-            }
-            bool active = false;
-            for (size_t k = 0; k < count; ++k) {
-                const uint64_t* row = &cur_[k * w];
-                if (Zero(row, w)) continue;
-                active = true;
-                const Component& comp = components_[base + k];
-                for (uint32_t e = comp.first_edge; e < comp.end_edge; ++e) Or(&cur_[(edges_[e] - base) * w], row, w);
-                if (j == n_) continue;
-                for (uint32_t e = comp.first_consumer; e < comp.end_consumer; ++e) {
-                    const Consumer& con = consumers_[e];
-                    if (Takes(p_.nodes[static_cast<size_t>(con.leaf)], s_[j])) Or(&next_[(con.next - base) * w], row, w);
-                }
-            }
-            const uint64_t* ends = &cur_[accept * w];
-            if (top) {
-                matched = j == n_ && (ends[0] & 1) != 0;
-            } else {
-                std::copy(ends, ends + w, &relation[j * w]);
-            }
-            for (size_t c = 0; c < children; ++c) {
-                const uint64_t* row = &cur_[(children_[first_child + c].enter - base) * w];
-                if (Zero(row, w)) continue;
-                std::copy(row, row + w, &entered_[c][j * w]);
-                entered_[c][(n_ + 1) * w + j / 64] |= uint64_t{1} << (j % 64);
-                any_entered = true;
-            }
-            // The whole pattern gives up once nothing is left to go on from.
-            if (top && !active && !any_entered) break;
-        }
-        for (size_t c = 0; c < children; ++c) {
-            Give(entered_[c]);
-            Give(relations_[static_cast<size_t>(children_[first_child + c].negation)]);
-        }
-        if (!top) relations_[index] = std::move(relation);
-        return matched;
+    uint64_t* Row(size_t part, uint32_t component) {
+        Live& l = live_[part];
+        return &l.cur[(component - parts_[part].first_component) * l.words];
+    }
+    // Component c of part k now holds something at this position.
+    void Hold(size_t k, uint32_t component) {
+        Live& l = live_[k];
+        const uint32_t c = component - parts_[k].first_component;
+        l.cur_held[c / 64] |= uint64_t{1} << (c % 64);
+        l.cur_dirty = true;
     }
 
-    // Adds to the exit of negation `child` at position j every start that
-    // entered it at a position i < j from which its inner pattern does not
-    // match up to j.
-    void Leave(const Child& child, const std::vector<uint64_t>& entered, size_t j, size_t w, uint32_t base) {
-        if (j == 0) return;
-        const uint64_t* at = &entered[(n_ + 1) * w];
-        const uint64_t* inner = &relations_[static_cast<size_t>(child.negation)][j * words_];
-        uint64_t* out = &cur_[(child.exit - base) * w];
-        for (size_t q = 0; q <= (j - 1) / 64; ++q) {
-            uint64_t from = at[q] & ~inner[q];
-            if (q == j / 64) from &= (uint64_t{1} << (j % 64)) - 1;
-            while (from != 0) {
-                const size_t i = q * 64 + static_cast<size_t>(__builtin_ctzll(from));
-                from &= from - 1;
-                // Starts entering at i are at most i: only the words up to it.
-                Or(out, &entered[i * w], std::min(w, i / 64 + 1));
+    // All parts read the name together, one position at a time. At each
+    // position the inner parts go first, so that a negation's exit knows
+    // which of the stretches ending here its inner pattern matches (those
+    // begun earlier, all the exit needs: the empty stretch is settled by the
+    // plan); then, outer parts first, each part entered here starts from here
+    // too. A part is only started where its negation is entered, so a part
+    // nothing reaches costs nothing.
+    bool Run() {
+        live_.resize(parts_.size());
+        for (size_t k = 0; k < parts_.size(); ++k) {
+            Live& l = live_[k];
+            l.words = k + 1 == parts_.size() ? 1 : words_;  // the whole pattern starts at 0 only
+            const size_t count = parts_[k].end_component - parts_[k].first_component;
+            l.cur.assign(count * l.words, 0);
+            l.next.assign(count * l.words, 0);
+            l.cur_held.assign(count / 64 + 1, 0);
+            l.next_held.assign(count / 64 + 1, 0);
+        }
+        met_.resize(children_.size());
+        const size_t top = parts_.size() - 1;
+        for (size_t j = 0; j <= n_; ++j) {
+            for (Live& l : live_) {
+                if (l.cur_dirty) Clear(l);
+                std::swap(l.cur, l.next);
+                std::swap(l.cur_held, l.next_held);
+                l.cur_dirty = l.next_live;
+                l.next_live = false;
+            }
+            if (j == 0) {
+                const uint32_t start = component_[static_cast<size_t>(parts_[top].start)];
+                Row(top, start)[0] |= 1;
+                Hold(top, start);
+            }
+            for (size_t k = 0; k < parts_.size(); ++k) {
+                const Part& part = parts_[k];
+                for (uint32_t c = part.first_child; c < part.end_child; ++c) {
+                    met_[c].now = false;
+                    if (met_[c].last != SIZE_MAX) Leave(k, c, j);
+                }
+                if (live_[k].cur_dirty) Sweep(k, j, 0, live_[k].words);
+                if (k == top && j < n_ && !live_[k].next_live) {
+                    // Nothing goes on unless a negation met here may still be left.
+                    bool waiting = false;
+                    for (uint32_t c = part.first_child; c < part.end_child; ++c) waiting = waiting || met_[c].last != SIZE_MAX;
+                    if (!waiting) return false;
+                }
+            }
+            for (size_t k = top; k-- > 0;) {
+                if (!met_[entered_by_[k]].now) continue;
+                const uint32_t start = component_[static_cast<size_t>(parts_[k].start)];
+                Row(k, start)[j / 64] |= uint64_t{1} << (j % 64);
+                Hold(k, start);
+                Sweep(k, j, j / 64, j / 64 + 1);  // only the word the new start is in changes
             }
         }
+        return (Row(top, component_[static_cast<size_t>(parts_[top].accept)])[0] & 1) != 0;
+    }
+
+    // Empties the rows held at the position just read.
+    static void Clear(Live& l) {
+        for (size_t t = 0; t < l.cur_held.size(); ++t) {
+            for (uint64_t bits = l.cur_held[t]; bits != 0; bits &= bits - 1) {
+                const size_t c = t * 64 + static_cast<size_t>(__builtin_ctzll(bits));
+                std::fill_n(&l.cur[c * l.words], l.words, 0);
+            }
+            l.cur_held[t] = 0;
+        }
+    }
+
+    // Follows part k's moves at position j, for the words [from, to) of its
+    // rows: those that consume nothing, in the components' order (each passes
+    // on only to later ones), and those that take the character at j.
+    void Sweep(size_t k, size_t j, size_t from, size_t to) {
+        const Part& part = parts_[k];
+        Live& l = live_[k];
+        const size_t w = l.words;
+        const size_t span = to - from;
+        const uint32_t base = part.first_component;
+        for (size_t t = 0; t < l.cur_held.size(); ++t) {
+            uint64_t bits = l.cur_held[t];
+            while (bits != 0) {
+                const size_t c = t * 64 + static_cast<size_t>(__builtin_ctzll(bits));
+                const uint64_t* row = &l.cur[c * w + from];
+                if (!Zero(row, span)) {
+                    const Component& comp = components_[base + c];
+                    for (uint32_t e = comp.first_edge; e < comp.end_edge; ++e) {
+                        const uint32_t d = edges_[e] - base;
+                        Or(&l.cur[d * w + from], row, span);
+                        l.cur_held[d / 64] |= uint64_t{1} << (d % 64);
+                    }
+                    if (j < n_) {
+                        for (uint32_t e = comp.first_consumer; e < comp.end_consumer; ++e) {
+                            const Consumer& con = consumers_[e];
+                            if (!Takes(p_.nodes[static_cast<size_t>(con.leaf)], s_[j])) continue;
+                            const uint32_t d = con.next - base;
+                            Or(&l.next[d * w + from], row, span);
+                            l.next_held[d / 64] |= uint64_t{1} << (d % 64);
+                            l.next_live = true;
+                        }
+                    }
+                }
+                // Later components of this word, including any just reached.
+                bits = l.cur_held[t] & ~((uint64_t{2} << (c % 64)) - 1);
+            }
+        }
+        for (uint32_t c = part.first_child; c < part.end_child; ++c) Record(k, c, j);
+    }
+
+    // Keeps where negation `c` (met in part k) is entered at position j, and
+    // with which starts. chain[j] is the first position from which every
+    // entry up to j is within this one, so that leaving takes one row for a
+    // run of entries that only grow (as after "*", which keeps every start).
+    void Record(size_t k, uint32_t c, size_t j) {
+        const size_t w = live_[k].words;
+        const uint64_t* row = Row(k, children_[c].enter);
+        if (Zero(row, w)) return;
+        Met& m = met_[c];
+        if (m.enter.empty()) {
+            m.enter.assign((n_ + 1) * w, 0);
+            m.at.assign(words_, 0);
+            m.chain.assign(n_ + 1, 0);
+        }
+        if (m.last != j) {
+            m.before = m.last;
+            m.last = j;
+        }
+        m.now = true;
+        m.at[j / 64] |= uint64_t{1} << (j % 64);
+        uint64_t* keep = &m.enter[j * w];
+        std::copy(row, row + w, keep);
+        m.chain[j] = static_cast<uint32_t>(j);
+        if (m.before != SIZE_MAX) {
+            const uint64_t* prev = &m.enter[m.before * w];
+            uint64_t outside = 0;
+            for (size_t q = 0; q < w; ++q) outside |= prev[q] & ~keep[q];
+            if (outside == 0) m.chain[j] = m.chain[m.before];
+        }
+    }
+
+    // The exit of negation `c` (met in part k) at position j, after the
+    // stretches from earlier entries that its inner pattern does not match:
+    // the inner part's accepting row holds the starts whose match ends here.
+    void Leave(size_t k, uint32_t c, size_t j) {
+        if (j == 0) return;
+        const Child& child = children_[c];
+        const Met& m = met_[c];
+        const size_t inner = static_cast<size_t>(child.negation);
+        const uint64_t* matched = Row(inner, component_[static_cast<size_t>(parts_[inner].accept)]);
+        const size_t w = live_[k].words;
+        uint64_t* out = Row(k, child.exit);
+        bool any = false;
+        size_t limit = j;  // entries before this are still to be taken
+        while (limit > 0) {
+            const size_t q = (limit - 1) / 64;
+            uint64_t from = m.at[q] & ~matched[q];
+            const size_t r = limit - q * 64;
+            if (r < 64) from &= (uint64_t{1} << r) - 1;
+            if (from == 0) {
+                limit = q * 64;
+                continue;
+            }
+            const size_t i = q * 64 + 63 - static_cast<size_t>(__builtin_clzll(from));
+            // Starts that enter at i are at most i: only the words up to it.
+            Or(out, &m.enter[i * w], std::min(w, i / 64 + 1));
+            any = true;
+            limit = m.chain[i];
+        }
+        if (any) Hold(k, child.exit);
     }
 
     static bool Takes(const PatternNode& n, char32_t c) {
@@ -750,10 +843,9 @@ private:
     std::vector<uint32_t> edges_;
     std::vector<Consumer> consumers_;
     std::vector<Child> children_;
-    std::vector<std::vector<uint64_t>> relations_;  // per negation: n + 1 rows of words_
-    std::vector<std::vector<uint64_t>> entered_;
-    std::vector<std::vector<uint64_t>> pool_;
-    std::vector<uint64_t> cur_, next_;
+    std::vector<uint32_t> entered_by_;           // per negation: its entry in children_
+    std::vector<Live> live_;                     // per part
+    std::vector<Met> met_;                       // per entry in children_
 };
 
 bool IsWildcard(char c) {
