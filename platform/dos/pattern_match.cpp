@@ -440,6 +440,8 @@ private:
         int accept = -1;
         uint32_t first_component = 0, end_component = 0;  // in topological order
         uint32_t first_child = 0, end_child = 0;          // negations met in this part
+        uint32_t start_component = 0;                     // where its start leads
+        uint32_t accept_component = 0;
     };
     struct Component {
         uint32_t first_edge = 0, end_edge = 0;          // components passed on to
@@ -604,6 +606,43 @@ private:
         part.end_child = static_cast<uint32_t>(children_.size());
         members_of_.clear();  // not needed once connected
         members_of_.resize(components_.size());
+        Shortcut(part);
+    }
+
+    // A component that only passes everything on to one other (the end of a
+    // group, a repetition's way out) is skipped: what leads to it leads
+    // straight on, so it never holds anything.
+    void Shortcut(Part& part) {
+        const uint32_t first = part.first_component;
+        const uint32_t count = part.end_component - first;
+        const uint32_t accept = component_[static_cast<size_t>(part.accept)];
+        std::vector<uint32_t> to(count);
+        std::vector<char> keep(count, 0);
+        keep[accept - first] = 1;
+        for (uint32_t c = part.first_child; c < part.end_child; ++c) keep[children_[c].enter - first] = 1;
+        for (uint32_t c = count; c-- > 0;) {
+            const Component& comp = components_[first + c];
+            to[c] = first + c;
+            if (keep[c] || comp.first_consumer != comp.end_consumer || comp.first_edge == comp.end_edge) continue;
+            bool one = true;
+            for (uint32_t e = comp.first_edge; e < comp.end_edge; ++e) one = one && edges_[e] == edges_[comp.first_edge];
+            if (one) to[c] = to[edges_[comp.first_edge] - first];  // later, so already resolved
+        }
+        for (uint32_t c = 0; c < count; ++c) {
+            Component& comp = components_[first + c];
+            uint32_t end = comp.first_edge;
+            for (uint32_t e = comp.first_edge; e < comp.end_edge; ++e) {
+                const uint32_t target = to[edges_[e] - first];
+                bool seen = false;
+                for (uint32_t f = comp.first_edge; f < end; ++f) seen = seen || edges_[f] == target;
+                if (!seen) edges_[end++] = target;
+            }
+            comp.end_edge = end;
+            for (uint32_t e = comp.first_consumer; e < comp.end_consumer; ++e) consumers_[e].next = to[consumers_[e].next - first];
+        }
+        for (uint32_t c = part.first_child; c < part.end_child; ++c) children_[c].exit = to[children_[c].exit - first];
+        part.start_component = to[component_[static_cast<size_t>(part.start)] - first];
+        part.accept_component = accept;
     }
 
     // The state of one part while the name is read: per component, the
@@ -677,7 +716,7 @@ private:
                 l.next_live = false;
             }
             if (j == 0) {
-                const uint32_t start = component_[static_cast<size_t>(parts_[top].start)];
+                const uint32_t start = parts_[top].start_component;
                 Row(top, start)[0] |= 1;
                 Hold(top, start);
             }
@@ -697,13 +736,13 @@ private:
             }
             for (size_t k = top; k-- > 0;) {
                 if (!met_[entered_by_[k]].now) continue;
-                const uint32_t start = component_[static_cast<size_t>(parts_[k].start)];
+                const uint32_t start = parts_[k].start_component;
                 Row(k, start)[j / 64] |= uint64_t{1} << (j % 64);
                 Hold(k, start);
                 Sweep(k, j, j / 64, j / 64 + 1);  // only the word the new start is in changes
             }
         }
-        return (Row(top, component_[static_cast<size_t>(parts_[top].accept)])[0] & 1) != 0;
+        return (Row(top, parts_[top].accept_component)[0] & 1) != 0;
     }
 
     // Empties the rows held at the position just read.
@@ -731,7 +770,8 @@ private:
             while (bits != 0) {
                 const size_t c = t * 64 + static_cast<size_t>(__builtin_ctzll(bits));
                 const uint64_t* row = &l.cur[c * w + from];
-                if (!Zero(row, span)) {
+                // A held row is never empty; in part of it, it may be.
+                if (span == w || !Zero(row, span)) {
                     const Component& comp = components_[base + c];
                     for (uint32_t e = comp.first_edge; e < comp.end_edge; ++e) {
                         const uint32_t d = edges_[e] - base;
@@ -761,9 +801,11 @@ private:
     // entry up to j is within this one, so that leaving takes one row for a
     // run of entries that only grow (as after "*", which keeps every start).
     void Record(size_t k, uint32_t c, size_t j) {
-        const size_t w = live_[k].words;
+        const Live& l = live_[k];
+        const size_t w = l.words;
+        const uint32_t held = children_[c].enter - parts_[k].first_component;
+        if (((l.cur_held[held / 64] >> (held % 64)) & 1) == 0) return;
         const uint64_t* row = Row(k, children_[c].enter);
-        if (Zero(row, w)) return;
         Met& m = met_[c];
         if (m.enter.empty()) {
             m.enter.assign((n_ + 1) * w, 0);
@@ -795,7 +837,7 @@ private:
         const Child& child = children_[c];
         const Met& m = met_[c];
         const size_t inner = static_cast<size_t>(child.negation);
-        const uint64_t* matched = Row(inner, component_[static_cast<size_t>(parts_[inner].accept)]);
+        const uint64_t* matched = Row(inner, parts_[inner].accept_component);
         const size_t w = live_[k].words;
         uint64_t* out = Row(k, child.exit);
         bool any = false;
