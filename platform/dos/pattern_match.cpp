@@ -709,7 +709,7 @@ private:
         const size_t top = parts_.size() - 1;
         for (size_t j = 0; j <= n_; ++j) {
             for (Live& l : live_) {
-                if (l.cur_dirty) Clear(l);
+                if (l.cur_dirty) Clear(l, std::min(l.words, (j == 0 ? 0 : j - 1) / 64 + 1));
                 std::swap(l.cur, l.next);
                 std::swap(l.cur_held, l.next_held);
                 l.cur_dirty = l.next_live;
@@ -726,7 +726,7 @@ private:
                     met_[c].now = false;
                     if (met_[c].last != SIZE_MAX) Leave(k, c, j);
                 }
-                if (live_[k].cur_dirty) Sweep(k, j, 0, live_[k].words);
+                if (live_[k].cur_dirty) Sweep(k, j, 0, std::min(live_[k].words, j / 64 + 1));
                 if (k == top && j < n_ && !live_[k].next_live) {
                     // Nothing goes on unless a negation met here may still be left.
                     bool waiting = false;
@@ -745,12 +745,13 @@ private:
         return (Row(top, parts_[top].accept_component)[0] & 1) != 0;
     }
 
-    // Empties the rows held at the position just read.
-    static void Clear(Live& l) {
+    // Empties the rows held at the position just read (starts are never after
+    // the position, so only the first `words` of each row can hold any).
+    static void Clear(Live& l, size_t words) {
         for (size_t t = 0; t < l.cur_held.size(); ++t) {
             for (uint64_t bits = l.cur_held[t]; bits != 0; bits &= bits - 1) {
                 const size_t c = t * 64 + static_cast<size_t>(__builtin_ctzll(bits));
-                std::fill_n(&l.cur[c * l.words], l.words, 0);
+                std::fill_n(&l.cur[c * l.words], words, 0);
             }
             l.cur_held[t] = 0;
         }
@@ -770,8 +771,9 @@ private:
             while (bits != 0) {
                 const size_t c = t * 64 + static_cast<size_t>(__builtin_ctzll(bits));
                 const uint64_t* row = &l.cur[c * w + from];
-                // A held row is never empty; in part of it, it may be.
-                if (span == w || !Zero(row, span)) {
+                // A held row is never empty, and holds nothing after the word
+                // of position j; in that word alone it may be empty.
+                if (from == 0 || !Zero(row, span)) {
                     const Component& comp = components_[base + c];
                     for (uint32_t e = comp.first_edge; e < comp.end_edge; ++e) {
                         const uint32_t d = edges_[e] - base;
@@ -819,12 +821,13 @@ private:
         m.now = true;
         m.at[j / 64] |= uint64_t{1} << (j % 64);
         uint64_t* keep = &m.enter[j * w];
-        std::copy(row, row + w, keep);
+        const size_t used = std::min(w, j / 64 + 1);  // starts are at most j
+        std::copy(row, row + used, keep);
         m.chain[j] = static_cast<uint32_t>(j);
         if (m.before != SIZE_MAX) {
             const uint64_t* prev = &m.enter[m.before * w];
             uint64_t outside = 0;
-            for (size_t q = 0; q < w; ++q) outside |= prev[q] & ~keep[q];
+            for (size_t q = 0; q < used; ++q) outside |= prev[q] & ~keep[q];
             if (outside == 0) m.chain[j] = m.chain[m.before];
         }
     }
