@@ -410,16 +410,15 @@ private:
 // The automaton falls into parts: the whole pattern, and each negation's
 // inner pattern (entered only through its negation). A part's states carry
 // the set of start positions from which they are reached, as a bit set, so
-// one pass over the name follows the part from every start at once: the top
-// part starts at 0 only (one word), an inner part at every position (a word
-// per 64 characters). A negation's inner pass yields its relation: for each
-// end position, the starts from which the inner pattern matches up to there.
-// Inner parts come before the parts around them (the builder lists nested
-// negations first), so when a part meets a negation its relation is known,
-// and the negation's exit at position e carries every start that entered the
-// negation at a position j < e from which the inner pattern does not match
-// up to e. The cost is the states times the name's length times its words,
-// plus, for each negation, the pairs of positions it is entered and left at.
+// one pass over the name follows the part from all its starts at once: the
+// whole pattern starts at 0 only (one word), an inner part at each position
+// its negation is entered at (a word per 64 characters). At each position the
+// inner part's accepting state holds the starts from which the inner pattern
+// matches up to here, so the negation's exit takes every start that entered
+// the negation at an earlier position from which the inner pattern does not.
+// The cost is the states times the name's length times its words, plus, per
+// negation and position, the entries to be left (one for a run of entries
+// that only grow, as after "*").
 //
 // Within a position the moves that consume nothing are followed in one sweep:
 // those states are grouped into strongly connected components (a "#" around
@@ -473,8 +472,17 @@ private:
         const size_t count = a_.states.size();
         component_.assign(count, UINT32_MAX);
         entered_by_.assign(a_.negations.size(), 0);
+        components_.reserve(count);
+        edges_.reserve(count * 2);
+        consumers_.reserve(count);
+        parts_.reserve(a_.negations.size() + 1);
+        children_.reserve(a_.negations.size());
         std::vector<int> part_of(count, -1);
-        std::vector<int> members;
+        Scratch scratch;
+        scratch.found.reserve(count);
+        scratch.index.assign(count, -1);  // parts share no state, so one search serves all
+        scratch.low.assign(count, 0);
+        scratch.on_stack.assign(count, 0);
         std::vector<int> stack;
         for (size_t k = 0; k <= a_.negations.size(); ++k) {
             Part part;
@@ -486,13 +494,13 @@ private:
                 part.accept = a_.accept;
             }
             // The part's states: all reached from its start, negations passed over.
-            members.clear();
+            scratch.members.clear();
             stack.assign(1, part.start);
             part_of[static_cast<size_t>(part.start)] = static_cast<int>(k);
             while (!stack.empty()) {
                 const int id = stack.back();
                 stack.pop_back();
-                members.push_back(id);
+                scratch.members.push_back(id);
                 const State& st = a_.states[static_cast<size_t>(id)];
                 auto reach = [&](int next) {
                     if (part_of[static_cast<size_t>(next)] < 0) {
@@ -509,82 +517,97 @@ private:
                 }
             }
             part.first_component = static_cast<uint32_t>(components_.size());
-            Components(members);
+            Components(scratch);
             part.end_component = static_cast<uint32_t>(components_.size());
-            Connect(part);
+            Connect(part, scratch);
+            Shortcut(part, scratch);
             parts_.push_back(part);
         }
     }
 
+    // What planning works with, allocated once.
+    struct Scratch {
+        std::vector<int> members;                   // the part's states
+        std::vector<int> index, low;                // Tarjan's numbering
+        std::vector<char> on_stack;
+        std::vector<int> order;                     // Tarjan's stack
+        std::vector<std::pair<int, size_t>> frames; // the search path
+        std::vector<int> found;                     // states by component, sinks first
+        std::vector<size_t> found_begin;            // where each component's states begin
+        std::vector<uint32_t> to;                   // Shortcut
+        std::vector<char> keep;
+    };
+
     // Tarjan's algorithm over the moves that consume nothing, without
     // recursion; components come out sinks first and are numbered backwards
     // so that the part's components run in topological order.
-    void Components(const std::vector<int>& members) {
+    void Components(Scratch& x) {
         const uint32_t base = static_cast<uint32_t>(components_.size());
-        std::vector<int> index(a_.states.size(), -1), low(a_.states.size(), 0);
-        std::vector<char> on_stack(a_.states.size(), 0);
-        std::vector<int> order;                        // Tarjan's stack
-        std::vector<std::pair<int, size_t>> frames;    // the search path
-        std::vector<std::vector<int>> found;           // sinks first
+        x.found.clear();
+        x.found_begin.clear();
         int counter = 0;
-        for (int root : members) {
-            if (index[static_cast<size_t>(root)] >= 0) continue;
-            frames.emplace_back(root, 0);
-            index[static_cast<size_t>(root)] = low[static_cast<size_t>(root)] = counter++;
-            order.push_back(root);
-            on_stack[static_cast<size_t>(root)] = 1;
-            while (!frames.empty()) {
-                auto& [v, i] = frames.back();
+        for (int root : x.members) {
+            if (x.index[static_cast<size_t>(root)] >= 0) continue;
+            x.frames.emplace_back(root, 0);
+            x.index[static_cast<size_t>(root)] = x.low[static_cast<size_t>(root)] = counter++;
+            x.order.push_back(root);
+            x.on_stack[static_cast<size_t>(root)] = 1;
+            while (!x.frames.empty()) {
+                auto& [v, i] = x.frames.back();
                 const int w = Passes(v, i);
                 if (w >= 0) {
                     ++i;
                     const auto wi = static_cast<size_t>(w);
-                    if (index[wi] < 0) {
-                        index[wi] = low[wi] = counter++;
-                        order.push_back(w);
-                        on_stack[wi] = 1;
-                        frames.emplace_back(w, 0);
-                    } else if (on_stack[wi]) {
-                        low[static_cast<size_t>(v)] = std::min(low[static_cast<size_t>(v)], index[wi]);
+                    if (x.index[wi] < 0) {
+                        x.index[wi] = x.low[wi] = counter++;
+                        x.order.push_back(w);
+                        x.on_stack[wi] = 1;
+                        x.frames.emplace_back(w, 0);
+                    } else if (x.on_stack[wi]) {
+                        x.low[static_cast<size_t>(v)] = std::min(x.low[static_cast<size_t>(v)], x.index[wi]);
                     }
                     continue;
                 }
                 const int done = v;
-                frames.pop_back();
+                x.frames.pop_back();
                 const auto di = static_cast<size_t>(done);
-                if (!frames.empty()) {
-                    const auto pi = static_cast<size_t>(frames.back().first);
-                    low[pi] = std::min(low[pi], low[di]);
+                if (!x.frames.empty()) {
+                    const auto pi = static_cast<size_t>(x.frames.back().first);
+                    x.low[pi] = std::min(x.low[pi], x.low[di]);
                 }
-                if (low[di] == index[di]) {
-                    found.emplace_back();
-                    int x = -1;
+                if (x.low[di] == x.index[di]) {
+                    x.found_begin.push_back(x.found.size());
+                    int y = -1;
                     do {
-                        x = order.back();
-                        order.pop_back();
-                        on_stack[static_cast<size_t>(x)] = 0;
-                        found.back().push_back(x);
-                    } while (x != done);
+                        y = x.order.back();
+                        x.order.pop_back();
+                        x.on_stack[static_cast<size_t>(y)] = 0;
+                        x.found.push_back(y);
+                    } while (y != done);
                 }
             }
         }
-        const uint32_t total = static_cast<uint32_t>(found.size());
-        for (uint32_t c = 0; c < total; ++c) {
-            for (int id : found[c]) component_[static_cast<size_t>(id)] = base + total - 1 - c;
+        const auto total = static_cast<uint32_t>(x.found_begin.size());
+        x.found_begin.push_back(x.found.size());
+        for (uint32_t e = 0; e < total; ++e) {
+            for (size_t f = x.found_begin[e]; f < x.found_begin[e + 1]; ++f) {
+                component_[static_cast<size_t>(x.found[f])] = base + total - 1 - e;
+            }
         }
         components_.resize(base + total);
-        members_of_.resize(base + total);
-        for (uint32_t c = 0; c < total; ++c) members_of_[base + total - 1 - c] = std::move(found[c]);
     }
 
     // Each component's moves: on to later components, and by a character.
-    void Connect(Part& part) {
+    void Connect(Part& part, const Scratch& x) {
         part.first_child = static_cast<uint32_t>(children_.size());
+        const uint32_t total = part.end_component - part.first_component;
         for (uint32_t c = part.first_component; c < part.end_component; ++c) {
             Component& comp = components_[c];
             comp.first_edge = static_cast<uint32_t>(edges_.size());
             comp.first_consumer = static_cast<uint32_t>(consumers_.size());
-            for (int id : members_of_[c]) {
+            const uint32_t e = total - 1 - (c - part.first_component);  // its place in `found`
+            for (size_t f = x.found_begin[e]; f < x.found_begin[e + 1]; ++f) {
+                const int id = x.found[f];
                 for (size_t i = 0;; ++i) {
                     const int next = Passes(id, i);
                     if (next < 0) break;
@@ -604,20 +627,19 @@ private:
             comp.end_consumer = static_cast<uint32_t>(consumers_.size());
         }
         part.end_child = static_cast<uint32_t>(children_.size());
-        members_of_.clear();  // not needed once connected
-        members_of_.resize(components_.size());
-        Shortcut(part);
     }
 
     // A component that only passes everything on to one other (the end of a
     // group, a repetition's way out) is skipped: what leads to it leads
     // straight on, so it never holds anything.
-    void Shortcut(Part& part) {
+    void Shortcut(Part& part, Scratch& x) {
         const uint32_t first = part.first_component;
         const uint32_t count = part.end_component - first;
         const uint32_t accept = component_[static_cast<size_t>(part.accept)];
-        std::vector<uint32_t> to(count);
-        std::vector<char> keep(count, 0);
+        std::vector<uint32_t>& to = x.to;
+        std::vector<char>& keep = x.keep;
+        to.assign(count, 0);
+        keep.assign(count, 0);
         keep[accept - first] = 1;
         for (uint32_t c = part.first_child; c < part.end_child; ++c) keep[children_[c].enter - first] = 1;
         for (uint32_t c = count; c-- > 0;) {
@@ -884,7 +906,6 @@ private:
     std::vector<Part> parts_;                    // inner parts first, the whole pattern last
     std::vector<uint32_t> component_;            // per state
     std::vector<Component> components_;
-    std::vector<std::vector<int>> members_of_;   // while planning
     std::vector<uint32_t> edges_;
     std::vector<Consumer> consumers_;
     std::vector<Child> children_;

@@ -176,4 +176,21 @@ TEST(PatternNegation, RandomNegationHeavyPatternsAgreeWithTheirDefinition) {
     }
 }
 
+// Names longer than 64 characters keep their start positions in more than one
+// word: stretches that begin in one word and end in another, around nested
+// negations and repetitions.
+TEST(PatternNegation, NegationsOverNamesLongerThanAWordAgreeWithTheirDefinition) {
+    std::mt19937 random(7);
+    const char* patterns[] = {"*~*",      "*a~*b",   "b~**~**",    "~a~(*~*~b", "*~#?#~b?a",
+                              "#~(ab)~?b", "*~#?a~*", "(~a|~*b)*", "#?~(#a)b~?", "*~%~?b"};
+    for (const char* pattern : patterns) {
+        for (size_t length : {63, 64, 65, 100, 129, 170}) {
+            std::string name;
+            for (size_t i = 0; i < length; ++i) name += (random() % 3 == 0) ? 'b' : 'a';
+            ASSERT_EQ(os::MatchPatternNoCase(pattern, name.c_str()), Reference(pattern, name).Matches())
+                << "pattern \"" << pattern << "\" name \"" << name << "\"";
+        }
+    }
+}
+
 }  // namespace
