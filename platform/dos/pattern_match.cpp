@@ -17,9 +17,10 @@
 // its possible states at once, one character at a time, so the time is the
 // name's length times the pattern's (no backtracking, whatever the pattern).
 // A negation needs to know, for each stretch of the name, whether its inner
-// pattern matches it: one pass of the inner automaton over the name, started
-// at every position at once, works that out for all stretches, so negation is
-// exact and costs about one more factor of the name's length over 64.
+// pattern matches it: the inner automaton is run alongside, started at every
+// position the negation is entered at, all starts at once as bits of a word
+// per 64 characters, so negation is exact and costs about one more factor of
+// the name's length over 64.
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -144,7 +145,7 @@ private:
         return Add(std::move(n));
     }
     // "~~x" is x: what does not fail to match is what matches. Taking the
-    // pair out here keeps chains of "~" from costing a pass each.
+    // pair out here keeps chains of "~" from costing an automaton each.
     int Negate(int kid) {
         const PatternNode& k = out_.nodes[static_cast<size_t>(kid)];
         if (k.kind == Kind::Not) return k.kids[0];
