@@ -120,6 +120,19 @@ inline std::string Difference(const Image& got, const Image& want) {
     return "";
 }
 
+// A small ILBM whose pixel values count up through its colours, each colour
+// its own, for tests that care about what the program prints and returns.
+inline lanterna::ilbmw::IlbmPicture CountingPicture(int width, int height, int planes, uint8_t compression) {
+    lanterna::ilbmw::IlbmPicture picture;
+    picture.header = lanterna::ilbmw::SimpleHeader(width, height, planes, compression);
+    for (int i = 0; i < width * height; ++i) picture.pixels.push_back(uint32_t(i % (1 << planes)));
+    for (int i = 0; i < (1 << planes); ++i) picture.colours.push_back({uint8_t(i * 30), 80, uint8_t(255 - i * 30)});
+    return picture;
+}
+
+// The start of the line printed for a picture being shown.
+inline std::string Showing(const std::string& name) { return "Showing \"" + name + "\"... "; }
+
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {

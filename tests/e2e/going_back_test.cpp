@@ -23,7 +23,7 @@ IlbmPicture Plain(int width, int height, uint8_t shade) {
     return picture;
 }
 
-std::string Showing(const std::string& name) { return "Showing \"" + name + "\"... "; }
+using e2e::Showing;
 
 class GoingBack : public e2e::ProgramTest {
 protected:

@@ -12,24 +12,16 @@ namespace {
 using namespace lanterna;
 using namespace lanterna::ilbmw;
 
-IlbmPicture Picture(int width, int height, int planes, uint8_t compression) {
-    IlbmPicture picture;
-    picture.header = SimpleHeader(width, height, planes, compression);
-    for (int i = 0; i < width * height; ++i) picture.pixels.push_back(uint32_t(i % (1 << planes)));
-    for (int i = 0; i < (1 << planes); ++i) picture.colours.push_back({uint8_t(i * 30), 80, uint8_t(255 - i * 30)});
-    return picture;
-}
-
-std::string Showing(const std::string& name) { return "Showing \"" + name + "\"... "; }
+using e2e::Showing;
 
 class LinesTest : public e2e::ProgramTest {
 protected:
     void SetUp() override {
         e2e::ProgramTest::SetUp();
-        Write("a.iff", MakeIlbm(Picture(40, 20, 3, cmpByteRun1)));
-        Write("b.iff", MakeIlbm(Picture(24, 10, 2, cmpNone)));
-        Write("c.iff", MakeIlbm(Picture(16, 16, 4, cmpByteRun1)));
-        IlbmPicture packed2 = Picture(16, 4, 2, cmpNone);
+        Write("a.iff", MakeIlbm(e2e::CountingPicture(40, 20, 3, cmpByteRun1)));
+        Write("b.iff", MakeIlbm(e2e::CountingPicture(24, 10, 2, cmpNone)));
+        Write("c.iff", MakeIlbm(e2e::CountingPicture(16, 16, 4, cmpByteRun1)));
+        IlbmPicture packed2 = e2e::CountingPicture(16, 4, 2, cmpNone);
         packed2.header.compression = 2;
         packed2.body = Bytes(40, 0x11);
         Write("compression2.iff", MakeIlbm(packed2));
@@ -143,9 +135,9 @@ TEST_F(LinesTest, UnixSignalsBreakTheRun) {
 
 TEST_F(LinesTest, DirectoriesPatternsAndEmptyFiles) {
     std::filesystem::create_directories(Path("set/sub"));
-    Write("set/one.iff", MakeIlbm(Picture(8, 8, 1, cmpNone)));
+    Write("set/one.iff", MakeIlbm(e2e::CountingPicture(8, 8, 1, cmpNone)));
     Write("set/empty.iff", {});
-    Write("set/sub/two.iff", MakeIlbm(Picture(8, 8, 2, cmpNone)));
+    Write("set/sub/two.iff", MakeIlbm(e2e::CountingPicture(8, 8, 2, cmpNone)));
 
     EXPECT_EQ(Lanterna({"set"}).output, Showing("set/one.iff") + "Done.\n");
     EXPECT_EQ(Lanterna({"set", "ALL"}).output,

@@ -12,22 +12,14 @@ namespace {
 using namespace lanterna;
 using namespace lanterna::ilbmw;
 
-IlbmPicture Picture(int width, int height, int planes, uint8_t compression) {
-    IlbmPicture picture;
-    picture.header = SimpleHeader(width, height, planes, compression);
-    for (int i = 0; i < width * height; ++i) picture.pixels.push_back(uint32_t(i % (1 << planes)));
-    for (int i = 0; i < (1 << planes); ++i) picture.colours.push_back({uint8_t(i * 30), 80, uint8_t(255 - i * 30)});
-    return picture;
-}
-
-std::string Showing(const std::string& name) { return "Showing \"" + name + "\"... "; }
+using e2e::Showing;
 
 class ReliabilityTest : public e2e::ProgramTest {
 protected:
     void SetUp() override {
         e2e::ProgramTest::SetUp();
-        Write("a.iff", MakeIlbm(Picture(40, 20, 3, cmpByteRun1)));
-        Write("b.iff", MakeIlbm(Picture(24, 10, 2, cmpNone)));
+        Write("a.iff", MakeIlbm(e2e::CountingPicture(40, 20, 3, cmpByteRun1)));
+        Write("b.iff", MakeIlbm(e2e::CountingPicture(24, 10, 2, cmpNone)));
     }
     void Write(const std::string& name, const Bytes& data) {
         ASSERT_TRUE(WriteFile(Path(name).string(), data));
@@ -91,7 +83,7 @@ TEST_F(ReliabilityTest, WorkbenchStartWithMoreFilesThanDescriptors) {
 // gets its line and the run goes on.
 TEST_F(ReliabilityTest, UnreadablePictureAsAnOrdinaryUser) {
     if (!e2e::HaveProgram("runuser")) GTEST_SKIP() << "runuser is needed (util-linux)";
-    Write("locked.iff", MakeIlbm(Picture(8, 8, 1, cmpNone)));
+    Write("locked.iff", MakeIlbm(e2e::CountingPicture(8, 8, 1, cmpNone)));
     std::filesystem::permissions(Path("locked.iff"), std::filesystem::perms::none);
     const e2e::RunResult run = Lanterna({"locked.iff", "a.iff"}, {}, "", "runuser -u nobody -- $LANTERNA");
     EXPECT_EQ(run.result, 0);
