@@ -7,7 +7,8 @@
 // rules, and the two must agree.
 //
 // Input: first byte = pattern length (the rest splits there); a second byte
-// chooses whether the bytes are used raw or mapped onto the alphabet.
+// chooses whether the bytes are used raw or mapped onto the alphabet. Names
+// are cut at 255 bytes, the longest a directory entry can be.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -23,9 +24,13 @@
 
 namespace {
 
-// What a linear matcher needs for a 512-character pattern against a
-// 512-character name, many times over, even under the sanitizers.
+// What a linear matcher needs for a 255-character pattern against a
+// 255-character name, many times over, even under the sanitizers.
 constexpr auto TIME_BOUND = std::chrono::milliseconds(500);
+
+// The matcher is given directory entries, and a Linux file name is at most
+// NAME_MAX (255) bytes; longer names never reach it.
+constexpr size_t MAX_NAME = 255;
 
 // The reference: a pattern parsed into a tree, matched by backtracking with
 // a continuation. Step-bounded, since backtracking can take exponential time;
@@ -219,6 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Strings end at their first NUL, as the C strings the matcher takes do.
     pattern = pattern.c_str();
     name = name.c_str();
+    if (name.size() > MAX_NAME) name.resize(MAX_NAME);
     if (!mapped) {
         // Any bytes (UTF-8 or not), any length: only the time bound and the
         // sanitizers judge. Longer inputs come from long runs of the mapped form.

@@ -14,7 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "display/display.h"
 #include "display/display_state.h"
@@ -93,6 +95,18 @@ void RunRequesterScript(const std::string& script) {
     os::FreeAslRequest(requester);
 }
 
+// Sets NAME to value through putenv with a buffer this file owns. setenv
+// would copy every new value into memory glibc never gives back, so a long
+// campaign would grow by every script it tried.
+void SetScript(const char* name, const std::string& value) {
+    static std::map<std::string, std::vector<char>> held;
+    const std::string entry = std::string(name) + "=" + value;
+    std::vector<char> fresh(entry.begin(), entry.end());
+    fresh.push_back('\0');
+    if (putenv(fresh.data()) != 0) Fail("putenv failed");
+    held[name].swap(fresh);  // the environment now points into held[name]; the old buffer goes
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -111,9 +125,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             parts[part] += static_cast<char>(data[i]);
         }
     }
-    setenv("LANTERNA_INPUT", parts[0].c_str(), 1);
-    setenv("LANTERNA_DRAW_INPUT", parts[1].c_str(), 1);
-    setenv("LANTERNA_REQUESTER", parts[2].c_str(), 1);
+    SetScript("LANTERNA_INPUT", parts[0]);
+    SetScript("LANTERNA_DRAW_INPUT", parts[1]);
+    SetScript("LANTERNA_REQUESTER", parts[2]);
     os::headless::ReloadHeadlessSettings();
     RunInputScripts(parts[0]);
     RunRequesterScript(parts[2]);
