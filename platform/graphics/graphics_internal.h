@@ -15,6 +15,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/graphics/framebuffer_prefault.h"
 #include "platform/graphics/graphics.h"
 
 namespace os {
@@ -40,6 +41,7 @@ struct ScreenPrivate {
     void* backend = nullptr;        // the backend's own record
     uint32_t tracedTop = 0;         // rows [tracedTop, tracedBottom) written since
     uint32_t tracedBottom = 0;      // the last present, kept only with LANTERNA_TRACE
+    gfx::FramebufferPrefault prefault;  // pages made ready ahead of the rows
 
     std::mutex paletteLock;
     Rgb palette[256];

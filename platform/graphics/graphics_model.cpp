@@ -99,7 +99,8 @@ Screen* ScreenOf(RastPort* rastPort) {
 
 // Framebuffers are anonymous mappings: their pages are zero until first
 // written, and large ones ask for transparent huge pages, so drawing a big
-// picture takes a few hundred page faults instead of hundreds of thousands.
+// picture takes a few hundred page faults instead of hundreds of thousands;
+// a worker makes the pages ready ahead of the rows (framebuffer_prefault.h).
 constexpr size_t HUGE_PAGE = size_t(2) << 20;
 
 size_t FramebufferBytes(const ScreenPrivate* sp) {
@@ -125,6 +126,7 @@ uint8_t* AllocFramebuffer(size_t bytes) {
 void FreeScreen(Screen* screen) {
     if (screen == nullptr) return;
     if (screen->priv != nullptr) {
+        screen->priv->prefault.Stop();
         if (screen->priv->pixels != nullptr) munmap(screen->priv->pixels, FramebufferBytes(screen->priv));
         delete screen->priv;
     }
@@ -342,6 +344,7 @@ Screen* OpenScreenTags(const void* /*newScreen*/, Tags tags) {
         FreeScreen(screen);
         return nullptr;
     }
+    sp->prefault.Start(sp->pixels, sp->stride * sp->bitmapHeight);
     FillDefaultPalette(sp->palette);
     if (colours != nullptr) ApplyColourTable(sp->palette, colours);
     screen->Width = static_cast<int16_t>(sp->width > 32767 ? 32767 : sp->width);
