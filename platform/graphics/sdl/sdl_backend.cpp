@@ -76,8 +76,10 @@ constexpr uint64_t kMinSliceMs = 1;
 struct SdlScreen {
     Screen* screen = nullptr;
     SDL_Window* window = nullptr;
-    uint32_t dirtyTop = 0;       // framebuffer rows [dirtyTop, dirtyBottom) to show
+    uint32_t dirtyTop = 0;       // framebuffer rows [dirtyTop, dirtyBottom) to show,
     uint32_t dirtyBottom = 0;
+    uint32_t dirtyLeft = 0;      // columns [dirtyLeft, dirtyRight) of them: all of a
+    uint32_t dirtyRight = UINT32_MAX;  // written row, part of it for new colours
     uint32_t paletteShown = 0;   // paletteSerial of the colours in the window
     bool needPresent = true;     // the whole window: exposed, resized, new
     bool fullScreen = false;
@@ -145,6 +147,8 @@ public:
         AllowForFrame(s);
         s->dirtyTop = 0;
         s->dirtyBottom = sp->height;
+        s->dirtyLeft = 0;
+        s->dirtyRight = UINT32_MAX;
         s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
         sp->backend = s;
         screens_.push_back(s);
@@ -197,6 +201,8 @@ public:
         SdlScreen* s = Of(screen);
         if (s == nullptr) return;
         s->damage.Written(top, bottom);
+        s->dirtyLeft = 0;
+        s->dirtyRight = UINT32_MAX;
         if (s->dirtyTop >= s->dirtyBottom) {
             s->dirtyTop = top;
             s->dirtyBottom = bottom;
@@ -394,6 +400,8 @@ private:
         s->screen = screen;
         s->dirtyTop = 0;
         s->dirtyBottom = sp->height;
+        s->dirtyLeft = 0;
+        s->dirtyRight = UINT32_MAX;
         s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
         s->needPresent = true;
         s->placed = Placement{};
@@ -661,15 +669,23 @@ private:
         lastFrame_ = gSdl->SDL_GetTicks64();
     }
 
-    // Writes the picture's rows [top, bottom) of the surface, each from its
-    // source row, repeating a row already made when the source is the same.
-    static void DrawRows(SdlScreen* s, SDL_Surface* surface, const uint32_t* lut, uint32_t top, uint32_t bottom) {
+    // Writes columns [left, right) of the picture's rows [top, bottom) of the
+    // surface, each from its source row, repeating a row already made when
+    // the source is the same.
+    static void DrawRows(SdlScreen* s, SDL_Surface* surface, const uint32_t* lut, uint32_t top, uint32_t bottom,
+                         uint32_t left, uint32_t right) {
         ScreenPrivate* sp = s->screen->priv;
         const Placement& r = s->placed;
         const int bpp = surface->format->BytesPerPixel;
         const bool packed = bpp == 4 && surface->format->Rmask == 0x00FF0000 && surface->format->Gmask == 0x0000FF00 &&
                             surface->format->Bmask == 0x000000FF;
         const uint32_t* xMap = s->xMap.data();
+        const bool wholeRow = left == 0 && right == static_cast<uint32_t>(r.w);
+        // At a whole scale of 1 to 4 a part of a row that starts and ends on
+        // a source pixel is a row of its own for LutRow.
+        const uint32_t scale = r.srcW > 0 && r.w % r.srcW == 0 ? static_cast<uint32_t>(r.w / r.srcW) : 0;
+        const bool wholePixels = scale >= 1 && scale <= 4 && left % scale == 0 && right % scale == 0;
+        const size_t width = right - left;
         uint8_t* previous = nullptr;
         uint32_t previousSource = UINT32_MAX;
         for (uint32_t dy = top; dy < bottom; ++dy) {
@@ -677,23 +693,28 @@ private:
             uint8_t* out = static_cast<uint8_t*>(surface->pixels) + static_cast<size_t>(r.y + static_cast<int>(dy)) * surface->pitch +
                            static_cast<size_t>(r.x) * bpp;
             if (sy == previousSource) {
-                std::memcpy(out, previous, static_cast<size_t>(r.w) * bpp);
+                std::memcpy(out + left * bpp, previous + left * bpp, width * bpp);
                 continue;
             }
             const uint8_t* src =
                 sp->pixels + static_cast<size_t>(sy) * sp->stride + static_cast<size_t>(r.srcX) * sp->bytesPerPixel;
             if (packed) {
                 auto* o = reinterpret_cast<uint32_t*>(out);
-                if (sp->depth == 8) {
+                if (sp->depth == 8 && wholeRow) {
                     LutRow(src, r.srcW, xMap, lut, o, static_cast<uint32_t>(r.w));
+                } else if (sp->depth == 8 && wholePixels) {
+                    LutRow(src + left / scale, static_cast<uint32_t>(width / scale), xMap, lut, o + left,
+                           static_cast<uint32_t>(width));
+                } else if (sp->depth == 8) {
+                    for (uint32_t x = left; x < right; ++x) o[x] = lut[src[xMap[x]]];
                 } else {
-                    for (int x = 0; x < r.w; ++x) {
+                    for (uint32_t x = left; x < right; ++x) {
                         const uint8_t* p = src + static_cast<size_t>(xMap[x]) * 3;
                         o[x] = 0xFF000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
                     }
                 }
             } else {
-                for (int x = 0; x < r.w; ++x) {
+                for (uint32_t x = left; x < right; ++x) {
                     uint32_t v;
                     if (sp->depth == 8) {
                         v = lut[src[xMap[x]]];
@@ -745,11 +766,13 @@ private:
                 if (!s->paletteKnown) {
                     whole = true;
                 } else {
-                    const RowSpan span = s->damage.Changed(*sp, s->shownPalette, palette);
+                    const DamageRect span = s->damage.Changed(*sp, s->shownPalette, palette);
                     if (span.top < span.bottom) {
                         const bool none = s->dirtyTop >= s->dirtyBottom;
                         s->dirtyTop = none || span.top < s->dirtyTop ? span.top : s->dirtyTop;
                         s->dirtyBottom = none || span.bottom > s->dirtyBottom ? span.bottom : s->dirtyBottom;
+                        s->dirtyLeft = none || span.left < s->dirtyLeft ? span.left : s->dirtyLeft;
+                        s->dirtyRight = none || span.right > s->dirtyRight ? span.right : s->dirtyRight;
                     }
                 }
             }
@@ -757,27 +780,36 @@ private:
             s->paletteKnown = true;
         }
         s->paletteShown = serial;
-        // Surface rows of the changed source rows that are shown.
+        // Surface rows and columns of the changed source pixels that are
+        // shown: surface x shows source column x * srcW / w, so the first
+        // surface x at or after source column c is ceil(c * w / srcW).
         uint32_t top = 0, bottom = static_cast<uint32_t>(placed.h);
+        uint32_t left = 0, right = static_cast<uint32_t>(placed.w);
         if (!whole) {
             if (s->dirtyTop >= s->dirtyBottom) return;
-            const uint64_t srcTop = std::clamp<uint64_t>(s->dirtyTop, placed.srcY, placed.srcY + placed.srcH) - placed.srcY;
-            const uint64_t srcBottom =
-                std::clamp<uint64_t>(s->dirtyBottom, placed.srcY, placed.srcY + placed.srcH) - placed.srcY;
-            top = static_cast<uint32_t>((srcTop * placed.h + placed.srcH - 1) / placed.srcH);
-            bottom = static_cast<uint32_t>((srcBottom * placed.h + placed.srcH - 1) / placed.srcH);
-            if (bottom > static_cast<uint32_t>(placed.h)) bottom = static_cast<uint32_t>(placed.h);
+            auto toSurface = [](uint32_t from, uint32_t to, int srcStart, int srcSize, int size, uint32_t& first,
+                                uint32_t& end) {
+                const uint64_t lo = std::clamp<uint64_t>(from, srcStart, uint64_t(srcStart) + srcSize) - srcStart;
+                const uint64_t hi = std::clamp<uint64_t>(to, srcStart, uint64_t(srcStart) + srcSize) - srcStart;
+                first = static_cast<uint32_t>((lo * size + srcSize - 1) / srcSize);
+                end = static_cast<uint32_t>(std::min<uint64_t>((hi * size + srcSize - 1) / srcSize, size));
+            };
+            toSurface(s->dirtyTop, s->dirtyBottom, placed.srcY, placed.srcH, placed.h, top, bottom);
+            toSurface(s->dirtyLeft, s->dirtyRight, placed.srcX, placed.srcW, placed.w, left, right);
         }
         s->dirtyTop = s->dirtyBottom = 0;
+        s->dirtyLeft = 0;
+        s->dirtyRight = UINT32_MAX;
         if (SDL_MUSTLOCK(surface) && gSdl->SDL_LockSurface(surface) != 0) return;
         if (s->needPresent) gSdl->SDL_FillRect(surface, nullptr, gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
-        if (placed.w > 0 && placed.h > 0) DrawRows(s, surface, lut, top, bottom);
+        if (placed.w > 0 && placed.h > 0 && left < right) DrawRows(s, surface, lut, top, bottom, left, right);
         if (SDL_MUSTLOCK(surface)) gSdl->SDL_UnlockSurface(surface);
         if (s->overlay) DrawOverlay(s, surface);
         if (s->needPresent) {
             gSdl->SDL_UpdateWindowSurface(s->window);
-        } else if (top < bottom) {
-            SDL_Rect changed{placed.x, placed.y + static_cast<int>(top), placed.w, static_cast<int>(bottom - top)};
+        } else if (top < bottom && left < right) {
+            SDL_Rect changed{placed.x + static_cast<int>(left), placed.y + static_cast<int>(top),
+                             static_cast<int>(right - left), static_cast<int>(bottom - top)};
             gSdl->SDL_UpdateWindowSurfaceRects(s->window, &changed, 1);
         }
         s->needPresent = false;

@@ -1,6 +1,6 @@
-// Which rows of a colour-mapped screen a palette change reaches: the band
-// from the first to the last row that holds a changed entry, nothing when no
-// shown entry changed, and rows written since are read again.
+// Which part of a colour-mapped screen a palette change reaches: from the
+// first to the last row and column that hold a changed entry, nothing when
+// no shown entry changed, and rows written since are read again.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -42,15 +42,28 @@ TEST(PaletteDamage, TheBandOfRowsHoldingAChangedColour) {
     Palettes p;
 
     p.Change(7);
-    os::sdl::RowSpan span = damage.Changed(screen.sp, p.before, p.after);
+    os::sdl::DamageRect span = damage.Changed(screen.sp, p.before, p.after);
     EXPECT_EQ(span.top, 20u);
     EXPECT_EQ(span.bottom, 56u);
+    EXPECT_EQ(span.left, 3u);
+    EXPECT_EQ(span.right, 40u);
 
     Palettes q;
     q.Change(7);
     q.Change(9);
     span = damage.Changed(screen.sp, q.before, q.after);
     EXPECT_EQ(span.top, 20u);
+    EXPECT_EQ(span.bottom, 71u);
+    EXPECT_EQ(span.left, 0u);
+    EXPECT_EQ(span.right, 40u);
+
+    // One colour in a corner: only that corner, whichever rows lie between.
+    Palettes corner;
+    corner.Change(9);
+    span = damage.Changed(screen.sp, corner.before, corner.after);
+    EXPECT_EQ(span.left, 0u);
+    EXPECT_EQ(span.right, 1u);
+    EXPECT_EQ(span.top, 70u);
     EXPECT_EQ(span.bottom, 71u);
 
     // An entry no pixel uses, or no change at all: nothing to redraw.
@@ -62,12 +75,14 @@ TEST(PaletteDamage, TheBandOfRowsHoldingAChangedColour) {
     span = damage.Changed(screen.sp, same.before, same.after);
     EXPECT_EQ(span.top, span.bottom);
 
-    // Index 0 is everywhere else: every row.
+    // Index 0 is everywhere else: every row and column.
     Palettes background;
     background.Change(0);
     span = damage.Changed(screen.sp, background.before, background.after);
     EXPECT_EQ(span.top, 0u);
     EXPECT_EQ(span.bottom, 100u);
+    EXPECT_EQ(span.left, 0u);
+    EXPECT_EQ(span.right, 40u);
 }
 
 TEST(PaletteDamage, RowsWrittenSinceAreReadAgain) {
@@ -82,12 +97,29 @@ TEST(PaletteDamage, RowsWrittenSinceAreReadAgain) {
     EXPECT_EQ(damage.Changed(screen.sp, p.before, p.after).bottom, 0u);
 
     damage.Written(30, 31);
-    os::sdl::RowSpan span = damage.Changed(screen.sp, p.before, p.after);
+    os::sdl::DamageRect span = damage.Changed(screen.sp, p.before, p.after);
     EXPECT_EQ(span.top, 30u);
     EXPECT_EQ(span.bottom, 31u);
+    EXPECT_EQ(span.left, 8u);
+    EXPECT_EQ(span.right, 9u);
+
+    // Moved along its row: the column it left may still be redrawn, the
+    // one it went to must be.
+    screen.Put(8, 30, 0);
+    screen.Put(12, 30, 5);
+    damage.Written(30, 31);
+    span = damage.Changed(screen.sp, p.before, p.after);
+    EXPECT_LE(span.left, 12u);
+    EXPECT_EQ(span.right, 13u);
+
+    // Every row written again: the columns are made afresh.
+    damage.Written(0, 50);
+    span = damage.Changed(screen.sp, p.before, p.after);
+    EXPECT_EQ(span.left, 12u);
+    EXPECT_EQ(span.right, 13u);
 
     // Overwritten with another colour: no longer reached.
-    screen.Put(8, 30, 6);
+    screen.Put(12, 30, 6);
     damage.Written(0, 50);
     span = damage.Changed(screen.sp, p.before, p.after);
     EXPECT_EQ(span.top, span.bottom);
