@@ -86,6 +86,8 @@ status=0
 echo "Making ${SIZE}x${SIZE} pictures ..."
 mkdir -p "$TMP/$SIZE"
 "$MAKER" make "$TMP/$SIZE" "$SIZE"
+# The new files' pages go to the disk now, not during the first timed runs.
+sync
 
 echo "Median of $RUNS runs each, whole process, ${SIZE}x${SIZE}:"
 printf '%-18s %10s %10s %10s %8s %8s %9s %9s  %s\n' picture lanterna ilbmtoppm ffmpeg "/ilbm" "/ffmpeg" "peak MiB" "limit" result
@@ -131,6 +133,7 @@ for scale in $SCALES $SIZE; do
     if [ ! -d "$dir" ]; then
         mkdir -p "$dir"
         "$MAKER" make "$dir" "$scale"
+        sync
     fi
     for entry in $PICTURES; do
         file=$dir/${entry%%:*}

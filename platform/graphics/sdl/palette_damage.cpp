@@ -30,6 +30,17 @@ DamageRect PaletteDamage::Changed(const ScreenPrivate& screen, const Rgb before[
 
     const uint32_t height = screen.bitmapHeight;
     const uint32_t width = screen.bitmapWidth;
+    if (screen.allZero) {
+        // Nothing drawn yet (a picture's colours arrive before its rows):
+        // every pixel holds index 0, and no row need be read to know it.
+        IndexSet zero;
+        zero.bits[0] = 1;
+        rows_.assign(height, zero);
+        columns_.assign(width, zero);
+        staleTop_ = staleBottom_ = 0;
+        if ((changed.bits[0] & 1) == 0 || height == 0 || width == 0) return {};
+        return {0, height, 0, width};
+    }
     if (rows_.size() != height || columns_.size() != width) {
         rows_.assign(height, IndexSet{});
         staleTop_ = 0;

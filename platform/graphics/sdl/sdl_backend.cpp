@@ -82,6 +82,7 @@ struct SdlScreen {
     uint32_t dirtyRight = UINT32_MAX;  // written row, part of it for new colours
     uint32_t paletteShown = 0;   // paletteSerial of the colours in the window
     bool needPresent = true;     // the whole window: exposed, resized, new
+    bool rowsShown = false;      // a present has shown rows of this screen's picture
     bool fullScreen = false;
     Placement placed;            // the part of the bitmap shown, and where in the window surface
     std::vector<uint32_t> xMap;  // source x of every surface x, from the view's left edge (placed.srcX)
@@ -210,7 +211,8 @@ public:
             if (top < s->dirtyTop) s->dirtyTop = top;
             if (bottom > s->dirtyBottom) s->dirtyBottom = bottom;
         }
-        if (gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
+        // The first rows are shown at once; after them, once a frame.
+        if (!s->rowsShown || gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
     }
 
     void pointerChanged(Window* window) override { ApplyPointer(window); }
@@ -252,6 +254,9 @@ public:
             if (gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
             return;
         }
+        // Drawing has stopped for this wait: the rows drawn since the last
+        // frame are shown now, not when the next frame is due.
+        if (HasUnshownRows()) Frame();
         for (;;) {
             if ((SetSignal(0, 0) & signalMask) != 0) return;
             uint64_t since = gSdl->SDL_GetTicks64() - lastFrame_;
@@ -404,6 +409,7 @@ private:
         s->dirtyRight = UINT32_MAX;
         s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
         s->needPresent = true;
+        s->rowsShown = false;
         s->placed = Placement{};
         FirstView(s->view);  // the new picture starts from its first view
         s->drag = Drag{};
@@ -657,6 +663,13 @@ private:
         return false;
     }
 
+    bool HasUnshownRows() const {
+        for (const SdlScreen* s : screens_) {
+            if (s->dirtyTop < s->dirtyBottom) return true;
+        }
+        return false;
+    }
+
     // One frame: events, then every screen with something new is presented.
     void Frame() {
         Pump();
@@ -802,7 +815,15 @@ private:
         s->dirtyRight = UINT32_MAX;
         if (SDL_MUSTLOCK(surface) && gSdl->SDL_LockSurface(surface) != 0) return;
         if (s->needPresent) gSdl->SDL_FillRect(surface, nullptr, gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
-        if (placed.w > 0 && placed.h > 0 && left < right) DrawRows(s, surface, lut, top, bottom, left, right);
+        if (sp->allZero && left < right) {
+            // Nothing drawn yet: every pixel is index 0 (black on a 24-bit
+            // screen), one fill instead of reading the whole bitmap.
+            SDL_Rect fill{placed.x + static_cast<int>(left), placed.y + static_cast<int>(top),
+                          static_cast<int>(right - left), static_cast<int>(bottom - top)};
+            gSdl->SDL_FillRect(surface, &fill, sp->depth == 8 ? lut[0] : gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
+        } else if (left < right) {
+            DrawRows(s, surface, lut, top, bottom, left, right);
+        }
         if (SDL_MUSTLOCK(surface)) gSdl->SDL_UnlockSurface(surface);
         if (s->overlay) DrawOverlay(s, surface);
         if (s->needPresent) {
@@ -812,6 +833,7 @@ private:
                              static_cast<int>(right - left), static_cast<int>(bottom - top)};
             gSdl->SDL_UpdateWindowSurfaceRects(s->window, &changed, 1);
         }
+        if (!sp->allZero) s->rowsShown = true;
         s->needPresent = false;
         gfx::NotePresented(s->screen);
     }

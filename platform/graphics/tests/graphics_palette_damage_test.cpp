@@ -3,6 +3,7 @@
 // no shown entry changed, and rows written since are read again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/graphics/sdl/palette_damage.h"
@@ -21,7 +22,10 @@ struct Screen8 {
         sp.bytesPerPixel = 1;
         sp.pixels = pixels.data();
     }
-    void Put(uint32_t x, uint32_t y, uint8_t index) { pixels[size_t(y) * sp.stride + x] = index; }
+    void Put(uint32_t x, uint32_t y, uint8_t index) {
+        pixels[size_t(y) * sp.stride + x] = index;
+        sp.allZero = false;
+    }
 };
 
 struct Palettes {
@@ -123,6 +127,32 @@ TEST(PaletteDamage, RowsWrittenSinceAreReadAgain) {
     damage.Written(0, 50);
     span = damage.Changed(screen.sp, p.before, p.after);
     EXPECT_EQ(span.top, span.bottom);
+}
+
+TEST(PaletteDamage, AScreenWithNothingDrawnIsIndexZeroEverywhereWithoutReadingIt) {
+    // The model says every byte is 0; the rows are not read to find out
+    // (what they hold here would say otherwise).
+    Screen8 screen(30, 20);
+    std::fill(screen.pixels.begin(), screen.pixels.end(), uint8_t{7});
+    os::sdl::PaletteDamage damage;
+    Palettes seven;
+    seven.Change(7);
+    os::sdl::DamageRect span = damage.Changed(screen.sp, seven.before, seven.after);
+    EXPECT_EQ(span.top, span.bottom);
+    Palettes zero;
+    zero.Change(0);
+    span = damage.Changed(screen.sp, zero.before, zero.after);
+    EXPECT_EQ(span.top, 0u);
+    EXPECT_EQ(span.bottom, 20u);
+    EXPECT_EQ(span.left, 0u);
+    EXPECT_EQ(span.right, 30u);
+
+    // Once drawn, the rows written are read.
+    screen.Put(4, 9, 7);
+    damage.Written(0, 20);
+    span = damage.Changed(screen.sp, seven.before, seven.after);
+    EXPECT_EQ(span.top, 0u);
+    EXPECT_EQ(span.bottom, 20u);
 }
 
 }  // namespace
