@@ -6,6 +6,14 @@
 
 namespace os::sdl {
 
+void PaletteDamage::Fresh(const ScreenPrivate& screen) {
+    IndexSet zero;
+    zero.bits[0] = 1;
+    rows_.assign(screen.bitmapHeight, zero);
+    columns_.assign(screen.bitmapWidth, zero);
+    staleTop_ = staleBottom_ = 0;
+}
+
 void PaletteDamage::Written(uint32_t top, uint32_t bottom) {
     if (top >= bottom) return;
     if (staleTop_ >= staleBottom_) {
@@ -31,13 +39,9 @@ DamageRect PaletteDamage::Changed(const ScreenPrivate& screen, const Rgb before[
     const uint32_t height = screen.bitmapHeight;
     const uint32_t width = screen.bitmapWidth;
     if (screen.allZero) {
-        // Nothing drawn yet (a picture's colours arrive before its rows):
-        // every pixel holds index 0, and no row need be read to know it.
-        IndexSet zero;
-        zero.bits[0] = 1;
-        rows_.assign(height, zero);
-        columns_.assign(width, zero);
-        staleTop_ = staleBottom_ = 0;
+        // Nothing drawn (yet, or since a clear): every pixel holds index 0,
+        // and no row need be read to know it.
+        Fresh(screen);
         if ((changed.bits[0] & 1) == 0 || height == 0 || width == 0) return {};
         return {0, height, 0, width};
     }

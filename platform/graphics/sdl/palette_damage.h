@@ -26,6 +26,9 @@ struct DamageRect {
 
 class PaletteDamage {
 public:
+    // The screen's bitmap holds nothing but zeros (it is new): every row and
+    // column holds index 0, known without reading them.
+    void Fresh(const ScreenPrivate& screen);
     // Framebuffer rows [top, bottom) were written.
     void Written(uint32_t top, uint32_t bottom);
     // The pixels that hold an index whose colour differs between `before`

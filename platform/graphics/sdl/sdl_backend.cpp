@@ -151,6 +151,7 @@ public:
         s->dirtyLeft = 0;
         s->dirtyRight = UINT32_MAX;
         s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
+        if (sp->allZero) s->damage.Fresh(*sp);  // a new bitmap: no row need be read
         sp->backend = s;
         screens_.push_back(s);
         Present(s);
@@ -414,6 +415,7 @@ private:
         FirstView(s->view);  // the new picture starts from its first view
         s->drag = Drag{};
         s->damage = PaletteDamage{};
+        if (sp->allZero) s->damage.Fresh(*sp);
         s->paletteKnown = false;
         s->tookOverFullScreen = s->fullScreen;
         if (size.w > 0 && size.h > 0 && !s->fullScreen) {

@@ -153,6 +153,18 @@ TEST(PaletteDamage, AScreenWithNothingDrawnIsIndexZeroEverywhereWithoutReadingIt
     span = damage.Changed(screen.sp, seven.before, seven.after);
     EXPECT_EQ(span.top, 0u);
     EXPECT_EQ(span.bottom, 20u);
+
+    // A new screen's rows are known to be zeros; after its first row is
+    // drawn only that row is read.
+    Screen8 fresh(30, 20);
+    std::fill(fresh.pixels.begin(), fresh.pixels.end(), uint8_t{7});
+    os::sdl::PaletteDamage next;
+    next.Fresh(fresh.sp);
+    fresh.Put(0, 0, 7);
+    next.Written(0, 1);
+    span = next.Changed(fresh.sp, seven.before, seven.after);
+    EXPECT_EQ(span.top, 0u);
+    EXPECT_EQ(span.bottom, 1u);
 }
 
 }  // namespace
