@@ -119,9 +119,38 @@ double Median(std::vector<double> v) {
 
 }  // namespace
 
+// window_bench --floor SDL_FLOOR_BENCH [RUNS]: the median time from the
+// start of a process to its first present for a program that does nothing
+// but start SDL and present one window (sdl_floor_bench.cpp). No target: it
+// is what the viewer's first row cannot beat on this desktop.
+int Floor(const std::string& program, int runs) {
+    char traceName[] = "/tmp/lanterna-floor-trace.XXXXXX";
+    const int traceFd = mkstemp(traceName);
+    if (traceFd < 0) return 2;
+    close(traceFd);
+    std::vector<double> presents;
+    for (int i = 0; i < runs; ++i) {
+        std::this_thread::sleep_for(kSettle);
+        int64_t start = 0, end = 0;
+        if (!Run({program, traceName}, Environment({}), start, end)) break;
+        std::ifstream in(traceName);
+        int64_t ns = 0;
+        if (in >> ns) presents.push_back(double(ns - start) / 1e6);
+    }
+    unlink(traceName);
+    if (presents.size() != static_cast<size_t>(runs)) return 2;
+    std::printf("%-22s %9.1fms  (SDL alone: a 320x200 window presented once; no target)\n", "SDL floor", Median(presents));
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--floor") == 0) {
+        const int runs = argc > 3 ? std::atoi(argv[3]) : 7;
+        return runs >= 1 && runs <= 100 && std::getenv("DISPLAY") != nullptr ? Floor(argv[2], runs) : 2;
+    }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s LANTERNA FILE LABEL [RUNS [HEIGHT]]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s LANTERNA FILE LABEL [RUNS [HEIGHT]]\n       %s --floor SDL_FLOOR_BENCH [RUNS]\n",
+                     argv[0], argv[0]);
         return 2;
     }
     const std::string lanterna = argv[1];

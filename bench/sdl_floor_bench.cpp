@@ -1,0 +1,47 @@
+// What any SDL program pays on this desktop before its first picture: SDL
+// started, a 320x200 window made, filled and presented once, and nothing
+// else. The window benchmark runs it as it runs the viewer, for the floor
+// under the viewer's first row.
+//
+//   sdl_floor_bench TRACE_FILE
+//
+// Writes the CLOCK_MONOTONIC time of the present, in nanoseconds, to
+// TRACE_FILE (the format of LANTERNA_TRACE: "NANOSECONDS TOP BOTTOM"), and
+// exits. Started with DISPLAY naming an X server.
+#include <SDL.h>
+
+#include <cstdio>
+#include <ctime>
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s TRACE_FILE\n", argv[0]);
+        return 2;
+    }
+    // As the viewer sets up SDL on X: no 3-D renderer for the window surface.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "sdl_floor_bench: %s\n", SDL_GetError());
+        return 2;
+    }
+    SDL_Window* window = SDL_CreateWindow("floor", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 320, 200, 0);
+    SDL_Surface* surface = window != nullptr ? SDL_GetWindowSurface(window) : nullptr;
+    if (surface == nullptr) {
+        std::fprintf(stderr, "sdl_floor_bench: %s\n", SDL_GetError());
+        SDL_Quit();
+        return 2;
+    }
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 40, 60, 90));
+    SDL_UpdateWindowSurface(window);
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    std::FILE* out = std::fopen(argv[1], "w");
+    if (out != nullptr) {
+        std::fprintf(out, "%lld 0 200\n", static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec);
+        std::fclose(out);
+    }
+    SDL_DestroyWindow(window);
+    SDL_Quit();
+    return out != nullptr ? 0 : 2;
+}
