@@ -82,7 +82,7 @@ struct SdlScreen {
     uint32_t dirtyRight = UINT32_MAX;  // written row, part of it for new colours
     uint32_t paletteShown = 0;   // paletteSerial of the colours in the window
     bool needPresent = true;     // the whole window: exposed, resized, new
-    bool rowsShown = false;      // a present has shown rows of this screen's picture
+    bool rowsShown = false;      // a present has shown rows of the picture (written, not filled)
     bool fullScreen = false;
     Placement placed;            // the part of the bitmap shown, and where in the window surface
     std::vector<uint32_t> xMap;  // source x of every surface x, from the view's left edge (placed.srcX)
@@ -212,7 +212,9 @@ public:
             if (top < s->dirtyTop) s->dirtyTop = top;
             if (bottom > s->dirtyBottom) s->dirtyBottom = bottom;
         }
-        // The first rows are shown at once; after them, once a frame.
+        // The first rows of a picture are shown at once; after them, once a
+        // frame. A fill (the screen cleared for the next picture) starts over.
+        if (!screen->priv->drawn) s->rowsShown = false;
         if (!s->rowsShown || gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
     }
 
@@ -835,7 +837,7 @@ private:
                              static_cast<int>(right - left), static_cast<int>(bottom - top)};
             gSdl->SDL_UpdateWindowSurfaceRects(s->window, &changed, 1);
         }
-        if (!sp->allZero) s->rowsShown = true;
+        if (sp->drawn) s->rowsShown = true;  // picture rows, not a fill
         s->needPresent = false;
         gfx::NotePresented(s->screen);
     }
