@@ -1,6 +1,7 @@
-// When the window shows what was drawn: the first rows of a picture at once,
-// later rows once a frame while drawing goes on, and everything drawn as soon
-// as the program waits. Read from LANTERNA_TRACE (a line per present that
+// When the window shows what was drawn: the first rows of a picture at once
+// (also after the screen is cleared for the next one), later rows once a
+// frame while drawing goes on, and everything drawn as soon as the program
+// waits. Read from LANTERNA_TRACE (a line per present that
 // shows new rows), so this test runs in a process of its own.
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -83,6 +84,15 @@ TEST(WindowPresents, FirstRowsAtOnceTheRestByFrameAndAllBeforeAWait) {
     if (!frameDue) {
         EXPECT_EQ(bottoms.size(), 2u);
     }
+
+    // The screen cleared for the next picture: its first row is again shown
+    // at once (the fill itself is no picture row).
+    const size_t before = bottoms.size();
+    os::SetRast(window->RPort, 3);
+    WriteRow(window, 10);
+    bottoms = PresentedBottoms();
+    ASSERT_EQ(bottoms.size(), before + 1);
+    EXPECT_EQ(bottoms.back(), 11u);
     os::CloseWindow(window);
     os::CloseScreen(screen);
     unlink(kTracePath.c_str());
