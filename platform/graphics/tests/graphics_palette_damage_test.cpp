@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "platform/graphics/sdl/palette_damage.h"
@@ -28,6 +29,12 @@ struct Screen8 {
     }
 };
 
+// "rows TOP-BOTTOM columns LEFT-RIGHT", to compare a rectangle at once.
+std::string Text(const os::sdl::DamageRect& r) {
+    return "rows " + std::to_string(r.top) + "-" + std::to_string(r.bottom) + " columns " + std::to_string(r.left) +
+           "-" + std::to_string(r.right);
+}
+
 struct Palettes {
     os::Rgb before[256];
     os::Rgb after[256];
@@ -47,28 +54,19 @@ TEST(PaletteDamage, TheBandOfRowsHoldingAChangedColour) {
 
     p.Change(7);
     os::sdl::DamageRect span = damage.Changed(screen.sp, p.before, p.after);
-    EXPECT_EQ(span.top, 20u);
-    EXPECT_EQ(span.bottom, 56u);
-    EXPECT_EQ(span.left, 3u);
-    EXPECT_EQ(span.right, 40u);
+    EXPECT_EQ(Text(span), "rows 20-56 columns 3-40");
 
     Palettes q;
     q.Change(7);
     q.Change(9);
     span = damage.Changed(screen.sp, q.before, q.after);
-    EXPECT_EQ(span.top, 20u);
-    EXPECT_EQ(span.bottom, 71u);
-    EXPECT_EQ(span.left, 0u);
-    EXPECT_EQ(span.right, 40u);
+    EXPECT_EQ(Text(span), "rows 20-71 columns 0-40");
 
     // One colour in a corner: only that corner, whichever rows lie between.
     Palettes corner;
     corner.Change(9);
     span = damage.Changed(screen.sp, corner.before, corner.after);
-    EXPECT_EQ(span.left, 0u);
-    EXPECT_EQ(span.right, 1u);
-    EXPECT_EQ(span.top, 70u);
-    EXPECT_EQ(span.bottom, 71u);
+    EXPECT_EQ(Text(span), "rows 70-71 columns 0-1");
 
     // An entry no pixel uses, or no change at all: nothing to redraw.
     Palettes unused;
@@ -83,10 +81,7 @@ TEST(PaletteDamage, TheBandOfRowsHoldingAChangedColour) {
     Palettes background;
     background.Change(0);
     span = damage.Changed(screen.sp, background.before, background.after);
-    EXPECT_EQ(span.top, 0u);
-    EXPECT_EQ(span.bottom, 100u);
-    EXPECT_EQ(span.left, 0u);
-    EXPECT_EQ(span.right, 40u);
+    EXPECT_EQ(Text(span), "rows 0-100 columns 0-40");
 }
 
 TEST(PaletteDamage, RowsWrittenSinceAreReadAgain) {
@@ -102,10 +97,7 @@ TEST(PaletteDamage, RowsWrittenSinceAreReadAgain) {
 
     damage.Written(30, 31);
     os::sdl::DamageRect span = damage.Changed(screen.sp, p.before, p.after);
-    EXPECT_EQ(span.top, 30u);
-    EXPECT_EQ(span.bottom, 31u);
-    EXPECT_EQ(span.left, 8u);
-    EXPECT_EQ(span.right, 9u);
+    EXPECT_EQ(Text(span), "rows 30-31 columns 8-9");
 
     // Moved along its row: the column it left may still be redrawn, the
     // one it went to must be.
@@ -142,10 +134,7 @@ TEST(PaletteDamage, AScreenWithNothingDrawnIsIndexZeroEverywhereWithoutReadingIt
     Palettes zero;
     zero.Change(0);
     span = damage.Changed(screen.sp, zero.before, zero.after);
-    EXPECT_EQ(span.top, 0u);
-    EXPECT_EQ(span.bottom, 20u);
-    EXPECT_EQ(span.left, 0u);
-    EXPECT_EQ(span.right, 30u);
+    EXPECT_EQ(Text(span), "rows 0-20 columns 0-30");
 
     // Once drawn, the rows written are read.
     screen.Put(4, 9, 7);
