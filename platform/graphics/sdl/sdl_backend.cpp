@@ -697,9 +697,8 @@ private:
         const bool packed = bpp == 4 && surface->format->Rmask == 0x00FF0000 && surface->format->Gmask == 0x0000FF00 &&
                             surface->format->Bmask == 0x000000FF;
         const uint32_t* xMap = s->xMap.data();
-        const bool wholeRow = left == 0 && right == static_cast<uint32_t>(r.w);
         // At a whole scale of 1 to 4 a part of a row that starts and ends on
-        // a source pixel is a row of its own for LutRow.
+        // a source pixel (the whole row, too) is a row of its own for LutRow.
         const uint32_t scale = r.srcW > 0 && r.w % r.srcW == 0 ? static_cast<uint32_t>(r.w / r.srcW) : 0;
         const bool wholePixels = scale >= 1 && scale <= 4 && left % scale == 0 && right % scale == 0;
         const size_t width = right - left;
@@ -717,9 +716,7 @@ private:
                 sp->pixels + static_cast<size_t>(sy) * sp->stride + static_cast<size_t>(r.srcX) * sp->bytesPerPixel;
             if (packed) {
                 auto* o = reinterpret_cast<uint32_t*>(out);
-                if (sp->depth == 8 && wholeRow) {
-                    LutRow(src, r.srcW, xMap, lut, o, static_cast<uint32_t>(r.w));
-                } else if (sp->depth == 8 && wholePixels) {
+                if (sp->depth == 8 && wholePixels) {
                     LutRow(src + left / scale, static_cast<uint32_t>(width / scale), xMap, lut, o + left,
                            static_cast<uint32_t>(width));
                 } else if (sp->depth == 8) {
