@@ -98,19 +98,28 @@ Screen* ScreenOf(RastPort* rastPort) {
 }
 
 // Framebuffers are anonymous mappings: their pages are zero until first
-// written, and large ones ask for transparent huge pages, so drawing a big
-// picture takes a few hundred page faults instead of hundreds of thousands;
-// a worker makes the pages ready ahead of the rows (framebuffer_prefault.h).
+// written. Large ones ask for transparent huge pages, so drawing a big
+// picture takes a few hundred page faults instead of hundreds of thousands,
+// and a worker makes the pages ready ahead of the rows
+// (framebuffer_prefault.h). A small one keeps ordinary pages: a huge page
+// would have the kernel clear 2 MiB for a screen of a few hundred KiB.
 constexpr size_t HUGE_PAGE = size_t(2) << 20;
+constexpr size_t SMALL_PAGE = 4096;
+constexpr size_t HUGE_PAGES_FROM = 2 * HUGE_PAGE;
 
 size_t FramebufferBytes(const ScreenPrivate* sp) {
-    size_t bytes = sp->stride * sp->bitmapHeight;
-    return (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+    const size_t bytes = sp->stride * sp->bitmapHeight > 0 ? sp->stride * sp->bitmapHeight : 1;
+    const size_t unit = bytes >= HUGE_PAGES_FROM ? HUGE_PAGE : SMALL_PAGE;
+    return (bytes + unit - 1) / unit * unit;
 }
 
-// `bytes` is a multiple of HUGE_PAGE; the mapping is aligned to one, so the
-// kernel can back it with huge pages.
+// `bytes` comes from FramebufferBytes. A large mapping is aligned to a huge
+// page, so the kernel can back it with huge pages.
 uint8_t* AllocFramebuffer(size_t bytes) {
+    if (bytes < HUGE_PAGES_FROM) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        return p == MAP_FAILED ? nullptr : static_cast<uint8_t*>(p);
+    }
     size_t span = bytes + HUGE_PAGE;
     void* p = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) return nullptr;
