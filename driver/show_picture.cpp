@@ -7,6 +7,7 @@
 #include "cycle/cycling.h"
 #include "display/display.h"
 #include "display/pixel_transfer.h"
+#include "driver/decode_ahead.h"
 #include "driver/services.h"
 #include "driver/picture_facts.h"
 #include "driver/window_title.h"
@@ -29,6 +30,7 @@
 namespace lanterna {
 
 ShowPictureFunction gShowPicture = &ShowPicture;
+int64_t gDecodeAheadMinBytes = DECODE_AHEAD_MIN_BYTES;
 
 namespace {
 
@@ -69,6 +71,10 @@ enum class RowSource { Plain, ByteRun1, Rgb8, Rgbn, Abit, Deep };
 // picture is viewed as far as it was drawn.
 constexpr int32_t ROWS_END = 1;
 
+// A decoder's result for a row: 0 to draw it, ROWS_END when the data ran
+// out (the picture is viewed as drawn), or the code that ends the picture.
+int32_t DecodedRowResult(int32_t got) { return got == -1 ? ROWS_END : AsResult(got); }
+
 // Fills the row buffers with the next picture row: 0 to draw it, ROWS_END
 // when the data is over, or the code that ends the picture.
 int32_t DecodeRow(Picture& picture, RowSource source, int32_t planeRows) {
@@ -99,22 +105,15 @@ int32_t DecodeRow(Picture& picture, RowSource source, int32_t planeRows) {
             got = DecodeDeepRow(info.body, info.rows, info.deep);
             break;
     }
-    if (got == -1) {
-        return ROWS_END;  // the data ran out: view what was drawn
-    }
-    return AsResult(got);
+    return DecodedRowResult(got);  // -1: the data ran out, view what was drawn
 }
 
-// Decodes and draws every row. 0 when the picture is drawn as far as its
-// BODY goes, otherwise the code that ends the picture.
-int32_t DrawRows(Picture& picture, RowSource source) {
+// Decodes and draws every row, the rows decoded by `ahead` when it is
+// there. 0 when the picture is drawn as far as its BODY goes, otherwise the
+// code that ends the picture.
+int32_t DrawRowsFrom(Picture& picture, RowSource source, int32_t planeRows, DecodeAhead* ahead) {
     PictureInfo& info = picture.info;
     const BitMapHeader& header = info.header;
-    // A PBM or RGB row is one row of its own; an ILBM or ACBM row is its
-    // planes and the mask plane of a masked picture.
-    const bool ownRows = info.formType == ID_PBM || IsTrueColourForm(info.formType);
-    const int32_t planeRows =
-        ownRows ? 1 : int32_t{header.nPlanes} + (header.masking == mskHasMask ? 1 : 0);
     const bool doubleWidth = info.xScale == 2;
 
     for (int32_t r = 0; r < int32_t{header.h}; ++r) {
@@ -127,7 +126,9 @@ int32_t DrawRows(Picture& picture, RowSource source) {
                 return input;
             }
         }
-        const int32_t decoded = DecodeRow(picture, source, planeRows);
+        RowBuffers* rows = info.rows;
+        const int32_t decoded =
+            ahead != nullptr ? DecodedRowResult(NextDecodedRow(ahead, &rows)) : DecodeRow(picture, source, planeRows);
         if (decoded == ROWS_END) {
             return 0;
         }
@@ -156,13 +157,41 @@ int32_t DrawRows(Picture& picture, RowSource source) {
             colours = picture.lineColours;
         }
         if (info.yScale == 2) {
-            WriteRow(info.left, info.top + 2 * r, doubleWidth, info.rows, colours);
-            WriteRow(info.left, info.top + 2 * r + 1, doubleWidth, info.rows, colours);
+            WriteRow(info.left, info.top + 2 * r, doubleWidth, rows, colours);
+            WriteRow(info.left, info.top + 2 * r + 1, doubleWidth, rows, colours);
         } else {
-            WriteRow(info.left, info.top + r, doubleWidth, info.rows, colours);
+            WriteRow(info.left, info.top + r, doubleWidth, rows, colours);
         }
     }
     return 0;
+}
+
+int32_t DrawRows(Picture& picture, RowSource source) {
+    PictureInfo& info = picture.info;
+    const BitMapHeader& header = info.header;
+    // A PBM or RGB row is one row of its own; an ILBM or ACBM row is its
+    // planes and the mask plane of a masked picture.
+    const bool ownRows = info.formType == ID_PBM || IsTrueColourForm(info.formType);
+    const int32_t planeRows =
+        ownRows ? 1 : int32_t{header.nPlanes} + (header.masking == mskHasMask ? 1 : 0);
+    // A large ByteRun1 BODY is decoded on a second task while this one
+    // converts and writes, when a second processor is free for it. With one
+    // processor the two tasks only take turns, at a cost. With two, a 24-bit
+    // screen (three times the pages of an 8-bit one) keeps the second one
+    // busy making its pages ready (the framebuffer's prefault): decoding
+    // there as well made such pictures slower. The rest, and a run where
+    // the task cannot start, decode here.
+    DecodeAhead* ahead = nullptr;
+    const int64_t unpacked = int64_t{planeRows} * info.rows->planeView.BytesPerRow * header.h;
+    const int32_t processors = os::ProcessorsAvailable();
+    const bool processorFree = processors > 2 || (processors == 2 && info.displayDepth <= 8);
+    if (source == RowSource::ByteRun1 && processorFree && unpacked >= gDecodeAheadMinBytes) {
+        ahead = StartDecodeAhead(info.body, header, info.modeId, info.formType, picture.lineColours != nullptr,
+                                 planeRows, int32_t{header.h});
+    }
+    const int32_t result = DrawRowsFrom(picture, source, planeRows, ahead);
+    StopDecodeAhead(ahead);
+    return result;
 }
 
 // The BODY steps: display parameters, row buffers, the display, placement,

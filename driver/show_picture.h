@@ -13,4 +13,8 @@ int32_t ShowPicture(const char* path);
 using ShowPictureFunction = int32_t (*)(const char* path);
 extern ShowPictureFunction gShowPicture;
 
+// The unpacked BODY size from which the rows are decoded on a second task
+// (DECODE_AHEAD_MIN_BYTES); tests lower it to use that task on small pictures.
+extern int64_t gDecodeAheadMinBytes;
+
 }  // namespace lanterna

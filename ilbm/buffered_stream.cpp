@@ -213,6 +213,10 @@ int32_t StreamSeek(BufferedStream* s, int32_t distance) {
     return int32_t(pos);
 }
 
+void StreamAdopt(BufferedStream* s) {
+    if (s != nullptr) os::SetPortTask(&s->replyPort, os::FindTask(nullptr));
+}
+
 int32_t StreamClose(BufferedStream* s) {
     if (!s) {
         os::SetIoErr(os::ERROR_INVALID_LOCK);

@@ -44,6 +44,10 @@ int32_t StreamRead(BufferedStream* stream, void* destination, int32_t count);
 // Moves the position by a signed distance; the position before the move, or
 // -1 on failure (and every later read or seek fails too).
 int32_t StreamSeek(BufferedStream* stream, int32_t distance);
+// The calling task takes the stream over: the replies to its read-ahead
+// signal this task from now on. One task at a time uses a stream; the task
+// that gives it up does so before the other adopts it.
+void StreamAdopt(BufferedStream* stream);
 // Waits for the outstanding transfer, closes the file, frees the stream. The
 // last transfer's result (>= 0) or -1; a null stream sets IoErr 211.
 int32_t StreamClose(BufferedStream* stream);

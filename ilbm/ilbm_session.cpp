@@ -215,6 +215,10 @@ int32_t IlbmRead(os::IFFHandle* iff, void* buffer, int32_t count) {
     return got == count ? 0 : -1;
 }
 
+void AdoptIlbmSession(os::IFFHandle* iff) {
+    if (const IlbmStream* state = FindSession(iff)) StreamAdopt(state->stream);
+}
+
 void CloseIlbmSession(os::IFFHandle* iff) {
     if (!iff) return;
     os::CloseIFF(iff);

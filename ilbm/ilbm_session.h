@@ -28,6 +28,10 @@ int32_t IlbmBytesAtEnd(os::IFFHandle* iff);
 // the stream fails.
 int32_t IlbmSeek(os::IFFHandle* iff, int64_t distance);
 int32_t IlbmRead(os::IFFHandle* iff, void* buffer, int32_t count);
+// The calling task takes the session's stream over (StreamAdopt), to parse
+// or decode on another task than the one that opened it; a handle that is
+// not a session's is left as it is.
+void AdoptIlbmSession(os::IFFHandle* iff);
 void CloseIlbmSession(os::IFFHandle* iff);  // null is ignored
 
 }  // namespace lanterna

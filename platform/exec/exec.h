@@ -94,6 +94,17 @@ Task* CreateTask(const char* name, int32_t priority, TaskEntry entry, uint32_t s
 void Forbid();
 void Permit();
 
+// The processors this process may run on (its affinity), at least 1.
+int32_t ProcessorsAvailable();
+
+// A hand-over between two tasks on two processors, answered within
+// microseconds, costs less watched for than slept through: sleeping and
+// being woken costs each side more than such a wait. SpinUntil calls
+// ready(context) for up to `microseconds` and tells whether it came true.
+// With one processor the other side cannot run meanwhile, so it returns
+// false at once.
+bool SpinUntil(bool (*ready)(const void* context), const void* context, uint32_t microseconds);
+
 int8_t AllocSignal(int8_t signalNumber);  // -1: any free bit; returns -1 on failure
 void FreeSignal(int8_t signalNumber);
 void Signal(Task* task, uint32_t signals);
@@ -135,6 +146,11 @@ Message* WaitPort(MsgPort* port);  // waits until the list is not empty; does no
 // Puts a message back at the head of a port's list without signalling, for a
 // caller that wants to find the same message again on its next wait.
 void PutBackMsg(MsgPort* port, Message* message);
+
+// Makes `task` the one that a port's arrivals signal, under the port lock, so
+// a reply already on its way signals either the old task or the new one. For
+// a port built in place whose work another task takes over.
+void SetPortTask(MsgPort* port, Task* task);
 
 // ---- devices and I/O requests ---------------------------------------------
 struct Device;

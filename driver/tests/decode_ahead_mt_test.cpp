@@ -1,0 +1,228 @@
+// Rows decoded ahead on the worker task against the same BODY decoded in
+// place: the same rows and the same results in the same order, whole, cut
+// short and failing, and the stream back with its owner afterwards.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "display/display.h"
+#include "display/pixel_transfer.h"
+#include "driver/decode_ahead.h"
+#include "driver/services.h"
+#include "driver/show_picture.h"
+#include "ilbm/body_decoding.h"
+#include "ilbm/ilbm_session.h"
+#include "platform/dos/dos.h"
+#include "platform/exec/exec.h"
+#include "platform/graphics/headless/headless.h"
+#include "platform/testing/testing.h"
+#include "tools/ilbm_writer/ilbm_writer.h"
+
+namespace lanterna {
+namespace {
+
+using namespace ilbmw;
+
+struct TempFile {
+    std::string path = TempPath("lanterna-ahead");
+    explicit TempFile(const Bytes& data) { EXPECT_TRUE(WriteFile(path, data)); }
+    ~TempFile() { std::filesystem::remove(path); }
+};
+
+// An odd width, a mask plane, rows enough to go round the ring many times
+// and a BODY over several of the stream's buffers; ByteRun1 with runs that
+// cross the ends of plane rows.
+IlbmPicture Picture() {
+    IlbmPicture picture;
+    picture.header = SimpleHeader(1203, 12 * DECODE_AHEAD_ROWS + 5, 5, cmpByteRun1, mskHasMask);
+    for (int32_t i = 0; i < 32; ++i) picture.colours.push_back({uint8_t(i * 8), uint8_t(255 - i * 8), uint8_t(i)});
+    const int32_t pixels = int32_t{picture.header.w} * picture.header.h;
+    for (int32_t i = 0; i < pixels; ++i) {
+        const int32_t y = i / picture.header.w;
+        picture.pixels.push_back(uint32_t(y % 3 == 0 ? 7 : (i * 13 + y) % 32));  // runs and literals
+        picture.mask.push_back(uint8_t((i / 5) % 2));
+    }
+    return picture;
+}
+
+// What decoding a file's BODY gives: each row's result and, for complete
+// rows, its plane bytes.
+struct Rows {
+    std::vector<int32_t> results;
+    std::vector<Bytes> planes;
+};
+
+void Record(const RowBuffers* rows, int32_t planeRows, int32_t result, Rows& out) {
+    out.results.push_back(result);
+    if (result != 0) return;
+    Bytes row;
+    for (int32_t p = 0; p < planeRows; ++p) {
+        const uint8_t* plane = rows->planeView.Planes[p];
+        row.insert(row.end(), plane, plane + rows->planeView.BytesPerRow);
+    }
+    out.planes.push_back(row);
+}
+
+// Decodes the file's BODY in place or ahead, `stopAfter` rows at most; the
+// owner's IoErr after a failing row goes with it.
+Rows Decode(const std::string& path, bool ahead, int32_t stopAfter, int32_t* ioErr = nullptr) {
+    Rows out;
+    os::IFFHandle* iff = OpenIlbmSession(path.c_str());
+    EXPECT_NE(iff, nullptr);
+    if (iff == nullptr) return out;
+    EXPECT_EQ(RegisterIlbmStops(iff), 0);
+    os::ContextNode* chunk = nullptr;
+    while (ScanNextChunk(iff, &chunk) == 0 && chunk->cn_ID != ID_BODY) {
+    }
+    EXPECT_NE(chunk, nullptr);
+    const IlbmPicture picture = Picture();
+    const int32_t planeRows = picture.header.nPlanes + 1;
+    BodyReader* body = OpenBodyReader(iff, chunk != nullptr ? chunk->cn_Size : 0);
+    RowBuffers* own = AllocRowBuffers(picture.header, 0);
+    DecodeAhead* worker = ahead ? StartDecodeAhead(body, picture.header, 0, ID_ILBM, false, planeRows,
+                                                   picture.header.h)
+                                : nullptr;
+    EXPECT_EQ(worker != nullptr, ahead);
+    for (int32_t r = 0; r < picture.header.h && r < stopAfter; ++r) {
+        RowBuffers* rows = own;
+        const int32_t result = worker != nullptr ? NextDecodedRow(worker, &rows)
+                                                 : DecodeByteRun1Row(body, own, planeRows);
+        Record(rows, planeRows, result, out);
+        if (result != 0) {
+            if (ioErr != nullptr) *ioErr = os::IoErr();
+            break;
+        }
+    }
+    StopDecodeAhead(worker);
+    FreeRowBuffers(own);
+    CloseBodyReader(body);
+    CloseIlbmSession(iff);
+    return out;
+}
+
+TEST(DecodeAhead, RowsAndResultsAreThoseOfTheBodyDecodedInPlace) {
+    const Bytes file = MakeIlbm(Picture());
+    const TempFile whole(file);
+    const Rows expected = Decode(whole.path, false, INT32_MAX);
+    ASSERT_EQ(expected.planes.size(), size_t(Picture().header.h));
+    const Rows got = Decode(whole.path, true, INT32_MAX);
+    EXPECT_EQ(got.results, expected.results);
+    EXPECT_TRUE(got.planes == expected.planes);
+
+    // Cut inside the BODY: the rows before the cut, then the same end.
+    for (size_t cut : {file.size() / 2, file.size() - 7}) {
+        SCOPED_TRACE(cut);
+        const TempFile shortFile(Truncated(file, cut));
+        const Rows shortExpected = Decode(shortFile.path, false, INT32_MAX);
+        ASSERT_NE(shortExpected.results.back(), 0);
+        const Rows shortGot = Decode(shortFile.path, true, INT32_MAX);
+        EXPECT_EQ(shortGot.results, shortExpected.results);
+        EXPECT_TRUE(shortGot.planes == shortExpected.planes);
+    }
+}
+
+TEST(DecodeAhead, AFailingReadReachesTheOwnerWithItsError) {
+    const TempFile whole(MakeIlbm(Picture()));
+    int32_t expectedError = 0;
+    int32_t gotError = 0;
+    // The first read packets bring the chunks before the BODY and its first
+    // rows; a later one fails on whichever task waits for it.
+    os::testing::FailNthRead(4);
+    const Rows expected = Decode(whole.path, false, INT32_MAX, &expectedError);
+    os::testing::FailNthRead(4);
+    os::SetIoErr(0);  // what the owner has comes from the worker
+    const Rows got = Decode(whole.path, true, INT32_MAX, &gotError);
+    os::testing::ResetFaults();
+    ASSERT_GT(expected.results.size(), 1u);
+    ASSERT_LT(expected.results.back(), 0);
+    EXPECT_EQ(got.results, expected.results);
+    EXPECT_EQ(gotError, expectedError);
+    EXPECT_NE(gotError, 0);
+}
+
+TEST(DecodeAhead, StoppedAtAnyRowTheOwnerHasTheStreamBackAndNothingLeaks) {
+    const TempFile whole(MakeIlbm(Picture()));
+    const int64_t before = os::testing::LiveAllocations();
+    for (int32_t stopAfter : {0, 1, DECODE_AHEAD_ROWS - 1, DECODE_AHEAD_ROWS + 3}) {
+        SCOPED_TRACE(stopAfter);
+        os::SetSignal(0, os::SIGF_SINGLE);
+        const Rows got = Decode(whole.path, true, stopAfter);
+        EXPECT_EQ(got.results.size(), size_t(stopAfter));
+        // The worker's reads signalled the worker, never the owner, and the
+        // stream closed on the owner's side without waiting for anyone.
+        EXPECT_EQ(os::SetSignal(0, 0) & os::SIGF_SINGLE, 0u);
+    }
+    EXPECT_EQ(os::testing::LiveAllocations(), before);
+}
+
+TEST(DecodeAhead, WhenItCannotStartNothingIsLeftBehind) {
+    const TempFile whole(MakeIlbm(Picture()));
+    os::IFFHandle* iff = OpenIlbmSession(whole.path.c_str());
+    ASSERT_NE(iff, nullptr);
+    ASSERT_EQ(RegisterIlbmStops(iff), 0);
+    os::ContextNode* chunk = nullptr;
+    while (ScanNextChunk(iff, &chunk) == 0 && chunk->cn_ID != ID_BODY) {
+    }
+    ASSERT_NE(chunk, nullptr);
+    BodyReader* body = OpenBodyReader(iff, chunk->cn_Size);
+    const BitMapHeader header = Picture().header;
+    const int64_t before = os::testing::LiveAllocations();
+    // The record, then each ring row's allocations: every one of them fails once.
+    for (uint32_t n = 1; n <= 40; ++n) {
+        SCOPED_TRACE(n);
+        os::testing::FailNthAlloc(n);
+        DecodeAhead* ahead = StartDecodeAhead(body, header, 0, ID_ILBM, false, header.nPlanes + 1, header.h);
+        os::testing::ResetFaults();
+        if (ahead != nullptr) StopDecodeAhead(ahead);
+        EXPECT_EQ(os::testing::LiveAllocations(), before);
+    }
+    CloseBodyReader(body);
+    CloseIlbmSession(iff);
+}
+
+// The picture as the program shows it (its snapshot), its rows decoded in
+// place or ahead.
+Bytes Shown(const std::string& path, bool ahead) {
+    const std::filesystem::path dir = TempPath("lanterna-ahead-shots");
+    std::filesystem::create_directories(dir);
+    setenv("LANTERNA_DISPLAY", "headless", 1);
+    setenv("LANTERNA_SNAPSHOTS", dir.c_str(), 1);
+    os::headless::ReloadHeadlessSettings();
+    gDecodeAheadMinBytes = ahead ? 0 : INT64_MAX;
+    EXPECT_EQ(OpenServices(), 0);
+    EXPECT_EQ(ShowPicture(path.c_str()), 0);
+    CloseDisplay();
+    CloseServices();
+    gDecodeAheadMinBytes = DECODE_AHEAD_MIN_BYTES;
+    unsetenv("LANTERNA_SNAPSHOTS");
+    os::headless::ReloadHeadlessSettings();
+    std::ifstream png(dir / "001.png", std::ios::binary);
+    const Bytes shot{std::istreambuf_iterator<char>(png), std::istreambuf_iterator<char>()};
+    std::filesystem::remove_all(dir);
+    return shot;
+}
+
+TEST(DecodeAhead, ThePictureShownIsTheSameWhicheverTaskDecodes) {
+    // Where a second processor is free for it; elsewhere both runs decode
+    // in place.
+    IlbmPicture picture = Picture();
+    picture.header.nPlanes = 7;  // with the mask, the most planes of an 8-bit screen
+    for (int32_t i = 32; i < 128; ++i) picture.colours.push_back({uint8_t(i), uint8_t(i * 2), uint8_t(255 - i)});
+    for (size_t i = 0; i < picture.pixels.size(); ++i) picture.pixels[i] = uint32_t((i * 29 + i / 1203) % 128);
+    const Bytes file = MakeIlbm(picture);
+    for (size_t cut : {file.size(), file.size() * 2 / 3}) {
+        SCOPED_TRACE(cut);
+        const TempFile shown(Truncated(file, cut));
+        const Bytes inPlace = Shown(shown.path, false);
+        ASSERT_GT(inPlace.size(), 100u);
+        EXPECT_TRUE(Shown(shown.path, true) == inPlace);
+    }
+}
+
+}  // namespace
+}  // namespace lanterna
