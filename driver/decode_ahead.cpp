@@ -128,12 +128,14 @@ bool Ended(const void* context) { return static_cast<const OwnerCondition*>(cont
 
 // A row takes the worker a few microseconds: the owner watches for it a
 // while before it sleeps, as a sleep and a wake-up for every row would cost
-// more than the decoding.
-constexpr uint32_t OWNER_SPIN_MICROSECONDS = 50;
+// more than the decoding. The start and the end of the task are waited for
+// without it (the end comes only once the owner's Wait lets go of Forbid).
+constexpr uint32_t ROW_SPIN_MICROSECONDS = 50;
 
 // Sleeps until ready(condition) holds; the owner's side of the hand-over.
-void OwnerWait(DecodeAhead* ahead, bool (*ready)(const void*), const OwnerCondition& condition) {
-    if (os::SpinUntil(ready, &condition, OWNER_SPIN_MICROSECONDS)) return;
+void OwnerWait(DecodeAhead* ahead, bool (*ready)(const void*), const OwnerCondition& condition,
+               uint32_t spinMicroseconds) {
+    if (spinMicroseconds > 0 && os::SpinUntil(ready, &condition, spinMicroseconds)) return;
     while (!ready(&condition)) {
         ahead->ownerWaiting.store(true);
         if (ready(&condition)) break;
@@ -178,7 +180,7 @@ DecodeAhead* StartDecodeAhead(BodyReader* body, const BitMapHeader& header, uint
     }
     task->tc_UserData = ahead;
     os::Permit();
-    OwnerWait(ahead, Started, OwnerCondition{ahead, 0});
+    OwnerWait(ahead, Started, OwnerCondition{ahead, 0}, 0);
     if (ahead->state.load() < 0) {
         FreeAhead(ahead);
         return nullptr;
@@ -192,7 +194,7 @@ int32_t NextDecodedRow(DecodeAhead* ahead, RowBuffers** rows) {
     if (ahead->workerWaiting.load() && ahead->produced.load() - ahead->taken <= RESUME_AT)
         os::Signal(ahead->worker, ahead->workerMask);
     const int32_t row = ahead->taken;
-    OwnerWait(ahead, RowReady, OwnerCondition{ahead, row});
+    OwnerWait(ahead, RowReady, OwnerCondition{ahead, row}, ROW_SPIN_MICROSECONDS);
     const int32_t slot = row % DECODE_AHEAD_ROWS;
     *rows = ahead->slots[slot];
     ++ahead->taken;
@@ -205,7 +207,7 @@ void StopDecodeAhead(DecodeAhead* ahead) {
     os::Forbid();
     ahead->stop.store(true);
     os::Signal(ahead->worker, ahead->workerMask);
-    OwnerWait(ahead, Ended, OwnerCondition{ahead, 0});
+    OwnerWait(ahead, Ended, OwnerCondition{ahead, 0}, 0);
     os::Permit();
     AdoptIlbmSession(ahead->body->iff);
     FreeAhead(ahead);
