@@ -53,10 +53,12 @@ done
 TMP=$(mktemp -d "${TMPDIR:-/tmp}/lanterna-bench.XXXXXX")
 trap 'rm -rf "$TMP"' EXIT INT TERM
 
-# median_of COMMAND...: runs the command $RUNS times; prints the median wall
-# time in nanoseconds and the largest peak resident size in KiB.
+# median_of COMMAND...: runs the command once untimed (its file and program
+# in the page cache, as for every later run), then $RUNS times; prints the
+# median wall time in nanoseconds and the largest peak resident size in KiB.
 median_of() {
     : >"$TMP/times"
+    "$@" >/dev/null 2>&1 || true
     peak=0
     i=0
     while [ "$i" -lt "$RUNS" ]; do
