@@ -108,7 +108,8 @@ constexpr size_t SMALL_PAGE = 4096;
 constexpr size_t HUGE_PAGES_FROM = 2 * HUGE_PAGE;
 
 size_t FramebufferBytes(const ScreenPrivate* sp) {
-    const size_t bytes = sp->stride * sp->bitmapHeight > 0 ? sp->stride * sp->bitmapHeight : 1;
+    size_t bytes = sp->stride * sp->bitmapHeight;
+    if (bytes == 0) bytes = 1;  // still one page: a mapping is never empty
     const size_t unit = bytes >= HUGE_PAGES_FROM ? HUGE_PAGE : SMALL_PAGE;
     return (bytes + unit - 1) / unit * unit;
 }
