@@ -119,11 +119,12 @@ double Median(std::vector<double> v) {
 
 }  // namespace
 
-// window_bench --floor SDL_FLOOR_BENCH [RUNS]: the median time from the
-// start of a process to its first present for a program that does nothing
-// but start SDL and present one window (sdl_floor_bench.cpp). No target: it
-// is what the viewer's first row cannot beat on this desktop.
-int Floor(const std::string& program, int runs) {
+// window_bench --floor SDL_FLOOR_BENCH [RUNS [WIDTH HEIGHT]]: the median
+// time from the start of a process to its first present for a program that
+// does nothing but start SDL and present one window of that size (320x200
+// unless given; sdl_floor_bench.cpp). No target: it is what the viewer's
+// first row cannot beat on this desktop.
+int Floor(const std::string& program, int runs, const std::string& width, const std::string& height) {
     char traceName[] = "/tmp/lanterna-floor-trace.XXXXXX";
     const int traceFd = mkstemp(traceName);
     if (traceFd < 0) return 2;
@@ -132,21 +133,24 @@ int Floor(const std::string& program, int runs) {
     for (int i = 0; i < runs; ++i) {
         std::this_thread::sleep_for(kSettle);
         int64_t start = 0, end = 0;
-        if (!Run({program, traceName}, Environment({}), start, end)) break;
+        if (!Run({program, traceName, width, height}, Environment({}), start, end)) break;
         std::ifstream in(traceName);
         int64_t ns = 0;
         if (in >> ns) presents.push_back(double(ns - start) / 1e6);
     }
     unlink(traceName);
     if (presents.size() != static_cast<size_t>(runs)) return 2;
-    std::printf("%-22s %9.1fms  (SDL alone: a 320x200 window presented once; no target)\n", "SDL floor", Median(presents));
+    std::printf("%-22s %9.1fms  (SDL alone: a %sx%s window presented once; no target)\n", "SDL floor",
+                Median(presents), width.c_str(), height.c_str());
     return 0;
 }
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "--floor") == 0) {
         const int runs = argc > 3 ? std::atoi(argv[3]) : 7;
-        return runs >= 1 && runs <= 100 && std::getenv("DISPLAY") != nullptr ? Floor(argv[2], runs) : 2;
+        const std::string width = argc > 5 ? argv[4] : "320";
+        const std::string height = argc > 5 ? argv[5] : "200";
+        return runs >= 1 && runs <= 100 && std::getenv("DISPLAY") != nullptr ? Floor(argv[2], runs, width, height) : 2;
     }
     if (argc < 4) {
         std::fprintf(stderr, "usage: %s LANTERNA FILE LABEL [RUNS [HEIGHT]]\n       %s --floor SDL_FLOOR_BENCH [RUNS]\n",
