@@ -68,21 +68,34 @@ void Record(const RowBuffers* rows, int32_t planeRows, int32_t result, Rows& out
     out.planes.push_back(row);
 }
 
+// A session on the file, scanned to its BODY, and a reader for the BODY;
+// null (with the session closed) when there is none.
+BodyReader* OpenAtBody(const std::string& path, os::IFFHandle** iff) {
+    *iff = OpenIlbmSession(path.c_str());
+    EXPECT_NE(*iff, nullptr);
+    if (*iff == nullptr) return nullptr;
+    EXPECT_EQ(RegisterIlbmStops(*iff), 0);
+    os::ContextNode* chunk = nullptr;
+    while (ScanNextChunk(*iff, &chunk) == 0 && chunk->cn_ID != ID_BODY) {
+    }
+    EXPECT_NE(chunk, nullptr);
+    BodyReader* body = chunk != nullptr ? OpenBodyReader(*iff, chunk->cn_Size) : nullptr;
+    if (body == nullptr) {
+        CloseIlbmSession(*iff);
+        *iff = nullptr;
+    }
+    return body;
+}
+
 // Decodes the file's BODY in place or ahead, `stopAfter` rows at most; the
 // owner's IoErr after a failing row goes with it.
 Rows Decode(const std::string& path, bool ahead, int32_t stopAfter, int32_t* ioErr = nullptr) {
     Rows out;
-    os::IFFHandle* iff = OpenIlbmSession(path.c_str());
-    EXPECT_NE(iff, nullptr);
-    if (iff == nullptr) return out;
-    EXPECT_EQ(RegisterIlbmStops(iff), 0);
-    os::ContextNode* chunk = nullptr;
-    while (ScanNextChunk(iff, &chunk) == 0 && chunk->cn_ID != ID_BODY) {
-    }
-    EXPECT_NE(chunk, nullptr);
+    os::IFFHandle* iff = nullptr;
+    BodyReader* body = OpenAtBody(path, &iff);
+    if (body == nullptr) return out;
     const IlbmPicture picture = Picture();
     const int32_t planeRows = picture.header.nPlanes + 1;
-    BodyReader* body = OpenBodyReader(iff, chunk != nullptr ? chunk->cn_Size : 0);
     RowBuffers* own = AllocRowBuffers(picture.header, 0);
     DecodeAhead* worker = ahead ? StartDecodeAhead(body, picture.header, 0, ID_ILBM, false, planeRows,
                                                    picture.header.h)
@@ -162,14 +175,9 @@ TEST(DecodeAhead, StoppedAtAnyRowTheOwnerHasTheStreamBackAndNothingLeaks) {
 
 TEST(DecodeAhead, WhenItCannotStartNothingIsLeftBehind) {
     const TempFile whole(MakeIlbm(Picture()));
-    os::IFFHandle* iff = OpenIlbmSession(whole.path.c_str());
-    ASSERT_NE(iff, nullptr);
-    ASSERT_EQ(RegisterIlbmStops(iff), 0);
-    os::ContextNode* chunk = nullptr;
-    while (ScanNextChunk(iff, &chunk) == 0 && chunk->cn_ID != ID_BODY) {
-    }
-    ASSERT_NE(chunk, nullptr);
-    BodyReader* body = OpenBodyReader(iff, chunk->cn_Size);
+    os::IFFHandle* iff = nullptr;
+    BodyReader* body = OpenAtBody(whole.path, &iff);
+    ASSERT_NE(body, nullptr);
     const BitMapHeader header = Picture().header;
     const int64_t before = os::testing::LiveAllocations();
     // The record, then each ring row's allocations: every one of them fails once.
