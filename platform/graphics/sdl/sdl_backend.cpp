@@ -76,10 +76,8 @@ constexpr uint64_t kMinSliceMs = 1;
 struct SdlScreen {
     Screen* screen = nullptr;
     SDL_Window* window = nullptr;
-    uint32_t dirtyTop = 0;       // framebuffer rows [dirtyTop, dirtyBottom) to show,
+    uint32_t dirtyTop = 0;       // framebuffer rows [dirtyTop, dirtyBottom) written, to show
     uint32_t dirtyBottom = 0;
-    uint32_t dirtyLeft = 0;      // columns [dirtyLeft, dirtyRight) of them: all of a
-    uint32_t dirtyRight = UINT32_MAX;  // written row, part of it for new colours
     uint32_t paletteShown = 0;   // paletteSerial of the colours in the window
     bool needPresent = true;     // the whole window: exposed, resized, new
     bool rowsShown = false;      // a present has shown rows of the picture (written, not filled)
@@ -98,7 +96,9 @@ struct SdlScreen {
     uint64_t keptAt = 0;         // when its screen closed (kept_window.h)
     bool tookOverFullScreen = false;  // taken over by a new screen while full screen
     uint64_t refitUntil = 0;     // after leaving that full screen: sized for the new screen until then
-    PaletteDamage damage;        // which rows a change of colours reaches
+    PaletteDamage damage;        // which parts a change of colours reaches
+    std::vector<DamageRect> changed;  // Present's own: those parts, in the bitmap
+    std::vector<SDL_Rect> parts;      // and what it draws, in the surface
     Rgb shownPalette[256];       // the colours in the window (8-bit screens)
     bool paletteKnown = false;   // shownPalette has been filled
 };
@@ -148,8 +148,6 @@ public:
         AllowForFrame(s);
         s->dirtyTop = 0;
         s->dirtyBottom = sp->height;
-        s->dirtyLeft = 0;
-        s->dirtyRight = UINT32_MAX;
         s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
         if (sp->allZero) s->damage.Fresh(*sp);  // a new bitmap: no row need be read
         sp->backend = s;
@@ -203,8 +201,6 @@ public:
         SdlScreen* s = Of(screen);
         if (s == nullptr) return;
         s->damage.Written(top, bottom);
-        s->dirtyLeft = 0;
-        s->dirtyRight = UINT32_MAX;
         if (s->dirtyTop >= s->dirtyBottom) {
             s->dirtyTop = top;
             s->dirtyBottom = bottom;
@@ -408,8 +404,6 @@ private:
         s->screen = screen;
         s->dirtyTop = 0;
         s->dirtyBottom = sp->height;
-        s->dirtyLeft = 0;
-        s->dirtyRight = UINT32_MAX;
         s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
         s->needPresent = true;
         s->rowsShown = false;
@@ -775,64 +769,68 @@ private:
                 serial = sp->paletteSerial.load(std::memory_order_acquire);
             }
             for (int i = 0; i < 256; ++i) lut[i] = gSdl->SDL_MapRGB(surface->format, palette[i].r, palette[i].g, palette[i].b);
-            // New colours: the rows that hold one of the changed entries.
+            // New colours: the tiles that hold one of the changed entries.
             if (serial != s->paletteShown && !whole) {
                 if (!s->paletteKnown) {
                     whole = true;
                 } else {
-                    const DamageRect span = s->damage.Changed(*sp, s->shownPalette, palette);
-                    if (span.top < span.bottom) {
-                        const bool none = s->dirtyTop >= s->dirtyBottom;
-                        s->dirtyTop = none || span.top < s->dirtyTop ? span.top : s->dirtyTop;
-                        s->dirtyBottom = none || span.bottom > s->dirtyBottom ? span.bottom : s->dirtyBottom;
-                        s->dirtyLeft = none || span.left < s->dirtyLeft ? span.left : s->dirtyLeft;
-                        s->dirtyRight = none || span.right > s->dirtyRight ? span.right : s->dirtyRight;
-                    }
+                    s->damage.Changed(*sp, s->shownPalette, palette, s->changed);
                 }
             }
             std::memcpy(s->shownPalette, palette, sizeof palette);
             s->paletteKnown = true;
         }
         s->paletteShown = serial;
-        // Surface rows and columns of the changed source pixels that are
-        // shown: surface x shows source column x * srcW / w, so the first
-        // surface x at or after source column c is ceil(c * w / srcW).
-        uint32_t top = 0, bottom = static_cast<uint32_t>(placed.h);
-        uint32_t left = 0, right = static_cast<uint32_t>(placed.w);
-        if (!whole) {
-            if (s->dirtyTop >= s->dirtyBottom) return;
-            auto toSurface = [](uint32_t from, uint32_t to, int srcStart, int srcSize, int size, uint32_t& first,
-                                uint32_t& end) {
-                const uint64_t lo = std::clamp<uint64_t>(from, srcStart, uint64_t(srcStart) + srcSize) - srcStart;
-                const uint64_t hi = std::clamp<uint64_t>(to, srcStart, uint64_t(srcStart) + srcSize) - srcStart;
-                first = static_cast<uint32_t>((lo * size + srcSize - 1) / srcSize);
-                end = static_cast<uint32_t>(std::min<uint64_t>((hi * size + srcSize - 1) / srcSize, size));
-            };
-            toSurface(s->dirtyTop, s->dirtyBottom, placed.srcY, placed.srcH, placed.h, top, bottom);
-            toSurface(s->dirtyLeft, s->dirtyRight, placed.srcX, placed.srcW, placed.w, left, right);
+        // The parts of the surface to draw: all of the picture, or the rows
+        // written since the last present and the rectangles of new colours.
+        // Surface x shows source column x * srcW / w, so the first surface x
+        // at or after source column c is ceil(c * w / srcW); rows alike.
+        std::vector<SDL_Rect>& parts = s->parts;
+        parts.clear();
+        auto toSurface = [](uint32_t from, uint32_t to, int srcStart, int srcSize, int size, int& first, int& end) {
+            const uint64_t lo = std::clamp<uint64_t>(from, srcStart, uint64_t(srcStart) + srcSize) - srcStart;
+            const uint64_t hi = std::clamp<uint64_t>(to, srcStart, uint64_t(srcStart) + srcSize) - srcStart;
+            first = static_cast<int>((lo * size + srcSize - 1) / srcSize);
+            end = static_cast<int>(std::min<uint64_t>((hi * size + srcSize - 1) / srcSize, size));
+        };
+        auto add = [&](const DamageRect& r) {
+            int top, bottom, left, right;
+            toSurface(r.top, r.bottom, placed.srcY, placed.srcH, placed.h, top, bottom);
+            toSurface(r.left, r.right, placed.srcX, placed.srcW, placed.w, left, right);
+            if (top < bottom && left < right) parts.push_back({left, top, right - left, bottom - top});
+        };
+        if (whole) {
+            parts.push_back({0, 0, placed.w, placed.h});
+        } else {
+            if (s->dirtyTop < s->dirtyBottom) add({s->dirtyTop, s->dirtyBottom, 0, UINT32_MAX});
+            if (sp->depth == 8) {
+                for (const DamageRect& r : s->changed) add(r);
+            }
         }
+        s->changed.clear();
         s->dirtyTop = s->dirtyBottom = 0;
-        s->dirtyLeft = 0;
-        s->dirtyRight = UINT32_MAX;
+        if (parts.empty()) return;
         if (SDL_MUSTLOCK(surface) && gSdl->SDL_LockSurface(surface) != 0) return;
         if (s->needPresent) gSdl->SDL_FillRect(surface, nullptr, gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
-        if (sp->allZero && left < right) {
-            // Nothing drawn yet: every pixel is index 0 (black on a 24-bit
-            // screen), one fill instead of reading the whole bitmap.
-            SDL_Rect fill{placed.x + static_cast<int>(left), placed.y + static_cast<int>(top),
-                          static_cast<int>(right - left), static_cast<int>(bottom - top)};
-            gSdl->SDL_FillRect(surface, &fill, sp->depth == 8 ? lut[0] : gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
-        } else if (left < right) {
-            DrawRows(s, surface, lut, top, bottom, left, right);
+        for (SDL_Rect& part : parts) {
+            if (sp->allZero) {
+                // Nothing drawn yet: every pixel is index 0 (black on a
+                // 24-bit screen), one fill instead of reading the bitmap.
+                SDL_Rect fill{placed.x + part.x, placed.y + part.y, part.w, part.h};
+                gSdl->SDL_FillRect(surface, &fill, sp->depth == 8 ? lut[0] : gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
+            } else {
+                DrawRows(s, surface, lut, static_cast<uint32_t>(part.y), static_cast<uint32_t>(part.y + part.h),
+                         static_cast<uint32_t>(part.x), static_cast<uint32_t>(part.x + part.w));
+            }
+            part.x += placed.x;
+            part.y += placed.y;
         }
         if (SDL_MUSTLOCK(surface)) gSdl->SDL_UnlockSurface(surface);
         if (s->overlay) DrawOverlay(s, surface);
         if (s->needPresent) {
             gSdl->SDL_UpdateWindowSurface(s->window);
-        } else if (top < bottom && left < right) {
-            SDL_Rect changed{placed.x + static_cast<int>(left), placed.y + static_cast<int>(top),
-                             static_cast<int>(right - left), static_cast<int>(bottom - top)};
-            gSdl->SDL_UpdateWindowSurfaceRects(s->window, &changed, 1);
+        } else {
+            gSdl->SDL_UpdateWindowSurfaceRects(s->window, parts.data(), static_cast<int>(parts.size()));
         }
         if (sp->drawn) s->rowsShown = true;  // picture rows, not a fill
         s->needPresent = false;

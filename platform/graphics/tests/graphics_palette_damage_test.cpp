@@ -1,6 +1,6 @@
-// Which part of a colour-mapped screen a palette change reaches: from the
-// first to the last row and column that hold a changed entry, nothing when
-// no shown entry changed, and rows written since are read again.
+// Which parts of a colour-mapped screen a palette change reaches: the tiles
+// that hold a changed entry, trimmed to its rows, as few rectangles; nothing
+// when no shown entry changed; rows written since are read again.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,10 +29,23 @@ struct Screen8 {
     }
 };
 
-// "rows TOP-BOTTOM columns LEFT-RIGHT", to compare a rectangle at once.
-std::string Text(const os::sdl::DamageRect& r) {
-    return "rows " + std::to_string(r.top) + "-" + std::to_string(r.bottom) + " columns " + std::to_string(r.left) +
-           "-" + std::to_string(r.right);
+// "rows TOP-BOTTOM columns LEFT-RIGHT" for each rectangle, "; " between
+// them, "none" for none: to compare the whole answer at once.
+std::string Text(const std::vector<os::sdl::DamageRect>& rects) {
+    std::string text;
+    for (const os::sdl::DamageRect& r : rects) {
+        if (!text.empty()) text += "; ";
+        text += "rows " + std::to_string(r.top) + "-" + std::to_string(r.bottom) + " columns " +
+                std::to_string(r.left) + "-" + std::to_string(r.right);
+    }
+    return text.empty() ? "none" : text;
+}
+
+std::string Damage(os::sdl::PaletteDamage& damage, const os::ScreenPrivate& sp, const os::Rgb before[256],
+                   const os::Rgb after[256]) {
+    std::vector<os::sdl::DamageRect> rects;
+    damage.Changed(sp, before, after, rects);
+    return Text(rects);
 }
 
 struct Palettes {
@@ -44,81 +57,103 @@ struct Palettes {
     void Change(int index) { after[index].g = uint8_t(after[index].g + 1); }
 };
 
-TEST(PaletteDamage, TheBandOfRowsHoldingAChangedColour) {
-    Screen8 screen(40, 100);
+TEST(PaletteDamage, TheTilesHoldingAChangedColourTrimmedToItsRows) {
+    // Tiles of 64 columns: [0,64) [64,128) [128,192) [192,200); bands of 16 rows.
+    Screen8 screen(200, 100);
     screen.Put(3, 20, 7);
-    screen.Put(39, 55, 7);
-    screen.Put(0, 70, 9);
+    screen.Put(130, 22, 7);
+    screen.Put(199, 90, 9);
+    for (uint32_t y = 10; y <= 60; ++y) screen.Put(70, y, 8);
     os::sdl::PaletteDamage damage;
-    Palettes p;
 
-    p.Change(7);
-    os::sdl::DamageRect span = damage.Changed(screen.sp, p.before, p.after);
-    EXPECT_EQ(Text(span), "rows 20-56 columns 3-40");
-
-    Palettes q;
-    q.Change(7);
-    q.Change(9);
-    span = damage.Changed(screen.sp, q.before, q.after);
-    EXPECT_EQ(Text(span), "rows 20-71 columns 0-40");
+    Palettes seven;
+    seven.Change(7);
+    EXPECT_EQ(Damage(damage, screen.sp, seven.before, seven.after),
+              "rows 20-23 columns 0-64; rows 20-23 columns 128-192");
 
     // One colour in a corner: only that corner, whichever rows lie between.
     Palettes corner;
     corner.Change(9);
-    span = damage.Changed(screen.sp, corner.before, corner.after);
-    EXPECT_EQ(Text(span), "rows 70-71 columns 0-1");
+    EXPECT_EQ(Damage(damage, screen.sp, corner.before, corner.after), "rows 90-91 columns 192-200");
+
+    // Down through four bands in the same tiles: one rectangle.
+    Palettes line;
+    line.Change(8);
+    EXPECT_EQ(Damage(damage, screen.sp, line.before, line.after), "rows 10-61 columns 64-128");
+
+    // Two colours at once: the tiles of both, side by side in a band joined.
+    Palettes both;
+    both.Change(7);
+    both.Change(8);
+    EXPECT_EQ(Damage(damage, screen.sp, both.before, both.after),
+              "rows 10-16 columns 64-128; rows 16-32 columns 0-192; rows 32-61 columns 64-128");
 
     // An entry no pixel uses, or no change at all: nothing to redraw.
     Palettes unused;
     unused.Change(200);
-    span = damage.Changed(screen.sp, unused.before, unused.after);
-    EXPECT_EQ(span.top, span.bottom);
+    EXPECT_EQ(Damage(damage, screen.sp, unused.before, unused.after), "none");
     Palettes same;
-    span = damage.Changed(screen.sp, same.before, same.after);
-    EXPECT_EQ(span.top, span.bottom);
+    EXPECT_EQ(Damage(damage, screen.sp, same.before, same.after), "none");
 
-    // Index 0 is everywhere else: every row and column.
+    // Index 0 is everywhere else: the whole screen, as one rectangle.
     Palettes background;
     background.Change(0);
-    span = damage.Changed(screen.sp, background.before, background.after);
-    EXPECT_EQ(Text(span), "rows 0-100 columns 0-40");
+    EXPECT_EQ(Damage(damage, screen.sp, background.before, background.after), "rows 0-100 columns 0-200");
+}
+
+TEST(PaletteDamage, ScatteredColoursPastAFewDozenRectanglesAreOneBox) {
+    // Every other tile in ten bands, shifted by a tile from band to band, so
+    // that no rectangle grows down: 100 of them, given as their box.
+    Screen8 screen(64 * 20, 16 * 10);
+    for (uint32_t band = 0; band < 10; ++band) {
+        for (uint32_t tile = band % 2; tile < 20; tile += 2) screen.Put(tile * 64 + 5, band * 16 + 3, 42);
+    }
+    os::sdl::PaletteDamage damage;
+    Palettes p;
+    p.Change(42);
+    EXPECT_EQ(Damage(damage, screen.sp, p.before, p.after), "rows 3-148 columns 0-1280");
+
+    // A few are given as they are.
+    Screen8 few(64 * 20, 16 * 10);
+    for (uint32_t tile = 0; tile < 20; tile += 2) few.Put(tile * 64, 7, 42);
+    os::sdl::PaletteDamage fewDamage;
+    std::vector<os::sdl::DamageRect> rects;
+    fewDamage.Changed(few.sp, p.before, p.after, rects);
+    EXPECT_EQ(rects.size(), 10u);
 }
 
 TEST(PaletteDamage, RowsWrittenSinceAreReadAgain) {
-    Screen8 screen(16, 50);
+    Screen8 screen(200, 50);
     os::sdl::PaletteDamage damage;
     Palettes p;
     p.Change(5);
-    EXPECT_EQ(damage.Changed(screen.sp, p.before, p.after).top, damage.Changed(screen.sp, p.before, p.after).bottom);
+    EXPECT_EQ(Damage(damage, screen.sp, p.before, p.after), "none");
 
     // Written without telling: the sets made before do not know it.
     screen.Put(8, 30, 5);
-    EXPECT_EQ(damage.Changed(screen.sp, p.before, p.after).bottom, 0u);
+    EXPECT_EQ(Damage(damage, screen.sp, p.before, p.after), "none");
 
     damage.Written(30, 31);
-    os::sdl::DamageRect span = damage.Changed(screen.sp, p.before, p.after);
-    EXPECT_EQ(Text(span), "rows 30-31 columns 8-9");
+    EXPECT_EQ(Damage(damage, screen.sp, p.before, p.after), "rows 30-31 columns 0-64");
 
-    // Moved along its row: the column it left may still be redrawn, the
-    // one it went to must be.
+    // Moved along its row: only the tile it went to.
     screen.Put(8, 30, 0);
-    screen.Put(12, 30, 5);
+    screen.Put(150, 30, 5);
     damage.Written(30, 31);
-    span = damage.Changed(screen.sp, p.before, p.after);
-    EXPECT_LE(span.left, 12u);
-    EXPECT_EQ(span.right, 13u);
+    EXPECT_EQ(Damage(damage, screen.sp, p.before, p.after), "rows 30-31 columns 128-192");
 
-    // Every row written again: the columns are made afresh.
-    damage.Written(0, 50);
-    span = damage.Changed(screen.sp, p.before, p.after);
-    EXPECT_EQ(span.left, 12u);
-    EXPECT_EQ(span.right, 13u);
+    // Another row of the same band written: the band is read again whole,
+    // and what was there stays known.
+    screen.Put(10, 17, 5);
+    damage.Written(17, 18);
+    EXPECT_EQ(Damage(damage, screen.sp, p.before, p.after),
+              "rows 17-31 columns 0-64; rows 17-31 columns 128-192");
 
     // Overwritten with another colour: no longer reached.
-    screen.Put(12, 30, 6);
+    screen.Put(150, 30, 6);
+    screen.Put(10, 17, 6);
     damage.Written(0, 50);
-    span = damage.Changed(screen.sp, p.before, p.after);
-    EXPECT_EQ(span.top, span.bottom);
+    EXPECT_EQ(Damage(damage, screen.sp, p.before, p.after), "none");
 }
 
 TEST(PaletteDamage, AScreenWithNothingDrawnIsIndexZeroEverywhereWithoutReadingIt) {
@@ -129,31 +164,25 @@ TEST(PaletteDamage, AScreenWithNothingDrawnIsIndexZeroEverywhereWithoutReadingIt
     os::sdl::PaletteDamage damage;
     Palettes seven;
     seven.Change(7);
-    os::sdl::DamageRect span = damage.Changed(screen.sp, seven.before, seven.after);
-    EXPECT_EQ(span.top, span.bottom);
+    EXPECT_EQ(Damage(damage, screen.sp, seven.before, seven.after), "none");
     Palettes zero;
     zero.Change(0);
-    span = damage.Changed(screen.sp, zero.before, zero.after);
-    EXPECT_EQ(Text(span), "rows 0-20 columns 0-30");
+    EXPECT_EQ(Damage(damage, screen.sp, zero.before, zero.after), "rows 0-20 columns 0-30");
 
     // Once drawn, the rows written are read.
     screen.Put(4, 9, 7);
     damage.Written(0, 20);
-    span = damage.Changed(screen.sp, seven.before, seven.after);
-    EXPECT_EQ(span.top, 0u);
-    EXPECT_EQ(span.bottom, 20u);
+    EXPECT_EQ(Damage(damage, screen.sp, seven.before, seven.after), "rows 0-20 columns 0-30");
 
     // A new screen's rows are known to be zeros; after its first row is
-    // drawn only that row is read.
+    // drawn only the band of tiles that row lies in is read.
     Screen8 fresh(30, 20);
     std::fill(fresh.pixels.begin(), fresh.pixels.end(), uint8_t{7});
     os::sdl::PaletteDamage next;
     next.Fresh(fresh.sp);
     fresh.Put(0, 0, 7);
     next.Written(0, 1);
-    span = next.Changed(fresh.sp, seven.before, seven.after);
-    EXPECT_EQ(span.top, 0u);
-    EXPECT_EQ(span.bottom, 1u);
+    EXPECT_EQ(Damage(next, fresh.sp, seven.before, seven.after), "rows 0-16 columns 0-30");
 }
 
 }  // namespace
