@@ -102,13 +102,11 @@ void PaletteDamage::Changed(const ScreenPrivate& screen, const Rgb before[256], 
     };
     // Rectangles that reach the bottom of the band above (indices into
     // `out`), and those that reach the bottom of this one.
-    std::vector<size_t>& open = open_;
-    std::vector<size_t>& nowOpen = nowOpen_;
-    open.clear();
+    open_.clear();
     for (uint32_t band = 0; band < Bands(height); ++band) {
         const uint32_t bandTop = band * kDamageTileRows;
         const uint32_t bandEnd = std::min(height, bandTop + kDamageTileRows);
-        nowOpen.clear();
+        nowOpen_.clear();
         uint32_t top = bandTop;
         while (top < bandEnd && !reached(rows_[top])) ++top;
         uint32_t bottom = bandEnd;
@@ -126,7 +124,7 @@ void PaletteDamage::Changed(const ScreenPrivate& screen, const Rgb before[256], 
             // The same columns just above, down to this band's first row:
             // that rectangle grows down instead of a new one beginning.
             size_t at = out.size();
-            for (size_t i : open) {
+            for (size_t i : open_) {
                 if (out[i].left == left && out[i].right == right && out[i].bottom == top) at = i;
             }
             if (at == out.size()) {
@@ -134,9 +132,9 @@ void PaletteDamage::Changed(const ScreenPrivate& screen, const Rgb before[256], 
             } else {
                 out[at].bottom = bottom;
             }
-            if (bottom == bandEnd) nowOpen.push_back(at);
+            if (bottom == bandEnd) nowOpen_.push_back(at);
         }
-        open.swap(nowOpen);
+        open_.swap(nowOpen_);
     }
     // A screen of scattered colours could give thousands, each a request to
     // the display: past a few dozen, the box around them all is cheaper.

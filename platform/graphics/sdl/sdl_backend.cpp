@@ -803,9 +803,7 @@ private:
             parts.push_back({0, 0, placed.w, placed.h});
         } else {
             if (s->dirtyTop < s->dirtyBottom) add({s->dirtyTop, s->dirtyBottom, 0, UINT32_MAX});
-            if (sp->depth == 8) {
-                for (const DamageRect& r : s->changed) add(r);
-            }
+            for (const DamageRect& r : s->changed) add(r);  // only ever made for 8-bit screens
         }
         s->changed.clear();
         s->dirtyTop = s->dirtyBottom = 0;
