@@ -23,6 +23,7 @@
 #include "platform/graphics/sdl/compose_table.h"
 #include "platform/graphics/sdl/kept_window.h"
 #include "platform/graphics/sdl/wayland_seat.h"
+#include "platform/graphics/sdl/window_front.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -140,8 +141,8 @@ void SdlBackend::rowsChanged(Screen* screen, uint32_t top, uint32_t bottom) {
 void SdlBackend::toFront(Screen* screen) {
     SdlScreen* s = Of(screen);
     if (s == nullptr) return;
-    gSdl->SDL_RestoreWindow(s->window);
-    gSdl->SDL_RaiseWindow(s->window);
+    // Never SDL_RestoreWindow: on X11 it can wait for ever (window_front.h).
+    if (!AskWindowManagerToActivate(s->window)) gSdl->SDL_RaiseWindow(s->window);
 }
 
 void SdlBackend::titleChanged(Window* window, const char* title) {
