@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "display/display_state.h"
-#include "display/ham_kernels.h"
+#include "display/kernels/ham_kernels.h"
 #include "display/pixel_transfer.h"
-#include "display/planar_kernels.h"
+#include "display/kernels/planar_kernels.h"
 
 namespace lanterna {
 

@@ -3,7 +3,7 @@
 # and only those that are missing. As root it installs them; otherwise it
 # prints the one command that would, and fails.
 set -e
-PKGS="cmake ninja-build g++ clang pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev \
+PKGS="cmake ninja-build g++ clang pkg-config libsdl2-dev libx11-dev libpng-dev libgtest-dev libgmock-dev \
 netpbm ffmpeg xvfb xauth xdotool x11-apps x11-utils openbox desktop-file-utils shared-mime-info time \
 libglib2.0-bin groff-base libclang-rt-14-dev weston"
 missing=""

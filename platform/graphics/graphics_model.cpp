@@ -1,13 +1,8 @@
-// Display modes, screens, windows, pointers, colours and pixel writes: the
-// part of intuition, graphics and cybergraphics that does not depend on how
-// a screen is shown. The backend (SDL or headless) is told of every change.
-#include <fcntl.h>
+// Display modes, screens and windows: the part of intuition, graphics and
+// cybergraphics that does not depend on how a screen is shown, with the
+// pointers (pointer_objects.cpp), colours and pixel writes (pixel_writes.cpp)
+// beside it. The backend (SDL or headless) is told of every change.
 #include <sys/mman.h>
-#include <unistd.h>
-
-#include <cinttypes>
-#include <cstdio>
-#include <ctime>
 
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +10,7 @@
 
 #include "platform/exec/wait_hooks.h"
 #include "platform/graphics/graphics_internal.h"
+#include "platform/graphics/graphics_model.h"
 
 namespace os {
 
@@ -58,43 +54,6 @@ void FillDefaultPalette(Rgb palette[256]) {
         auto v = static_cast<uint8_t>(8 + i * 10);
         palette[232 + i] = {v, v, v};
     }
-}
-
-// Applies a LoadRGB32 table: runs of (count << 16 | first) followed by count
-// R, G, B words (the top byte of each is the 8-bit value), ended by a 0 word.
-// Entries beyond 255 are not stored. Caller holds the palette lock.
-bool ApplyColourTable(Rgb palette[256], const uint32_t* table) {
-    bool changed = false;
-    while (table != nullptr && *table != 0) {
-        uint32_t count = *table >> 16;
-        uint32_t first = *table & 0xFFFF;
-        ++table;
-        for (uint32_t i = 0; i < count; ++i, table += 3) {
-            uint32_t index = first + i;
-            if (index > 255) continue;
-            palette[index] = {static_cast<uint8_t>(table[0] >> 24),
-                              static_cast<uint8_t>(table[1] >> 24),
-                              static_cast<uint8_t>(table[2] >> 24)};
-            changed = true;
-        }
-    }
-    return changed;
-}
-
-// Tags are read up to TAG_DONE; TAG_IGNORE entries are skipped.
-template <typename F>
-void ForEachTag(Tags tags, F&& visit) {
-    for (const TagItem& item : tags) {
-        if (item.ti_Tag == TAG_DONE) break;
-        if (item.ti_Tag == TAG_IGNORE) continue;
-        visit(item.ti_Tag, item.ti_Data);
-    }
-}
-
-Screen* ScreenOf(RastPort* rastPort) {
-    if (rastPort == nullptr || rastPort->screen == nullptr || rastPort->screen->priv == nullptr)
-        return nullptr;
-    return rastPort->screen;
 }
 
 // Framebuffers are anonymous mappings: their pages are zero until first
@@ -158,55 +117,9 @@ void ReclaimReplies(WindowPrivate* wp) {
     }
 }
 
-void SetPointerState(Window* window, PointerKind kind, const Object* object) {
-    auto* wp = static_cast<WindowPrivate*>(window->priv);
-    wp->pointerKind = kind;
-    wp->pointer = object;
-    gfx::CurrentBackend()->pointerChanged(window);
-}
-
 }  // namespace
 
 namespace gfx {
-
-namespace {
-// LANTERNA_TRACE's file, opened when the backend is chosen; -1 without it.
-int gTraceFd = -1;
-
-void OpenTrace() {
-    const char* path = std::getenv("LANTERNA_TRACE");
-    if (path == nullptr || *path == '\0') return;
-    gTraceFd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-}
-
-// Rows written on a screen, remembered for the next present (traced runs only).
-void TraceWritten(ScreenPrivate* sp, uint32_t top, uint32_t bottom) {
-    if (gTraceFd < 0) return;
-    if (sp->tracedTop >= sp->tracedBottom) {
-        sp->tracedTop = top;
-        sp->tracedBottom = bottom;
-        return;
-    }
-    if (top < sp->tracedTop) sp->tracedTop = top;
-    if (bottom > sp->tracedBottom) sp->tracedBottom = bottom;
-}
-}  // namespace
-
-void NotePresented(Screen* screen) {
-    if (gTraceFd < 0 || screen == nullptr || screen->priv == nullptr) return;
-    ScreenPrivate* sp = screen->priv;
-    if (sp->tracedTop >= sp->tracedBottom) return;
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    char line[64];
-    const int n = std::snprintf(line, sizeof line, "%" PRId64 " %" PRIu32 " %" PRIu32 "\n",
-                                int64_t{now.tv_sec} * 1000000000 + now.tv_nsec, sp->tracedTop, sp->tracedBottom);
-    if (n > 0 && write(gTraceFd, line, static_cast<size_t>(n)) != n) {
-        close(gTraceFd);  // a trace that cannot be written is given up
-        gTraceFd = -1;
-    }
-    sp->tracedTop = sp->tracedBottom = 0;
-}
 
 BitMapSize KeptBitMapSize(uint32_t w, uint32_t h, uint32_t wantW, uint32_t wantH) {
     BitMapSize kept{w, h};
@@ -293,7 +206,7 @@ uint32_t BestCModeIDTags(Tags tags) {
     uint32_t width = 0;
     uint32_t height = 0;
     uintptr_t depth = 8;
-    ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
+    gfx::ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
         if (tag == CYBRBIDTG_NominalWidth) width = data > kMaxSide ? kMaxSide + 1 : static_cast<uint32_t>(data);
         if (tag == CYBRBIDTG_NominalHeight) height = data > kMaxSide ? kMaxSide + 1 : static_cast<uint32_t>(data);
         if (tag == CYBRBIDTG_Depth) depth = data;
@@ -312,7 +225,7 @@ Screen* OpenScreenTags(const void* /*newScreen*/, Tags tags) {
     uintptr_t depth = 0;
     uintptr_t wantWidth = 0, wantHeight = 0;
     const uint32_t* colours = nullptr;
-    ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
+    gfx::ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
         if (tag == SA_DisplayID) modeId = static_cast<uint32_t>(data);
         if (tag == SA_Width) wantWidth = data;
         if (tag == SA_Height) wantHeight = data;
@@ -356,7 +269,7 @@ Screen* OpenScreenTags(const void* /*newScreen*/, Tags tags) {
     }
     sp->prefault.Start(sp->pixels, sp->stride * sp->bitmapHeight);
     FillDefaultPalette(sp->palette);
-    if (colours != nullptr) ApplyColourTable(sp->palette, colours);
+    if (colours != nullptr) gfx::ApplyColourTable(sp->palette, colours);
     screen->Width = static_cast<int16_t>(sp->width > 32767 ? 32767 : sp->width);
     screen->Height = static_cast<int16_t>(sp->height > 32767 ? 32767 : sp->height);
     screen->ViewPort.screen = screen;
@@ -384,7 +297,7 @@ Window* OpenWindowTags(const void* /*newWindow*/, Tags tags) {
     bool haveWidth = false, haveHeight = false;
     PointerKind pointerKind = PointerKind::Normal;
     const Object* pointer = nullptr;
-    ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
+    gfx::ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
         switch (tag) {
             case WA_CustomScreen: screen = reinterpret_cast<Screen*>(data); break;
             case WA_Left: left = data; break;
@@ -494,171 +407,6 @@ void SetWindowTitles(Window* window, const char* windowTitle, const char* /*scre
 void SetWindowInfo(Window* window, const char* text) {
     if (window == nullptr || window->priv == nullptr) return;
     gfx::CurrentBackend()->infoChanged(window, text != nullptr ? text : "");
-}
-
-Object* NewObject(void* classPtr, const char* classId, Tags tags) {
-    if (classPtr != nullptr || classId == nullptr || std::strcmp(classId, "pointerclass") != 0)
-        return nullptr;
-    const BitMap* bitmap = nullptr;
-    uintptr_t wordWidth = 1;
-    ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
-        if (tag == POINTERA_BitMap) bitmap = reinterpret_cast<const BitMap*>(data);
-        if (tag == POINTERA_WordWidth) wordWidth = data;
-    });
-    auto* object = new (std::nothrow) Object();
-    if (object == nullptr) return nullptr;
-    if (bitmap != nullptr && wordWidth > 0 && wordWidth <= 4 && bitmap->Rows <= 64) {
-        uint32_t width = static_cast<uint32_t>(wordWidth) * 16;
-        if (width > 8u * bitmap->BytesPerRow) width = 8u * bitmap->BytesPerRow;
-        object->width = width;
-        object->height = bitmap->Rows;
-        object->image.assign(static_cast<size_t>(width) * bitmap->Rows, 0);
-        uint32_t depth = bitmap->Depth > 8 ? 8 : bitmap->Depth;
-        for (uint32_t y = 0; y < bitmap->Rows; ++y) {
-            for (uint32_t x = 0; x < width; ++x) {
-                uint8_t pen = 0;
-                for (uint32_t p = 0; p < depth; ++p) {
-                    const uint8_t* plane = bitmap->Planes[p];
-                    if (plane == nullptr) continue;
-                    if (plane[y * bitmap->BytesPerRow + x / 8] & (0x80 >> (x % 8)))
-                        pen = static_cast<uint8_t>(pen | (1u << p));
-                }
-                object->image[y * width + x] = pen;
-                if (pen != 0) object->blank = false;
-            }
-        }
-    }
-    return object;
-}
-
-void DisposeObject(Object* object) { delete object; }
-
-void SetWindowPointer(Window* window, Tags tags) {
-    if (window == nullptr || window->priv == nullptr) return;
-    bool busy = false;
-    const Object* pointer = nullptr;
-    ForEachTag(tags, [&](uint32_t tag, uintptr_t data) {
-        if (tag == WA_BusyPointer) busy = data != 0;
-        if (tag == WA_Pointer) pointer = reinterpret_cast<const Object*>(data);
-    });
-    if (busy)
-        SetPointerState(window, PointerKind::Busy, nullptr);
-    else if (pointer != nullptr)
-        SetPointerState(window, PointerKind::Custom, pointer);
-    else
-        SetPointerState(window, PointerKind::Normal, nullptr);
-}
-
-uint32_t GetBitMapAttr(const RastPort* rastPort, uint32_t attribute) {
-    if (rastPort == nullptr || rastPort->screen == nullptr || rastPort->screen->priv == nullptr) return 0;
-    const ScreenPrivate* sp = rastPort->screen->priv;
-    if (attribute == BMA_WIDTH) return sp->bitmapWidth;
-    if (attribute == BMA_HEIGHT) return sp->bitmapHeight;
-    return 0;
-}
-
-void SetRast(RastPort* rastPort, uint8_t pen) {
-    Screen* screen = ScreenOf(rastPort);
-    if (screen == nullptr) return;
-    ScreenPrivate* sp = screen->priv;
-    gfx::Backend* backend = gfx::CurrentBackend();
-    if (sp->drawn) backend->discarding(screen);
-    size_t bytes = sp->stride * sp->bitmapHeight;
-    if (sp->depth == 8) {
-        // A screen that holds nothing but zeros needs no clearing to pen 0:
-        // the fill would only touch every page of a fresh framebuffer.
-        if (!(pen == 0 && sp->allZero)) std::memset(sp->pixels, pen, bytes);
-        sp->allZero = pen == 0;
-    } else {
-        Rgb c;
-        {
-            std::lock_guard<std::mutex> guard(sp->paletteLock);
-            c = sp->palette[pen];
-        }
-        bool black = c.r == 0 && c.g == 0 && c.b == 0;
-        if (black && sp->allZero) {
-            // already black
-        } else if (c.r == c.g && c.g == c.b) {
-            std::memset(sp->pixels, c.r, bytes);
-        } else {
-            uint8_t* row = sp->pixels;
-            for (uint32_t x = 0; x < sp->bitmapWidth; ++x) {
-                row[3 * x] = c.r;
-                row[3 * x + 1] = c.g;
-                row[3 * x + 2] = c.b;
-            }
-            for (uint32_t y = 1; y < sp->bitmapHeight; ++y) std::memcpy(row + y * sp->stride, row, sp->stride);
-        }
-        sp->allZero = black;
-    }
-    sp->drawn = false;
-    backend->rowsChanged(screen, 0, sp->bitmapHeight);
-}
-
-void SetRGB4(ViewPort* viewPort, int32_t index, uint8_t r, uint8_t g, uint8_t b) {
-    if (viewPort == nullptr || viewPort->screen == nullptr || viewPort->screen->priv == nullptr) return;
-    if (index < 0 || index > 255) return;
-    ScreenPrivate* sp = viewPort->screen->priv;
-    std::lock_guard<std::mutex> guard(sp->paletteLock);
-    sp->palette[index] = {static_cast<uint8_t>((r & 15) * 17), static_cast<uint8_t>((g & 15) * 17),
-                          static_cast<uint8_t>((b & 15) * 17)};
-    sp->paletteSerial.fetch_add(1, std::memory_order_release);
-}
-
-void LoadRGB32(ViewPort* viewPort, const uint32_t* table) {
-    if (viewPort == nullptr || viewPort->screen == nullptr || viewPort->screen->priv == nullptr) return;
-    ScreenPrivate* sp = viewPort->screen->priv;
-    std::lock_guard<std::mutex> guard(sp->paletteLock);
-    if (ApplyColourTable(sp->palette, table)) sp->paletteSerial.fetch_add(1, std::memory_order_release);
-}
-
-uint32_t WritePixelArray(const void* source, uint16_t sourceX, uint16_t sourceY, uint16_t sourceModulo,
-                         RastPort* rastPort, uint16_t destX, uint16_t destY, uint16_t width,
-                         uint16_t height, uint8_t format) {
-    Screen* screen = ScreenOf(rastPort);
-    if (screen == nullptr || source == nullptr) return 0;
-    ScreenPrivate* sp = screen->priv;
-    gfx::Backend* backend = gfx::CurrentBackend();
-    backend->pixelArrayWritten(screen);
-    uint32_t sourceBpp;
-    if (format == RECTFMT_LUT8)
-        sourceBpp = 1;
-    else if (format == RECTFMT_RGB && sp->depth == 24)
-        sourceBpp = 3;
-    else
-        return 0;  // RGB pixels have no place on a colour-mapped screen
-    if (destX >= sp->bitmapWidth || destY >= sp->bitmapHeight) return 0;
-    uint32_t w = width, h = height;
-    if (w > sp->bitmapWidth - destX) w = sp->bitmapWidth - destX;
-    if (h > sp->bitmapHeight - destY) h = sp->bitmapHeight - destY;
-    if (w == 0 || h == 0) return 0;
-
-    const auto* src = static_cast<const uint8_t*>(source) + static_cast<size_t>(sourceY) * sourceModulo +
-                      static_cast<size_t>(sourceX) * sourceBpp;
-    uint8_t* dst = sp->pixels + static_cast<size_t>(destY) * sp->stride + static_cast<size_t>(destX) * sp->bytesPerPixel;
-    if (sourceBpp == sp->bytesPerPixel) {
-        size_t rowBytes = static_cast<size_t>(w) * sourceBpp;
-        for (uint32_t y = 0; y < h; ++y) std::memcpy(dst + y * sp->stride, src + static_cast<size_t>(y) * sourceModulo, rowBytes);
-    } else {
-        // Indices on a 24-bit screen go through its palette.
-        Rgb palette[256];
-        gfx::CopyPalette(screen, palette);
-        for (uint32_t y = 0; y < h; ++y) {
-            const uint8_t* s = src + static_cast<size_t>(y) * sourceModulo;
-            uint8_t* d = dst + y * sp->stride;
-            for (uint32_t x = 0; x < w; ++x) {
-                const Rgb& c = palette[s[x]];
-                d[3 * x] = c.r;
-                d[3 * x + 1] = c.g;
-                d[3 * x + 2] = c.b;
-            }
-        }
-    }
-    sp->drawn = true;
-    sp->allZero = false;
-    gfx::TraceWritten(sp, destY, destY + h);
-    backend->rowsChanged(screen, destY, destY + h);
-    return w * h;
 }
 
 }  // namespace os

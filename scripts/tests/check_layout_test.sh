@@ -12,13 +12,15 @@ failures=0
 make_tree() {
     rm -rf "$work/tree"
     mkdir -p "$work/tree" && cd "$work/tree" || exit 2
-    mkdir -p platform/exec platform/dos platform/testing records ilbm/tests display cycle driver tools/ilbm_writer
+    mkdir -p platform/exec platform/dos platform/testing records ilbm/tests display/kernels cycle driver tools/ilbm_writer
     printf '#pragma once\n' > platform/exec/exec.h
     printf '#include "platform/exec/exec.h"\n#include <unistd.h>\n' > platform/dos/dos.h
     printf '#include "platform/dos/dos.h"\n#include <cstdint>\n' > ilbm/body_decoding.h
     printf '#include "ilbm/body_decoding.h"\n#include "platform/testing/testing.h"\n#include "tools/ilbm_writer/ilbm_writer.h"\n#include <gtest/gtest.h>\n' > ilbm/tests/body_decoding_test.cpp
     printf '#include "cycle/cycling.h"\n#include "records/picture_info.h"\n' > display/display.h
     printf '#include "display/display.h"\n#include "ilbm/body_decoding.h"\n' > driver/show_picture.cpp
+    printf '#include <cstdint>\n#include <immintrin.h>\n' > display/kernels/planar_kernels.cpp
+    printf '#include "display/kernels/planar_kernels.h"\n' > display/pixel_transfer.cpp
     printf '#include "driver/show_picture.h"\n' > tests_are_free.txt
 }
 
@@ -50,6 +52,8 @@ expect "the program includes no SDL header" 1 display/screen.cpp '#include <SDL2
 expect "tools stay out of the program" 1 display/palette.cpp '#include "tools/ilbm_writer/ilbm_writer.h"'
 expect "tests may use the writers and fault injection" 0 display/tests/palette_test.cpp '#include "tools/icon_writer/icon_writer.h"'
 expect "tests may not use a folder above theirs" 1 cycle/tests/cycling_test.cpp '#include "display/display.h"'
+expect "the kernels use no other folder" 1 display/kernels/ham_kernels.cpp '#include "display/palette.h"'
+expect "the kernels include no system header" 1 display/kernels/ham_kernels.cpp '#include <sys/mman.h>'
 expect "an indented include counts too" 1 ilbm/chunk_readers.cpp '  #  include "driver/result_codes.h"'
 
 [ "$failures" -eq 0 ] || { echo "$failures failed"; exit 1; }

@@ -21,6 +21,9 @@ const SdlLibrary* LoadSdlLibrary() {
     complete = complete && library.name != nullptr;
         LANTERNA_SDL_FUNCTIONS(LANTERNA_SDL_RESOLVE)
 #undef LANTERNA_SDL_RESOLVE
+        library.SDL_GetWindowWMInfo =
+            reinterpret_cast<decltype(library.SDL_GetWindowWMInfo)>(dlsym(handle, "SDL_GetWindowWMInfo"));
+        complete = complete && library.SDL_GetWindowWMInfo != nullptr;
         loaded = complete;
     });
     return loaded ? &library : nullptr;

@@ -6,6 +6,9 @@
 
 #include <SDL.h>
 
+// SDL_syswm.h brings in Xlib's names; only the file that needs them includes it.
+struct SDL_SysWMinfo;
+
 namespace os::sdl {
 
 // The SDL functions the backend calls, resolved from the loaded library.
@@ -31,7 +34,6 @@ namespace os::sdl {
     X(SDL_MapRGB) \
     X(SDL_PollEvent) \
     X(SDL_RaiseWindow) \
-    X(SDL_RestoreWindow) \
     X(SDL_SetCursor) \
     X(SDL_QuitSubSystem) \
     X(SDL_SetHint) \
@@ -51,6 +53,7 @@ struct SdlLibrary {
 #define LANTERNA_SDL_POINTER(name) decltype(&::name) name = nullptr;
     LANTERNA_SDL_FUNCTIONS(LANTERNA_SDL_POINTER)
 #undef LANTERNA_SDL_POINTER
+    SDL_bool (*SDL_GetWindowWMInfo)(SDL_Window*, SDL_SysWMinfo*) = nullptr;
 };
 
 // Loads libSDL2 once; null when it, or any function above, is missing.

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "display/ham_kernels.h"
+#include "display/kernels/ham_kernels.h"
 
 namespace lanterna {
 namespace {

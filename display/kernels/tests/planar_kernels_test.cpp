@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "display/planar_kernels.h"
+#include "display/kernels/planar_kernels.h"
 
 namespace lanterna {
 namespace {

@@ -1,7 +1,7 @@
 // The GFNI blocks of planar-to-chunky: the AVX2 gather, one affine transform
 // in place of the three delta swaps.
-#include "display/planar_kernels_gfni.h"
-#include "display/rgb_shuffles.h"
+#include "display/kernels/planar_kernels_gfni.h"
+#include "display/kernels/rgb_shuffles.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

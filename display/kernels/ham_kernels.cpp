@@ -1,7 +1,7 @@
 // Hold-and-modify rows to RGB: the plain chain, the AVX2 blocks and the
 // AVX-512 blocks.
-#include "display/ham_kernels.h"
-#include "display/rgb_shuffles.h"
+#include "display/kernels/ham_kernels.h"
+#include "display/kernels/rgb_shuffles.h"
 
 #include <bit>
 #include <cstring>

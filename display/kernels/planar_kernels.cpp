@@ -1,8 +1,8 @@
 // Planar-to-chunky and the deep gather: the plain path, the SSE2 path and
 // the AVX2 path, and the run-time choice between them.
-#include "display/planar_kernels.h"
-#include "display/planar_kernels_gfni.h"
-#include "display/rgb_shuffles.h"
+#include "display/kernels/planar_kernels.h"
+#include "display/kernels/planar_kernels_gfni.h"
+#include "display/kernels/rgb_shuffles.h"
 
 #include <array>
 #include <bit>

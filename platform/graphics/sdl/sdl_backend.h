@@ -1,0 +1,146 @@
+// The SDL2 backend: every screen is a real window on the desktop.
+//
+// SDL is called from one thread only, the one that started it (the
+// program's own task). Other tasks reach a screen only through its palette
+// (LoadRGB32 under the palette lock, which bumps paletteSerial); the owner
+// sees the new serial and shows the colours on its next frame.
+//
+// The backend's record and its table, shared by its files: the table and
+// the start (sdl_backend.cpp), the windows kept and fitted (sdl_windows.cpp),
+// events (sdl_events.cpp), frames and presenting (sdl_present.cpp).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/graphics/graphics_internal.h"
+#include "platform/graphics/sdl/palette_damage.h"
+#include "platform/graphics/sdl/sdl_library.h"
+#include "platform/graphics/sdl/view.h"
+#include "platform/graphics/sdl/window_size.h"
+
+namespace os::sdl {
+
+// The loaded library; set once SDL is wanted and found.
+extern const SdlLibrary* gSdl;
+
+constexpr uint64_t kFrameMs = 16;
+// How long a new window waits for the window manager's frame.
+constexpr uint64_t kFrameWaitMs = 1500;
+// The wait sleeps until the next frame is due, so a picture standing still
+// or cycling wakes the program once a frame (input is seen within a frame
+// too), but never less than this.
+constexpr uint64_t kMinSliceMs = 1;
+
+struct SdlScreen {
+    Screen* screen = nullptr;
+    SDL_Window* window = nullptr;
+    uint32_t dirtyTop = 0;       // framebuffer rows [dirtyTop, dirtyBottom) written, to show
+    uint32_t dirtyBottom = 0;
+    uint32_t paletteShown = 0;   // paletteSerial of the colours in the window
+    bool needPresent = true;     // the whole window: exposed, resized, new
+    bool rowsShown = false;      // a present has shown rows of the picture (written, not filled)
+    bool fullScreen = false;
+    Placement placed;            // the part of the bitmap shown, and where in the window surface
+    std::vector<uint32_t> xMap;  // source x of every surface x, from the view's left edge (placed.srcX)
+    ViewState view;              // scrolled and zoomed by the window's own controls (view.h)
+    Drag drag;
+    int surfaceW = 0;            // the window surface's size at the last present
+    int surfaceH = 0;
+    std::string info;            // the picture's facts (SetWindowInfo)
+    bool overlay = false;        // F1: keys and facts over the picture
+    uint64_t openedAt = 0;       // SDL_GetTicks64 when the window was made
+    bool frameAllowed = false;   // sized for its window manager's frame
+    bool closeAsked = false;     // the user closed the window
+    uint64_t keptAt = 0;         // when its screen closed (kept_window.h)
+    bool tookOverFullScreen = false;  // taken over by a new screen while full screen
+    uint64_t refitUntil = 0;     // after leaving that full screen: sized for the new screen until then
+    PaletteDamage damage;        // which parts a change of colours reaches
+    std::vector<DamageRect> changed;  // Present's own: those parts, in the bitmap
+    std::vector<SDL_Rect> parts;      // and what it draws, in the surface
+    Rgb shownPalette[256];       // the colours in the window (8-bit screens)
+    bool paletteKnown = false;   // shownPalette has been filled
+};
+
+// Destroys the screen's window, then the record.
+void Destroy(SdlScreen* s);
+
+// The frame a window manager puts around a window, in pixels.
+struct Borders {
+    int top = 0;
+    int left = 0;
+    int bottom = 0;
+    int right = 0;
+};
+
+class SdlBackend final : public gfx::Backend {
+public:
+    bool available() override;
+    bool screenOpened(Screen* screen) override;
+    void screenClosing(Screen* screen) override;
+    void windowOpened(Window* window) override;
+    void windowClosing(Window*) override;
+    bool keepsAreaBeyondScreen() override { return true; }
+    void discarding(Screen* screen) override;
+    void pixelArrayWritten(Screen*) override {}
+    void rowsChanged(Screen* screen, uint32_t top, uint32_t bottom) override;
+    void pointerChanged(Window* window) override { ApplyPointer(window); }
+    void toFront(Screen* screen) override;
+    void titleChanged(Window* window, const char* title) override;
+    void infoChanged(Window* window, const char* text) override;
+    void releaseKept() override;
+    void waitHook(uint32_t signalMask) override;
+
+private:
+    // The backend table and the start (sdl_backend.cpp).
+    void Start();
+    static bool ShowsAWindow(const char* driver);
+    static void SleepSlice(uint32_t signalMask, uint64_t ms);
+    bool OnSdlThread() const;
+    SdlScreen* Of(Screen* screen) const;
+    SdlScreen* ByWindowId(uint32_t id) const;
+    bool WaitsForWindow(uint32_t signalMask) const;
+    void Post(SdlScreen* s, uint32_t imClass, uint16_t code);
+
+    // The windows: kept for the next screen, fitted to the frame, their pointers (sdl_windows.cpp).
+    void KeepWindow(SdlScreen* s);
+    void DestroyKeptWindow();
+    void ServeKeptWindow(uint32_t signalMask);
+    bool TakeKeptWindow(Screen* screen, ClientSize size, SDL_Rect desk);
+    void Refit(SdlScreen* s);
+    SDL_Rect UsableDesktop();
+    void AllowForFrame(SdlScreen* s);
+    void FreeCustomCursor();
+    void ApplyPointer(Window* window);
+
+    // Events (sdl_events.cpp).
+    void KeptWindowEvent(const SDL_WindowEvent& e);
+    static int ControlCode(const SDL_Keysym& key);
+    void Pump();
+    bool ViewControl(const SDL_Event& e);
+
+    // Frames and presenting (sdl_present.cpp).
+    bool HasUnshownRows() const;
+    void Frame();
+    static void DrawRows(SdlScreen* s, SDL_Surface* surface, const uint32_t* lut, uint32_t top, uint32_t bottom,
+                         uint32_t left, uint32_t right);
+    void Present(SdlScreen* s);
+    void DrawOverlay(SdlScreen* s, SDL_Surface* surface);
+
+    // 0 not tried, 1 running, -1 unavailable. Waits of every task look at it;
+    // everything else of SDL belongs to the thread that started it.
+    std::atomic<int> state_{0};
+    std::thread::id sdlThread_;
+    std::vector<SdlScreen*> screens_;
+    Borders frame_;  // the window manager's frame around the last window
+    SdlScreen* kept_ = nullptr;      // the window of the screen closed last
+    bool stopAtNextWindow_ = false;  // the kept window was closed by the user
+    uint64_t lastFrame_ = 0;
+    SDL_Cursor* waitCursor_ = nullptr;
+    SDL_Cursor* customCursor_ = nullptr;
+};
+
+}  // namespace os::sdl

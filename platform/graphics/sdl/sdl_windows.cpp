@@ -1,0 +1,204 @@
+// The SDL2 backend's windows (sdl_backend.h): the one kept for the next
+// screen (kept_window.h), the size a window gets once its window manager's
+// frame is known, and the pointer over it.
+#include "platform/graphics/sdl/sdl_backend.h"
+
+#include "platform/graphics/sdl/kept_window.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/exec/exec_internal.h"
+
+namespace os::sdl {
+
+void Destroy(SdlScreen* s) {
+    if (s->window != nullptr) gSdl->SDL_DestroyWindow(s->window);
+    delete s;
+}
+
+// The window of a screen that closes is kept for the next screen
+// (kept_window.h); one at most. A window the user closed is not kept.
+void SdlBackend::KeepWindow(SdlScreen* s) {
+    if (kept_ != nullptr) Destroy(kept_);
+    kept_ = nullptr;
+    if (s->closeAsked) {
+        Destroy(s);
+        return;
+    }
+    s->screen = nullptr;
+    s->keptAt = gSdl->SDL_GetTicks64();
+    kept_ = s;
+}
+
+void SdlBackend::DestroyKeptWindow() {
+    if (kept_ == nullptr) return;
+    if (kept_->closeAsked) stopAtNextWindow_ = true;  // closing it asked for a stop
+    Destroy(kept_);
+    kept_ = nullptr;
+}
+
+// While no screen is open, the kept window's events are taken (input
+// between pictures belongs to none of them; a close is noted) until an
+// awaited signal arrives or the moment has passed.
+void SdlBackend::ServeKeptWindow(uint32_t signalMask) {
+    while (kept_ != nullptr) {
+        if (kept_->closeAsked || gSdl->SDL_GetTicks64() - kept_->keptAt >= kKeepWindowMs) {
+            DestroyKeptWindow();
+            return;
+        }
+        if ((SetSignal(0, 0) & signalMask) != 0) return;
+        Pump();
+        SleepSlice(signalMask, kFrameMs);  // events a frame apart, as while a picture is up
+    }
+}
+
+// The new screen takes over the kept window, when there is one and its
+// moment has not passed: resized where it stands (full screen stays as
+// it is), and not cleared before the new screen's first frame, which
+// draws all of it.
+bool SdlBackend::TakeKeptWindow(Screen* screen, ClientSize size, SDL_Rect desk) {
+    if (kept_ == nullptr) return false;
+    Pump();  // what came between the pictures goes nowhere
+    if (kept_->closeAsked || gSdl->SDL_GetTicks64() - kept_->keptAt >= kKeepWindowMs) {
+        DestroyKeptWindow();
+        return false;
+    }
+    SdlScreen* s = kept_;
+    kept_ = nullptr;
+    ScreenPrivate* sp = screen->priv;
+    s->screen = screen;
+    s->dirtyTop = 0;
+    s->dirtyBottom = sp->height;
+    s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
+    s->needPresent = true;
+    s->rowsShown = false;
+    s->placed = Placement{};
+    FirstView(s->view);  // the new picture starts from its first view
+    s->drag = Drag{};
+    s->damage = PaletteDamage{};
+    if (sp->allZero) s->damage.Fresh(*sp);
+    s->paletteKnown = false;
+    s->tookOverFullScreen = s->fullScreen;
+    if (size.w > 0 && size.h > 0 && !s->fullScreen) {
+        int w = 0, h = 0, x = 0, y = 0;
+        gSdl->SDL_GetWindowSize(s->window, &w, &h);
+        gSdl->SDL_GetWindowPosition(s->window, &x, &y);
+        const WindowSpot spot = KeepInside(x, y, size.w, size.h, frame_.top, frame_.left, frame_.bottom,
+                                           frame_.right, desk.x, desk.y, desk.w, desk.h);
+        if (w != size.w || h != size.h) gSdl->SDL_SetWindowSize(s->window, size.w, size.h);
+        if (spot.x != x || spot.y != y) gSdl->SDL_SetWindowPosition(s->window, spot.x, spot.y);
+    }
+    sp->backend = s;
+    screens_.push_back(s);
+    return true;
+}
+
+// A window that took a new screen over in full screen gets that screen's
+// size when full screen is left; the window manager puts back the size
+// it had before, so this is done again when that size arrives.
+void SdlBackend::Refit(SdlScreen* s) {
+    ScreenPrivate* sp = s->screen->priv;
+    SDL_Rect desk = UsableDesktop();
+    ClientSize want = WindowClientSize(sp->width, sp->height, desk.w - frame_.left - frame_.right,
+                                       desk.h - frame_.top - frame_.bottom);
+    int w = 0, h = 0;
+    gSdl->SDL_GetWindowSize(s->window, &w, &h);
+    if (want.w <= 0 || want.h <= 0 || (want.w == w && want.h == h)) return;
+    gSdl->SDL_SetWindowSize(s->window, want.w, want.h);
+}
+
+// The desktop less panels and docks (the work area a window manager
+// reports); the whole display, or 1024x768, when that is not known.
+SDL_Rect SdlBackend::UsableDesktop() {
+    SDL_Rect desk{0, 0, 0, 0};
+    if (gSdl->SDL_GetDisplayUsableBounds(0, &desk) == 0 && desk.w > 0 && desk.h > 0) return desk;
+    desk = SDL_Rect{0, 0, 1024, 768};
+    SDL_DisplayMode mode;
+    if (gSdl->SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+        desk.w = mode.w;
+        desk.h = mode.h;
+    }
+    return desk;
+}
+
+// Once the window manager has put its frame around a new window, the
+// window is sized so that window and frame fit the usable desktop. The
+// frame is looked for while the window is new (kFrameWaitMs): on a bare
+// X server there is none and the window keeps its first size.
+void SdlBackend::AllowForFrame(SdlScreen* s) {
+    if (s->frameAllowed) return;
+    if (gSdl->SDL_GetTicks64() - s->openedAt > kFrameWaitMs || s->fullScreen) {
+        s->frameAllowed = true;
+        return;
+    }
+    Borders frame;
+    if (gSdl->SDL_GetWindowBordersSize(s->window, &frame.top, &frame.left, &frame.bottom, &frame.right) != 0) return;
+    if (frame.top <= 0 && frame.left <= 0 && frame.bottom <= 0 && frame.right <= 0) return;
+    if (frame.top < 0 || frame.left < 0 || frame.bottom < 0 || frame.right < 0) return;
+    s->frameAllowed = true;
+    frame_ = frame;
+    ScreenPrivate* sp = s->screen->priv;
+    SDL_Rect desk = UsableDesktop();
+    ClientSize want = WindowClientSize(sp->width, sp->height, desk.w - frame.left - frame.right,
+                                       desk.h - frame.top - frame.bottom);
+    int w = 0, h = 0, x = 0, y = 0;
+    gSdl->SDL_GetWindowSize(s->window, &w, &h);
+    gSdl->SDL_GetWindowPosition(s->window, &x, &y);
+    // Centred on the whole display, a window of the right size may
+    // still lie partly over a panel.
+    const bool inside = x - frame.left >= desk.x && y - frame.top >= desk.y &&
+                        x + w + frame.right <= desk.x + desk.w && y + h + frame.bottom <= desk.y + desk.h;
+    if (want.w == w && want.h == h && inside) return;
+    if (want.w != w || want.h != h) gSdl->SDL_SetWindowSize(s->window, want.w, want.h);
+    const int outerW = want.w + frame.left + frame.right;
+    const int outerH = want.h + frame.top + frame.bottom;
+    gSdl->SDL_SetWindowPosition(s->window, desk.x + (desk.w - outerW) / 2 + frame.left,
+                                desk.y + (desk.h - outerH) / 2 + frame.top);
+    s->needPresent = true;
+}
+
+void SdlBackend::FreeCustomCursor() {
+    if (customCursor_ != nullptr) {
+        gSdl->SDL_FreeCursor(customCursor_);
+        customCursor_ = nullptr;
+    }
+}
+
+void SdlBackend::ApplyPointer(Window* window) {
+    if (!OnSdlThread() || window == nullptr || window->priv == nullptr) return;
+    auto* wp = static_cast<WindowPrivate*>(window->priv);
+    if (wp->pointerKind == PointerKind::Busy) {
+        if (waitCursor_ == nullptr) waitCursor_ = gSdl->SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
+        if (waitCursor_ != nullptr) gSdl->SDL_SetCursor(waitCursor_);
+        gSdl->SDL_ShowCursor(SDL_ENABLE);
+    } else if (wp->pointerKind == PointerKind::Custom && wp->pointer != nullptr) {
+        const Object* o = wp->pointer;
+        if (o->blank || o->width == 0 || o->height == 0) {
+            gSdl->SDL_ShowCursor(SDL_DISABLE);
+            return;
+        }
+        // Pen 1 black, pens 2 and 3 white; pen 0 is transparent.
+        uint32_t bytesPerRow = (o->width + 7) / 8;
+        std::vector<uint8_t> data(bytesPerRow * o->height, 0), mask(bytesPerRow * o->height, 0);
+        for (uint32_t y = 0; y < o->height; ++y) {
+            for (uint32_t x = 0; x < o->width; ++x) {
+                uint8_t pen = o->image[y * o->width + x];
+                if (pen == 0) continue;
+                uint8_t bit = static_cast<uint8_t>(0x80 >> (x % 8));
+                mask[y * bytesPerRow + x / 8] |= bit;
+                if (pen == 1) data[y * bytesPerRow + x / 8] |= bit;
+            }
+        }
+        FreeCustomCursor();
+        customCursor_ = gSdl->SDL_CreateCursor(data.data(), mask.data(), static_cast<int>(bytesPerRow * 8),
+                                         static_cast<int>(o->height), 0, 0);
+        if (customCursor_ != nullptr) gSdl->SDL_SetCursor(customCursor_);
+        gSdl->SDL_ShowCursor(SDL_ENABLE);
+    } else {
+        gSdl->SDL_SetCursor(gSdl->SDL_GetDefaultCursor());
+        gSdl->SDL_ShowCursor(SDL_ENABLE);
+    }
+}
+
+}  // namespace os::sdl
