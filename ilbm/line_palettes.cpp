@@ -59,6 +59,11 @@ void LineColours(const PictureInfo& picture, int32_t row, uint8_t* out) {
         out[3 * i + 1] = os::Widen4(word >> 4);
         out[3 * i + 2] = os::Widen4(word);
     }
+    // The half-bright values are no registers of their own: the display
+    // shows 32..47 as the line's 0..15 halved, not the colour map's.
+    if ((picture.modeId & EXTRA_HALFBRITE) != 0 && picture.header.nPlanes == 6) {
+        for (int32_t i = 0; i < 3 * LINE_PALETTE_COLOURS; ++i) out[3 * 32 + i] = out[i] >> 1;
+    }
 }
 
 }  // namespace lanterna

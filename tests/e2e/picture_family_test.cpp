@@ -382,6 +382,40 @@ TEST_F(PictureFamilyTest, ShamChangesTheHamPaletteEveryLine) {
     ShowAndCompare(files, [&](size_t i) { return expected[i]; });
 }
 
+// Extra-Half-Brite with a palette for every line (CTBL, or SHAM on a
+// picture that is not HAM): values 32..63 show registers 0..31 at half
+// brightness, so 32..47 are the halves of the line's own colours, 48..63
+// those of the colour map's 16..31; the last palette stays in force.
+TEST_F(PictureFamilyTest, HalfBriteHalvesTheColoursOfEachLine) {
+    const int width = 64, height = 10;
+    std::vector<std::string> files;
+    std::vector<Image> expected;
+    int n = 0;
+    for (bool sham : {false, true}) {
+        for (int lines : {height, 4}) {
+            IlbmPicture ehb = ColourMapped(width, height, 6, cmpByteRun1, n);
+            ehb.colours = Palette(32, n);
+            ehb.hasCamg = true;
+            ehb.camg = EXTRA_HALFBRITE;
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) ehb.pixels[size_t(y) * width + x] = uint32_t(x + y) % 64;
+            const auto palettes = LinePalettes(lines, n);
+            ehb.extraChunks.push_back(MakeChunk(sham ? "SHAM" : "CTBL", EncodeLinePalettes(palettes, sham)));
+            files.push_back(Save("ehb-lines" + std::to_string(n++) + ".iff", ehb));
+            Image image{width, height, {}};
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const uint32_t value = ehb.pixels[size_t(y) * width + x], reg = value & 31;
+                    Rgb c = reg < 16 ? palettes[size_t(std::min(y, lines - 1))][reg] : ehb.colours[reg];
+                    if (value >= 32) c = {uint8_t(c.r >> 1), uint8_t(c.g >> 1), uint8_t(c.b >> 1)};
+                    image.rgb.insert(image.rgb.end(), {c.r, c.g, c.b});
+                }
+            expected.push_back(image);
+        }
+    }
+    ShowAndCompare(files, [&](size_t i) { return expected[i]; });
+}
+
 // Where the BODY's data starts in a file made by MakeIlbm (the BODY is the
 // last chunk, padded to an even length).
 size_t BodyStart(const Bytes& file, const Bytes& body) { return file.size() - body.size() - (body.size() & 1); }
