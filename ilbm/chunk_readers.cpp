@@ -5,6 +5,7 @@
 #include "ilbm/chunk_readers.h"
 
 #include "platform/dos/dos.h"
+#include "platform/exec/byte_order.h"
 #include "platform/exec/exec.h"
 #include "records/result_codes.h"
 
@@ -12,10 +13,8 @@ namespace lanterna {
 
 namespace {
 
-uint16_t BE16(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1]); }
-uint32_t BE32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
+using os::Be16;
+using os::Be32;
 
 // Reads exactly `count` bytes of the current chunk: 0, IffResultCode of a
 // parser error, or ERR_CORRUPT when the chunk holds fewer.
@@ -35,19 +34,19 @@ int32_t ReadBitMapHeader(os::IFFHandle* iff, PictureInfo& picture) {
     uint8_t b[20];
     if (int32_t e = ReadRecord(iff, b, 20)) return e;
     BitMapHeader& h = picture.header;
-    h.w = BE16(b);
-    h.h = BE16(b + 2);
-    h.x = int16_t(BE16(b + 4));
-    h.y = int16_t(BE16(b + 6));
+    h.w = Be16(b);
+    h.h = Be16(b + 2);
+    h.x = int16_t(Be16(b + 4));
+    h.y = int16_t(Be16(b + 6));
     h.nPlanes = b[8];
     h.masking = b[9];
     h.compression = b[10];
     h.pad1 = b[11];
-    h.transparentColor = BE16(b + 12);
+    h.transparentColor = Be16(b + 12);
     h.xAspect = b[14];
     h.yAspect = b[15];
-    h.pageWidth = int16_t(BE16(b + 16));
-    h.pageHeight = int16_t(BE16(b + 18));
+    h.pageWidth = int16_t(Be16(b + 16));
+    h.pageHeight = int16_t(Be16(b + 18));
     return 0;
 }
 
@@ -67,7 +66,7 @@ int32_t ReadColourMap(os::IFFHandle* iff, int32_t chunkSize, PictureInfo& pictur
 int32_t ReadDisplayMode(os::IFFHandle* iff, PictureInfo& picture) {
     uint8_t b[4];
     if (int32_t e = ReadRecord(iff, b, 4)) return e;
-    uint32_t mode = BE32(b);
+    uint32_t mode = Be32(b);
     picture.hasMode = true;
     if ((mode & 0xFFFF0000u) == 0) {
         mode &= ~OLD_MODE_JUNK;
@@ -85,9 +84,9 @@ int32_t ReadColourRange(os::IFFHandle* iff, PictureInfo& picture) {
     uint8_t b[8];
     if (int32_t e = ReadRecord(iff, b, 8)) return e;
     CycleRange& r = picture.ranges[picture.rangeCount];
-    r.pad1 = int16_t(BE16(b));
-    r.rate = int16_t(BE16(b + 2));
-    r.flags = int16_t(BE16(b + 4));
+    r.pad1 = int16_t(Be16(b));
+    r.rate = int16_t(Be16(b + 2));
+    r.flags = int16_t(Be16(b + 4));
     r.low = b[6];
     r.high = b[7];
     ++picture.rangeCount;
@@ -98,9 +97,9 @@ int32_t ReadCycleTiming(os::IFFHandle* iff, PictureInfo& picture) {
     if (picture.rangeCount >= MAX_CYCLE_RANGES) return 0;
     uint8_t b[14];
     if (int32_t e = ReadRecord(iff, b, 14)) return e;
-    const int16_t direction = int16_t(BE16(b));
-    const int32_t seconds = int32_t(BE32(b + 4));
-    const int32_t microseconds = int32_t(BE32(b + 8));
+    const int16_t direction = int16_t(Be16(b));
+    const int32_t seconds = int32_t(Be32(b + 4));
+    const int32_t microseconds = int32_t(Be32(b + 8));
     // The delay in sixtieths of a second, the fraction rounded to the nearest
     // sixtieth (16667 microseconds). Worked out in 64 bits so that absurd
     // values cannot wrap round into a plausible delay.

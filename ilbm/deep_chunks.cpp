@@ -8,13 +8,15 @@
 // A chunk shorter than its record is corrupt.
 #include "ilbm/deep_chunks.h"
 
+#include "platform/exec/byte_order.h"
 #include "records/result_codes.h"
 
 namespace lanterna {
 
 namespace {
 
-uint16_t BE16(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1]); }
+using os::Be16;
+using os::Be32;
 
 int32_t ReadRecord(os::IFFHandle* iff, uint8_t* buffer, int32_t count) {
     const int32_t got = os::ReadChunkBytes(iff, buffer, count);
@@ -35,12 +37,12 @@ int32_t ReadDeepGlobals(os::IFFHandle* iff, PictureInfo& picture) {
     if (int32_t e = ReadRecord(iff, b, 8)) return e;
     BitMapHeader& h = picture.header;
     h = BitMapHeader{};
-    SetDeepSize(picture, BE16(b), BE16(b + 2));
+    SetDeepSize(picture, Be16(b), Be16(b + 2));
     h.pageWidth = int16_t(h.w);
     h.pageHeight = int16_t(h.h);
     // The rows are RGB on a 24-bit screen, whatever the elements are.
     h.nPlanes = 24;
-    picture.deep.compression = BE16(b + 4);
+    picture.deep.compression = Be16(b + 4);
     h.xAspect = b[6];
     h.yAspect = b[7];
     // A DEEP has no view mode, and none is guessed from its size as for a
@@ -55,7 +57,7 @@ int32_t ReadDeepPixelFormat(os::IFFHandle* iff, int32_t chunkSize, PictureInfo& 
     picture.deep.known = false;
     uint8_t b[4 + 4 * DEEP_MAX_ELEMENTS];
     if (int32_t e = ReadRecord(iff, b, 4)) return e;
-    const uint32_t count = (uint32_t(BE16(b)) << 16) | BE16(b + 2);
+    const uint32_t count = Be32(b);
     if (count == 0 || count > uint32_t(DEEP_MAX_ELEMENTS) || int64_t{chunkSize} < 4 + 4 * int64_t{count}) {
         return ERR_CORRUPT;
     }
@@ -63,8 +65,8 @@ int32_t ReadDeepPixelFormat(os::IFFHandle* iff, int32_t chunkSize, PictureInfo& 
     int32_t red = -1, green = -1, blue = -1;
     bool showable = true;
     for (uint32_t i = 0; i < count; ++i) {
-        const uint16_t type = BE16(b + 4 + 4 * i);
-        const uint16_t bits = BE16(b + 6 + 4 * i);
+        const uint16_t type = Be16(b + 4 + 4 * i);
+        const uint16_t bits = Be16(b + 6 + 4 * i);
         if (bits == 0 || bits > 32) return ERR_CORRUPT;
         // Elements of other depths are sound, but no screen here shows them.
         if (bits != 8) showable = false;
@@ -89,14 +91,14 @@ int32_t ReadDeepLocation(os::IFFHandle* iff, PictureInfo& picture) {
     // The size is what the pixels are laid out by; x and y (where the body
     // goes on the display) are not needed for a picture shown alone.
     if (int32_t e = ReadRecord(iff, b, 4)) return e;
-    SetDeepSize(picture, BE16(b), BE16(b + 2));
+    SetDeepSize(picture, Be16(b), Be16(b + 2));
     return 0;
 }
 
 int32_t ReadTvdcTable(os::IFFHandle* iff, PictureInfo& picture) {
     uint8_t b[32];
     if (int32_t e = ReadRecord(iff, b, 32)) return e;
-    for (int i = 0; i < 16; ++i) picture.deep.tvdc[i] = int16_t(BE16(b + 2 * i));
+    for (int i = 0; i < 16; ++i) picture.deep.tvdc[i] = int16_t(Be16(b + 2 * i));
     picture.deep.hasTvdc = true;
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/dos/dos.h"
+#include "platform/exec/byte_order.h"
 #include "platform/exec/exec.h"
 #include "records/result_codes.h"
 
@@ -53,10 +54,15 @@ void LineColours(const PictureInfo& picture, int32_t row, uint8_t* out) {
     const int32_t line = row < picture.linePaletteCount ? row : picture.linePaletteCount - 1;
     const uint8_t* p = picture.linePalettes + size_t(line) * LINE_PALETTE_BYTES;
     for (int32_t i = 0; i < LINE_PALETTE_COLOURS; ++i) {
-        const uint32_t word = (uint32_t(p[2 * i]) << 8) | p[2 * i + 1];
-        out[3 * i] = uint8_t(((word >> 8) & 0xF) * 17);
-        out[3 * i + 1] = uint8_t(((word >> 4) & 0xF) * 17);
-        out[3 * i + 2] = uint8_t((word & 0xF) * 17);
+        const uint32_t word = os::Be16(p + 2 * i);
+        out[3 * i] = os::Widen4(word >> 8);
+        out[3 * i + 1] = os::Widen4(word >> 4);
+        out[3 * i + 2] = os::Widen4(word);
+    }
+    // The half-bright values are no registers of their own: the display
+    // shows 32..47 as the line's 0..15 halved, not the colour map's.
+    if ((picture.modeId & EXTRA_HALFBRITE) != 0 && picture.header.nPlanes == 6) {
+        for (int32_t i = 0; i < 3 * LINE_PALETTE_COLOURS; ++i) out[3 * 32 + i] = out[i] >> 1;
     }
 }
 

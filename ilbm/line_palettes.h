@@ -22,7 +22,8 @@ constexpr int32_t LINE_PALETTE_BYTES = LINE_PALETTE_COLOURS * 2;
 int32_t ReadLinePalettes(os::IFFHandle* iff, int32_t chunkSize, bool hasVersion, PictureInfo& picture);
 // The colours in force for picture row `row`: the file's colour map with
 // entries 0..15 replaced by the row's palette (the last palette stays in
-// force for the rows after it). `out` holds 256 RGB triplets.
+// force for the rows after it) and, on an Extra-Half-Brite picture, 32..47
+// by their halves. `out` holds 256 RGB triplets.
 void LineColours(const PictureInfo& picture, int32_t row, uint8_t* out);
 
 }  // namespace lanterna

@@ -28,6 +28,7 @@
 #include <new>
 
 #include "platform/dos/dos.h"
+#include "platform/exec/byte_order.h"
 #include "platform/exec/exec.h"
 #include "records/result_codes.h"
 
@@ -38,8 +39,9 @@ namespace {
 constexpr int32_t HEADER_BYTES = 20;
 constexpr int32_t COMPRESSION_HEADER_BYTES = 8;
 
-inline uint32_t Be16(const uint8_t* p) { return (uint32_t{p[0]} << 8) | p[1]; }
-inline uint32_t Be32(const uint8_t* p) { return (Be16(p) << 16) | Be16(p + 2); }
+using os::Be16;
+using os::Be32;
+using os::Widen4;
 
 inline uint32_t MaskBytes(uint32_t lineCount) { return (lineCount + 31) / 32 * 4; }
 
@@ -89,8 +91,7 @@ void ApplyLine(const PaletteChanges& changes, uint32_t at, uint8_t* colours, boo
     for (uint32_t i = 0; i < count; ++i, p += 2) {
         const uint32_t word = Be16(p);
         const uint32_t reg = (word >> 12) + (i >= first ? 16u : 0u);
-        SetRegister(colours, reg, uint8_t(((word >> 8) & 0xF) * 17), uint8_t(((word >> 4) & 0xF) * 17),
-                    uint8_t((word & 0xF) * 17), halfBrite);
+        SetRegister(colours, reg, Widen4(word >> 8), Widen4(word >> 4), Widen4(word), halfBrite);
     }
 }
 

@@ -12,6 +12,8 @@
 // 4-bit components are widened by repeating them (15 becomes 255).
 #include "ilbm/rgbn_decoding.h"
 
+#include "platform/exec/byte_order.h"
+
 namespace lanterna {
 
 namespace {
@@ -35,9 +37,9 @@ int32_t NextRun(BodyReader* reader, bool rgbn) {
         for (int i = 0; i < 2; ++i) {
             if (int32_t e = NextByte(reader, &b[i])) return e;
         }
-        reader->runColour[0] = uint8_t((b[0] >> 4) * 17);
-        reader->runColour[1] = uint8_t((b[0] & 0x0F) * 17);
-        reader->runColour[2] = uint8_t((b[1] >> 4) * 17);
+        reader->runColour[0] = os::Widen4(b[0] >> 4);
+        reader->runColour[1] = os::Widen4(b[0]);
+        reader->runColour[2] = os::Widen4(b[1] >> 4);
         count = b[1] & 0x07;
     } else {
         for (int i = 0; i < 4; ++i) {

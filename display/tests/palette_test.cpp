@@ -4,15 +4,12 @@
 #include <vector>
 
 #include "display/palette.h"
+#include "tests/support/colour_maps.h"
 
 namespace lanterna {
 namespace {
 
-std::vector<uint8_t> ColourMap(std::initializer_list<uint8_t> triplets) {
-    std::vector<uint8_t> map(768, 0);
-    std::copy(triplets.begin(), triplets.end(), map.begin());
-    return map;
-}
+using test_support::ColourMap;
 
 TEST(FindDarkestColour, PicksLowestLuminanceAndLowestIndexOnTies) {
     struct Case {

@@ -13,6 +13,7 @@
 #include "driver/services.h"
 #include "platform/exec/exec.h"
 #include "platform/testing/testing.h"
+#include "tests/support/service_log_fixture.h"
 
 namespace lanterna {
 namespace {
@@ -24,17 +25,11 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-class ServicesTest : public ::testing::Test {
+class ServicesTest : public test_support::ServiceLogFixture {
 protected:
-    void SetUp() override {
-        setenv("LANTERNA_DISPLAY", "headless", 1);
-        os::testing::ResetFaults();
-        os::testing::RecordServiceLog(true);
-        os::testing::ClearServiceLog();
-    }
     void TearDown() override {
         CloseServices();
-        os::testing::ResetFaults();
+        ServiceLogFixture::TearDown();
     }
     // What OpenServices opened and what CloseServices then released.
     void OpenThenClose(int32_t expectedCode, std::vector<std::string>* opened,

@@ -6,29 +6,20 @@
 
 #include <vector>
 
-#include "display/pixel_transfer.h"
 #include "ilbm/deep_decoding.h"
-#include "tests/support/memory_iff.h"
+#include "tests/support/true_colour_rows.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 using namespace lanterna;
 using namespace lanterna::ilbmw;
-using lanterna::test_support::MemoryIff;
+using lanterna::test_support::TrueColourRows;
 
 namespace {
 
-struct Decoder {
-    MemoryIff iff;
-    BodyReader* reader = nullptr;
-    RowBuffers* rows = nullptr;
+struct Decoder : TrueColourRows {
     DeepFormat format;
     Decoder(const Bytes& body, int width, uint16_t compression, uint8_t bytes, uint8_t red, uint8_t green, uint8_t blue)
-        : iff(MakeGroup("FORM", "DEEP", MakeChunk("DBOD", body))) {
-        iff.Stop("DEEP", "DBOD");
-        EXPECT_EQ(os::ParseIFF(iff.iff, os::IFFPARSE_SCAN), 0);
-        reader = OpenBodyReader(iff.iff, os::CurrentChunk(iff.iff)->cn_Size);
-        BitMapHeader header = SimpleHeader(width, 1, 24, cmpNone);
-        rows = AllocRowBuffers(header, 0, ID_DEEP);
+        : TrueColourRows("DEEP", "DBOD", body, SimpleHeader(width, 1, 24, cmpNone)) {
         format.known = true;
         format.compression = compression;
         format.bytes = bytes;
@@ -39,17 +30,7 @@ struct Decoder {
         for (int i = 0; i < 16; ++i) format.tvdc[i] = table[size_t(i)];
         format.hasTvdc = true;
     }
-    ~Decoder() {
-        CloseBodyReader(reader);
-        FreeRowBuffers(rows);
-    }
     int32_t Decode() { return DecodeDeepRow(reader, rows, format); }
-    std::vector<uint32_t> Row() const {
-        std::vector<uint32_t> out;
-        const uint8_t* p = rows->planeView.Planes[0];
-        for (uint32_t x = 0; x < rows->width; ++x, p += 3) out.push_back(uint32_t(p[0]) << 16 | p[1] << 8 | p[2]);
-        return out;
-    }
 };
 
 }  // namespace

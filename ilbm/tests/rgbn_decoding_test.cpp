@@ -5,39 +5,19 @@
 
 #include <vector>
 
-#include "display/pixel_transfer.h"
 #include "ilbm/rgbn_decoding.h"
-#include "tests/support/memory_iff.h"
+#include "tests/support/true_colour_rows.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 using namespace lanterna;
 using namespace lanterna::ilbmw;
-using lanterna::test_support::MemoryIff;
+using lanterna::test_support::TrueColourRows;
 
 namespace {
 
-struct Decoder {
-    MemoryIff iff;
-    BodyReader* reader = nullptr;
-    RowBuffers* rows = nullptr;
+struct Decoder : TrueColourRows {
     Decoder(const Bytes& body, const char* form, int width)
-        : iff(MakeGroup("FORM", form, MakeChunk("BODY", body))) {
-        iff.Stop(form, "BODY");
-        EXPECT_EQ(os::ParseIFF(iff.iff, os::IFFPARSE_SCAN), 0);
-        reader = OpenBodyReader(iff.iff, os::CurrentChunk(iff.iff)->cn_Size);
-        BitMapHeader header = SimpleHeader(width, 1, 25, cmpRgbn);
-        rows = AllocRowBuffers(header, 0, os::MakeId(form[0], form[1], form[2], form[3]));
-    }
-    ~Decoder() {
-        CloseBodyReader(reader);
-        FreeRowBuffers(rows);
-    }
-    std::vector<uint32_t> Row() const {
-        std::vector<uint32_t> out;
-        const uint8_t* p = rows->planeView.Planes[0];
-        for (uint32_t x = 0; x < rows->width; ++x, p += 3) out.push_back(uint32_t(p[0]) << 16 | p[1] << 8 | p[2]);
-        return out;
-    }
+        : TrueColourRows(form, "BODY", body, SimpleHeader(width, 1, 25, cmpRgbn)) {}
 };
 
 }  // namespace

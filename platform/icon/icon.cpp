@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/dos/dos.h"
+#include "platform/exec/byte_order.h"
 #include "platform/exec/exec.h"
 
 namespace os {
@@ -39,12 +40,6 @@ constexpr uint32_t IMAGE_SIZE = 20;
 constexpr int16_t MAX_IMAGE_DEPTH = 8;
 constexpr uint32_t MAX_STRING_LENGTH = 65536;  // NUL included
 constexpr uint32_t MAX_TOOL_TYPES = 4096;
-
-uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-uint32_t Be32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-           static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
-}
 
 // Sequential reads over the open icon file that never go past its end.
 struct IconReader {

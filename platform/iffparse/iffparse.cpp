@@ -15,6 +15,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/exec/byte_order.h"
 #include "platform/exec/exec.h"
 
 namespace os {
@@ -40,10 +41,6 @@ struct ParserState {
 };
 
 ParserState* StateOf(IFFHandle* iff) { return iff ? static_cast<ParserState*>(iff->priv) : nullptr; }
-
-uint32_t BE32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
 
 bool IsGroupId(uint32_t id) { return id == ID_FORM || id == ID_LIST || id == ID_CAT || id == ID_PROP; }
 
@@ -104,8 +101,8 @@ int32_t EnterNext(ParserState* st, IFFHandle* iff) {
     ContextNode& parent = st->nodes[st->depth - 1];
     uint8_t header[8];
     if (int32_t e = ReadExact(st, iff, header, 8)) return e;
-    const uint32_t id = BE32(header);
-    const uint32_t size = BE32(header + 4);
+    const uint32_t id = Be32(header);
+    const uint32_t size = Be32(header + 4);
     const int64_t room = int64_t(parent.cn_Size) - int64_t(parent.cn_Scan) - 8;
     if (int64_t(size) > room) return IFFERR_MANGLED;  // claims more than its container holds
     const bool group = IsGroupId(id);
@@ -134,7 +131,7 @@ int32_t EnterNext(ParserState* st, IFFHandle* iff) {
     if (group) {
         uint8_t type[4];
         if (int32_t e = ReadExact(st, iff, type, 4)) return e;
-        node.cn_Type = BE32(type);
+        node.cn_Type = Be32(type);
         node.cn_Scan = 4;
     }
     return 0;
@@ -143,17 +140,17 @@ int32_t EnterNext(ParserState* st, IFFHandle* iff) {
 int32_t EnterOutermost(ParserState* st, IFFHandle* iff) {
     uint8_t header[12];
     if (int32_t e = ReadExact(st, iff, header, 4)) return e;
-    const uint32_t id = BE32(header);
+    const uint32_t id = Be32(header);
     if (!IsGroupId(id) || id == ID_PROP) return IFFERR_NOTIFF;
     if (int32_t e = ReadExact(st, iff, header + 4, 8)) return e;
-    uint32_t size = BE32(header + 4);
+    uint32_t size = Be32(header + 4);
     if (size < 4) return IFFERR_MANGLED;
     // A size beyond what a chunk can describe is taken as "up to the end of
     // the data": the walk stops where the stream does.
     if (size > uint32_t(INT32_MAX)) size = uint32_t(INT32_MAX);
     ContextNode& node = st->nodes[0];
     node.cn_ID = id;
-    node.cn_Type = BE32(header + 8);
+    node.cn_Type = Be32(header + 8);
     node.cn_Size = int32_t(size);
     node.cn_Scan = 4;
     st->isGroup[0] = true;

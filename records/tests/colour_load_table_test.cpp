@@ -5,15 +5,12 @@
 #include <vector>
 
 #include "records/colour_load_table.h"
+#include "tests/support/colour_maps.h"
 
 namespace lanterna {
 namespace {
 
-std::vector<uint8_t> ColourMap(std::initializer_list<uint8_t> triplets) {
-    std::vector<uint8_t> map(768, 0);
-    std::copy(triplets.begin(), triplets.end(), map.begin());
-    return map;
-}
+using test_support::ColourMap;
 
 TEST(ColourLoadTable, HoldsCountComponentsAndTerminator) {
     const auto map = ColourMap({0x12, 0x34, 0x56, 0xFF, 0x00, 0x80});

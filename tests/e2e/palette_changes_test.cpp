@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/colour_maps.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace {
@@ -15,13 +16,7 @@ using namespace lanterna;
 using namespace lanterna::ilbmw;
 using e2e::Image;
 
-std::vector<Rgb> Palette(int count, int seed) {
-    std::vector<Rgb> colours;
-    for (int i = 0; i < count; ++i) {
-        colours.push_back({uint8_t(17 + i * 41 + seed), uint8_t(190 - i * 23 + seed * 5), uint8_t(i * 67 + 9)});
-    }
-    return colours;
-}
+using test_support::Palette;
 
 // Changes on some lines (every `step`th from `first`), of registers below
 // `registers`; the 12-bit form keeps the top four bits of a component, so

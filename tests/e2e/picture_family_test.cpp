@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/colour_maps.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace {
@@ -15,13 +16,7 @@ using namespace lanterna;
 using namespace lanterna::ilbmw;
 using e2e::Image;
 
-std::vector<Rgb> Palette(int count, int seed) {
-    std::vector<Rgb> colours;
-    for (int i = 0; i < count; ++i) {
-        colours.push_back({uint8_t(17 + i * 41 + seed), uint8_t(190 - i * 23 + seed * 5), uint8_t(i * 67 + 9)});
-    }
-    return colours;
-}
+using test_support::Palette;
 
 // Pixel values that sweep `values` in stripes and steps, with runs long
 // enough for ByteRun1 to pack and short stretches that stay literal.
@@ -381,6 +376,40 @@ TEST_F(PictureFamilyTest, ShamChangesTheHamPaletteEveryLine) {
             for (int y = 0; y < height; ++y) {
                 e2e::AppendHamRow(image, sham.pixels, y, 45, palettes[size_t(std::min(y, lines - 1))]);
             }
+            expected.push_back(image);
+        }
+    }
+    ShowAndCompare(files, [&](size_t i) { return expected[i]; });
+}
+
+// Extra-Half-Brite with a palette for every line (CTBL, or SHAM on a
+// picture that is not HAM): values 32..63 show registers 0..31 at half
+// brightness, so 32..47 are the halves of the line's own colours, 48..63
+// those of the colour map's 16..31; the last palette stays in force.
+TEST_F(PictureFamilyTest, HalfBriteHalvesTheColoursOfEachLine) {
+    const int width = 64, height = 10;
+    std::vector<std::string> files;
+    std::vector<Image> expected;
+    int n = 0;
+    for (bool sham : {false, true}) {
+        for (int lines : {height, 4}) {
+            IlbmPicture ehb = ColourMapped(width, height, 6, cmpByteRun1, n);
+            ehb.colours = Palette(32, n);
+            ehb.hasCamg = true;
+            ehb.camg = EXTRA_HALFBRITE;
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) ehb.pixels[size_t(y) * width + x] = uint32_t(x + y) % 64;
+            const auto palettes = LinePalettes(lines, n);
+            ehb.extraChunks.push_back(MakeChunk(sham ? "SHAM" : "CTBL", EncodeLinePalettes(palettes, sham)));
+            files.push_back(Save("ehb-lines" + std::to_string(n++) + ".iff", ehb));
+            Image image{width, height, {}};
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const uint32_t value = ehb.pixels[size_t(y) * width + x], reg = value & 31;
+                    Rgb c = reg < 16 ? palettes[size_t(std::min(y, lines - 1))][reg] : ehb.colours[reg];
+                    if (value >= 32) c = {uint8_t(c.r >> 1), uint8_t(c.g >> 1), uint8_t(c.b >> 1)};
+                    image.rgb.insert(image.rgb.end(), {c.r, c.g, c.b});
+                }
             expected.push_back(image);
         }
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/colour_maps.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace {
@@ -15,14 +16,7 @@ using namespace lanterna;
 using namespace lanterna::ilbmw;
 using e2e::Image;
 
-// Colours with distinct low bits, so nothing is hidden by a rescale.
-std::vector<Rgb> Palette(int count, int seed) {
-    std::vector<Rgb> colours;
-    for (int i = 0; i < count; ++i) {
-        colours.push_back({uint8_t(13 + i * 37 + seed), uint8_t(201 - i * 29 + seed * 3), uint8_t(i * 71 + 5)});
-    }
-    return colours;
-}
+using test_support::Palette;
 
 // A picture whose pixel values sweep every colour in stripes and steps.
 IlbmPicture Picture(int width, int height, int planes, uint8_t compression, int seed = 0) {

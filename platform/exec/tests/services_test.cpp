@@ -8,21 +8,13 @@
 #include "platform/exec/exec.h"
 #include "platform/exec/timer.h"
 #include "platform/testing/testing.h"
+#include "tests/support/service_log_fixture.h"
 
 namespace {
 
 using namespace os;
 
-class Services : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setenv("LANTERNA_DISPLAY", "headless", 1);
-        os::testing::ResetFaults();
-        os::testing::RecordServiceLog(true);
-        os::testing::ClearServiceLog();
-    }
-    void TearDown() override { os::testing::ResetFaults(); }
-};
+using Services = test_support::ServiceLogFixture;
 
 TEST_F(Services, AllocationsAreCountedClearedAndInjectedFailuresHitTheNthOnly) {
     const int64_t live = os::testing::LiveAllocations();

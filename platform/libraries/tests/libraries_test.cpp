@@ -6,21 +6,13 @@
 
 #include "platform/libraries/libraries.h"
 #include "platform/testing/testing.h"
+#include "tests/support/service_log_fixture.h"
 
 namespace {
 
 using namespace os;
 
-class Services : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setenv("LANTERNA_DISPLAY", "headless", 1);
-        os::testing::ResetFaults();
-        os::testing::RecordServiceLog(true);
-        os::testing::ClearServiceLog();
-    }
-    void TearDown() override { os::testing::ResetFaults(); }
-};
+using Services = test_support::ServiceLogFixture;
 
 TEST_F(Services, LibrariesOpenByVersionAndLogTheirLife) {
     const char* names[] = {"intuition.library", "graphics.library", "cybergraphics.library",
