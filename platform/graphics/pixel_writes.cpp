@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/exec/byte_order.h"
 #include "platform/graphics/graphics_internal.h"
 #include "platform/graphics/graphics_model.h"
 
@@ -92,8 +93,7 @@ void SetRGB4(ViewPort* viewPort, int32_t index, uint8_t r, uint8_t g, uint8_t b)
     if (index < 0 || index > 255) return;
     ScreenPrivate* sp = viewPort->screen->priv;
     std::lock_guard<std::mutex> guard(sp->paletteLock);
-    sp->palette[index] = {static_cast<uint8_t>((r & 15) * 17), static_cast<uint8_t>((g & 15) * 17),
-                          static_cast<uint8_t>((b & 15) * 17)};
+    sp->palette[index] = {Widen4(r), Widen4(g), Widen4(b)};
     sp->paletteSerial.fetch_add(1, std::memory_order_release);
 }
 
