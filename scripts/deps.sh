@@ -5,7 +5,7 @@
 set -e
 PKGS="cmake ninja-build g++ clang pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev \
 netpbm ffmpeg xvfb xauth xdotool x11-apps x11-utils openbox desktop-file-utils shared-mime-info time \
-libglib2.0-bin groff-base libclang-rt-14-dev weston"
+libglib2.0-bin appstream groff-base libclang-rt-14-dev weston"
 missing=""
 for p in $PKGS; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
