@@ -11,7 +11,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN   = -G Ninja
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-asan test-tsan fuzz bench bench-quick install clean
+.PHONY: all deps configure build run test test-asan test-tsan fuzz bench bench-quick install deb clean
 
 all: build
 
@@ -62,6 +62,13 @@ bench-quick: build
 
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package build/deb/lanterna_VERSION_ARCH.deb (and its -dbgsym),
+# built by dpkg-buildpackage from a copy of the tree, then checked: lintian,
+# and as root an install and purge that must leave nothing behind.
+deb:
+	@sh scripts/deps.sh deb
+	@sh scripts/make_deb.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

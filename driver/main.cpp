@@ -29,6 +29,27 @@ void PrintHelp() {
     os::Printf("  HAM/S                 a 6-plane picture without a display mode is HAM (the default)\n");
     os::Printf("  EHB/S                 a 6-plane picture without a display mode is Extra-Half-Brite\n");
     os::Printf("Also: --version, --help (or -h), --workbench [FILE...]\n");
+    os::Printf("Keys and mouse while a picture is up:\n");
+    os::Printf("  click, middle click or an ordinary key  end this picture, go on to the next\n");
+    os::Printf("  Esc, Ctrl-C, right button, closing      stop the whole run\n");
+    os::Printf("  Tab                                     colour cycling on, or off with the colours restored\n");
+    os::Printf("  Page Down                               end this picture, go on to the next\n");
+    os::Printf("  Page Up                                 end this picture, show the one before again\n");
+    os::Printf("  F11                                     full screen on and off\n");
+    os::Printf("  arrow keys, drag with the left button   move over a picture larger than its page\n");
+    os::Printf("  mouse wheel                             zoom in and out in whole steps\n");
+    os::Printf("  Home                                    back to the first view\n");
+    os::Printf("  F1                                      the keys and the picture's facts, on and off\n");
+    os::Printf("Environment:\n");
+    os::Printf("  LANTERNA_DISPLAY=headless        keep screens in memory instead of opening a window\n");
+    os::Printf("  LANTERNA_SNAPSHOTS=DIR           headless: write each picture as seen, as DIR/001.png, ...\n");
+    os::Printf("  LANTERNA_INPUT=TOKEN,...         headless input, one token a wait: click, middle, right, esc,\n");
+    os::Printf("                                   ctrl-c, tab, pageup, pagedown, key:C, none; then clicks\n");
+    os::Printf("  LANTERNA_DRAW_INPUT=N:TOKEN,...  headless input while drawing, at the Nth row written\n");
+    os::Printf("  LANTERNA_REQUESTER=A|B;C         headless file requester: batches by ;, paths by |, then Cancel\n");
+    os::Printf("  LANTERNA_TRACE=FILE              append a line each time the window shows new rows\n");
+    os::Printf("  DISPLAY, WAYLAND_DISPLAY         the desktop the window opens on (Wayland first)\n");
+    os::Printf("  SDL_VIDEODRIVER                  the SDL video driver to use\n");
 }
 
 // Set-up failed: say why and end with 20. Without a shell (a desktop start)

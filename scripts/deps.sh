@@ -1,11 +1,13 @@
 #!/bin/sh
 # Installs the Debian packages the build, the tests and the samples need,
 # and only those that are missing. As root it installs them; otherwise it
-# prints the one command that would, and fails.
+# prints the one command that would, and fails. `deps.sh deb` also takes
+# those that building the Debian package needs (`make deb`).
 set -e
 PKGS="cmake ninja-build g++ clang pkg-config libsdl2-dev libx11-dev libpng-dev libgtest-dev libgmock-dev \
 netpbm ffmpeg xvfb xauth xdotool x11-apps x11-utils openbox desktop-file-utils shared-mime-info time \
-libglib2.0-bin groff-base libclang-rt-14-dev weston"
+libglib2.0-bin appstream groff-base libclang-rt-14-dev weston"
+[ "$1" = deb ] && PKGS="$PKGS debhelper dpkg-dev lintian pkgconf"
 missing=""
 for p in $PKGS; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -170,6 +170,22 @@ TEST_F(LinesTest, CommandLineAndSetUp) {
                     run.output.find("=" + name + "/") != std::string::npos)
             << option;
     }
+    // Then the keys and every variable of the README's environment table.
+    for (const char* key : {"\n  Tab ", "\n  Page Down ", "\n  Page Up ", "\n  F11 ", "\n  Home ", "\n  F1 ",
+                            "Esc, Ctrl-C", "mouse wheel", "arrow keys"}) {
+        EXPECT_NE(run.output.find(key), std::string::npos) << key;
+    }
+    const std::string readme = e2e::ReadText(LANTERNA_SOURCE_DIR "/README.md");
+    const std::string table = readme.substr(readme.find("\n## Environment\n"));
+    int names = 0;
+    for (size_t at = table.find("\n| `"); at != std::string::npos && at < table.find("\n## ", 1);
+         at = table.find("\n| `", at + 1)) {
+        const std::string name = table.substr(at + 4, table.find('`', at + 4) - at - 4);
+        EXPECT_NE(run.output.find("\n  " + name), std::string::npos) << name;
+        ++names;
+    }
+    EXPECT_GE(names, 6);
+    EXPECT_NE(run.output.find("DISPLAY, WAYLAND_DISPLAY"), std::string::npos);
 
     // "?" shows the template and reads the arguments from standard input.
     run = Lanterna({"?"}, {}, "b.iff QUIET\n");
