@@ -112,7 +112,7 @@ TEST_F(Display, PauseAfterOpeningOnlyForNewScreens) {
 }
 
 struct Picture {
-    int16_t pageWidth, pageHeight;
+    uint16_t pageWidth, pageHeight;
     int32_t xScale, yScale, depth;
 };
 
