@@ -12,8 +12,6 @@ TEST(ShownNames, ControlsAndBadBytesGetTheirStandIns) {
         const char* visible;
         const char* utf8;
     } cases[] = {
-        {"plain.iff", "plain.iff", "plain.iff"},
-        {"tab\tdel\x7f", "tab?del?", "tab\tdel\x7f"},
         {"c1\xc2\x85", "c1?", "c1\xc2\x85"},                                  // U+0085, a control
         {"\xe2\x82", "??", "\xef\xbf\xbd\xef\xbf\xbd"},                       // cut short
         {"\xc0\xaf", "??", "\xef\xbf\xbd\xef\xbf\xbd"},                       // overlong '/'
