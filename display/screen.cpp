@@ -22,6 +22,18 @@ constexpr int32_t ERR_NO_MEMORY = os::ERROR_NO_FREE_STORE;
 
 uintptr_t TagPointer(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
+// A size that has no mode although the depth has some (the smallest screen
+// does): the screen asked for is larger than any the platform opens.
+bool SizeWithoutMode(uint16_t width, uint16_t height, int32_t depth) {
+    if (width == 0 || height == 0) return false;
+    return os::BestCModeIDTags({
+               {os::CYBRBIDTG_NominalWidth, 1},
+               {os::CYBRBIDTG_NominalHeight, 1},
+               {os::CYBRBIDTG_Depth, static_cast<uintptr_t>(static_cast<uint32_t>(depth))},
+               {os::TAG_DONE, 0},
+           }) != os::INVALID_ID;
+}
+
 }  // namespace
 
 void CloseDisplay() {
@@ -50,7 +62,7 @@ int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
     });
     if (mode == os::INVALID_ID) {
         CloseDisplay();
-        return ERR_SCREEN;
+        return SizeWithoutMode(width, height, depth) ? ERR_SCREEN_SIZE : ERR_SCREEN;
     }
 
     gPointerImage[0] = 0;
@@ -187,6 +199,11 @@ int32_t PrepareDisplay(const PictureInfo& picture, const ViewOptions& options) {
     }
     const int32_t width = picture.xScale * int32_t{picture.header.pageWidth};
     const int32_t height = picture.yScale * int32_t{picture.header.pageHeight};
+    // A doubled page beyond 16 bits would wrap round into a screen of
+    // another size.
+    if (width > UINT16_MAX || height > UINT16_MAX) {
+        return ERR_SCREEN_SIZE;
+    }
     const KeptArea kept = PictureArea(picture, options);
     return OpenDisplay(static_cast<uint16_t>(width), static_cast<uint16_t>(height),
                        picture.displayDepth, picture.backgroundPen, picture.colours,

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "driver/shown_names.h"
 #include "records/ilbm_records.h"
 
 namespace lanterna {
@@ -85,7 +86,7 @@ std::string Compression(const PictureInfo& picture) {
 
 std::string PictureFacts(const char* path, const PictureInfo& picture) {
     const BitMapHeader& h = picture.header;
-    std::string facts = "File: " + std::string(path != nullptr ? path : "") + "\n";
+    std::string facts = "File: " + ValidUtf8(path != nullptr ? path : "") + "\n";
     facts += "Form: " + FormName(picture.formType) + "\n";
     facts += "Size: " + std::to_string(h.w) + " x " + std::to_string(h.h) + ", page " + std::to_string(h.pageWidth) +
              " x " + std::to_string(h.pageHeight) + "\n";

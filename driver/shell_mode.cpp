@@ -6,6 +6,7 @@
 #include "driver/error_text.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
+#include "driver/shown_names.h"
 #include "driver/shown_pictures.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
@@ -76,7 +77,7 @@ bool Completed(int32_t result, LoopState& state) {
 
 void PrintShowing(const char* path) {
     if (!gViewOptions.quiet) {
-        os::Printf("Showing \"%s\"... ", path);
+        os::Printf("Showing \"%s\"... ", PrintedName(path).c_str());
         os::FFlush(os::Output());  // visible before the picture opens
     }
 }
@@ -104,7 +105,7 @@ bool EntryFailure(int32_t error) {
 
 void PrintEntryFailure(const os::AnchorPath* anchor, int32_t error) {
     if (anchor->ap_Buf[0] != '\0') {
-        os::Printf("%s: \"%s\": %s\n", PROGRAM_NAME, anchor->ap_Buf, ErrorText(error));
+        os::Printf("%s: \"%s\": %s\n", PROGRAM_NAME, PrintedName(anchor->ap_Buf).c_str(), ErrorText(error));
     } else {
         os::Printf("%s: %s\n", PROGRAM_NAME, ErrorText(error));
     }

@@ -130,7 +130,7 @@ int32_t DrawRowsFrom(Picture& picture, RowSource source, int32_t planeRows, Deco
         const int32_t decoded =
             ahead != nullptr ? DecodedRowResult(NextDecodedRow(ahead, &rows)) : DecodeRow(picture, source, planeRows);
         if (decoded == ROWS_END) {
-            return 0;
+            return r > 0 ? 0 : ERR_CORRUPT;  // not one row: nothing to view
         }
         if (decoded != 0) {
             return decoded;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "driver/shown_names.h"
 #include "records/ilbm_records.h"
 
 namespace lanterna {
@@ -23,7 +24,7 @@ std::string WindowTitle(const char* path, const PictureInfo& picture) {
     const char* name = path != nullptr ? path : "";
     for (const char* p = name; *p != '\0'; ++p)
         if (*p == '/' && p[1] != '\0') name = p + 1;
-    std::string title(name);
+    std::string title = ValidUtf8(name);
     if (!title.empty() && title.back() == '/') title.pop_back();
     title += " \u2014 " + std::to_string(picture.header.w) + "\u00D7" + std::to_string(picture.header.h) + ", " +
              Kind(picture) + " \u2014 Lanterna";

@@ -15,6 +15,7 @@
 #include "driver/error_text.h"
 #include "driver/run_modes.h"
 #include "driver/show_picture.h"
+#include "driver/shown_names.h"
 #include "driver/shown_pictures.h"
 #include "driver/tool_types.h"
 #include "platform/asl/asl.h"
@@ -48,7 +49,9 @@ struct Outcome {
             shown = true;
             return;
         }
-        failures += std::string(name) + ": " + ErrorText(result) + "\n";
+        // A box is no terminal, but a control character would break its
+        // lines, and bytes that are not UTF-8 cannot be shown in it.
+        failures += VisibleName(name) + ": " + ErrorText(result) + "\n";
     }
 
     // The one message box of a start that showed nothing.

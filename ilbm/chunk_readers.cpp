@@ -45,8 +45,12 @@ int32_t ReadBitMapHeader(os::IFFHandle* iff, PictureInfo& picture) {
     h.transparentColor = Be16(b + 12);
     h.xAspect = b[14];
     h.yAspect = b[15];
-    h.pageWidth = int16_t(Be16(b + 16));
-    h.pageHeight = int16_t(Be16(b + 18));
+    // A page of no width or height (many writers leave it 0) is the
+    // picture's own, each side on its own. A page is a size, never negative.
+    h.pageWidth = Be16(b + 16);
+    h.pageHeight = Be16(b + 18);
+    if (h.pageWidth == 0) h.pageWidth = h.w;
+    if (h.pageHeight == 0) h.pageHeight = h.h;
     return 0;
 }
 

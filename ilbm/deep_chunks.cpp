@@ -38,8 +38,8 @@ int32_t ReadDeepGlobals(os::IFFHandle* iff, PictureInfo& picture) {
     BitMapHeader& h = picture.header;
     h = BitMapHeader{};
     SetDeepSize(picture, Be16(b), Be16(b + 2));
-    h.pageWidth = int16_t(h.w);
-    h.pageHeight = int16_t(h.h);
+    h.pageWidth = h.w;
+    h.pageHeight = h.h;
     // The rows are RGB on a 24-bit screen, whatever the elements are.
     h.nPlanes = 24;
     picture.deep.compression = Be16(b + 4);

@@ -75,8 +75,8 @@ struct BitMapHeader {
     uint16_t transparentColor = 0;
     uint8_t xAspect = 0;
     uint8_t yAspect = 0;
-    int16_t pageWidth = 0;
-    int16_t pageHeight = 0;
+    uint16_t pageWidth = 0;  // the screen the picture was made for
+    uint16_t pageHeight = 0;
 };
 
 constexpr int16_t RNG_ACTIVE = 1;

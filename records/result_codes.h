@@ -30,6 +30,7 @@ constexpr int32_t ERR_NOT_IFF = 30025;
 constexpr int32_t ERR_COMPRESSION = 30027;
 constexpr int32_t ERR_NOT_ILBM = 30028;
 constexpr int32_t ERR_NO_SCREEN_MODE = 30029;  // "Requested screen mode is not available"
+constexpr int32_t ERR_SCREEN_SIZE = 30030;     // "Requested screen size is too large"
 
 // 30015 - error, for a negative iffparse error.
 constexpr int32_t IffResultCode(int32_t error) { return IFF_CODE_BASE - error; }

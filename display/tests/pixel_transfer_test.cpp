@@ -44,7 +44,7 @@ BitMapHeader Header(uint16_t w, uint8_t planes, uint8_t masking = mskNone) {
     h.h = 1;
     h.nPlanes = planes;
     h.masking = masking;
-    h.pageWidth = static_cast<int16_t>(w);
+    h.pageWidth = static_cast<uint16_t>(w);
     h.pageHeight = 1;
     return h;
 }

@@ -52,9 +52,11 @@ TEST_F(Display, NoModeForTheSizeOrDepthLeavesNothingOpen) {
     struct Case {
         uint16_t w, h;
         int32_t depth;
-    } cases[] = {{0, 200, 8}, {320, 0, 24}, {320, 200, 16}, {320, 200, 0}, {20000, 200, 8}};
+        int32_t result;
+    } cases[] = {{0, 200, 8, ERR_SCREEN},      {320, 0, 24, ERR_SCREEN},       {320, 200, 16, ERR_SCREEN},
+                 {320, 200, 0, ERR_SCREEN},    {20000, 200, 8, ERR_SCREEN_SIZE}, {200, 65535, 24, ERR_SCREEN_SIZE}};
     for (const Case& c : cases) {
-        EXPECT_EQ(OpenDisplay(c.w, c.h, c.depth, 0, nullptr, 0), ERR_SCREEN);
+        EXPECT_EQ(OpenDisplay(c.w, c.h, c.depth, 0, nullptr, 0), c.result);
         EXPECT_TRUE(DisplayClosed());
     }
     EXPECT_EQ(os::testing::LiveAllocations(), before);
@@ -112,7 +114,7 @@ TEST_F(Display, PauseAfterOpeningOnlyForNewScreens) {
 }
 
 struct Picture {
-    int16_t pageWidth, pageHeight;
+    uint16_t pageWidth, pageHeight;
     int32_t xScale, yScale, depth;
 };
 

@@ -275,15 +275,23 @@ TEST_F(ShowPictureTest, OtherPictureFormsAndTheirBadData) {
     rgbn.formType = "RGBN";
     rgbn.header.nPlanes = 13;
     EXPECT_EQ(Show(MakeIlbm(rgbn)), 0);
-    // A run of no pixels, runs that pass the end of the picture, a BODY cut
-    // short and one that is empty: viewed as far as drawn.
-    for (const Bytes& body : {Bytes{1, 2, 3, 0, 0, 0, 0, 9, 9, 9, 5}, Bytes{1, 2, 3, 0, 0xFF, 0xFF, 4, 4, 4, 0x7F},
-                              Truncated(MakeBodyData(rgb8), 37), Bytes{}}) {
+    // Runs that pass the end of the picture and a BODY cut short: viewed as
+    // far as drawn. A run of no pixels first, or a BODY that is empty, draw
+    // no row at all: nothing to view, the data is corrupt.
+    const struct {
+        Bytes body;
+        int32_t result;
+    } bodies[] = {{Bytes{1, 2, 3, 0, 0, 0, 0, 9, 9, 9, 5}, ERR_CORRUPT},
+                  {Bytes{1, 2, 3, 0, 0xFF, 0xFF, 4, 4, 4, 0x7F}, 0},
+                  {Truncated(MakeBodyData(rgb8), 97), 0},  // in the second row
+                  {Bytes{}, ERR_CORRUPT}};
+    for (const auto& c : bodies) {
         IlbmPicture bad = rgb8;
-        bad.body = body;
-        if (body.empty()) bad.extraChunks.push_back(Chunk("BODY", {}));  // the first BODY counts
-        EXPECT_EQ(Show(MakeIlbm(bad)), 0);
-        EXPECT_FALSE(lastDisplayOpen_);
+        bad.body = c.body;
+        if (c.body.empty()) bad.extraChunks.push_back(Chunk("BODY", {}));  // the first BODY counts
+        EXPECT_EQ(Show(MakeIlbm(bad)), c.result);
+        // A failure while drawing leaves the screen for the next picture.
+        EXPECT_EQ(lastDisplayOpen_, c.result != 0);
     }
     for (uint8_t compression : {cmpNone, cmpByteRun1, uint8_t(7)}) {
         IlbmPicture other = rgbn;

@@ -30,6 +30,8 @@ TEST(WindowTitle, NamesTheFileTheSizeAndTheKindOfPicture) {
     EXPECT_EQ(WindowTitle("deep.iff", Picture(320, 200, 24, 0)), "deep.iff \u2014 320\u00D7200, 24-bit \u2014 Lanterna");
     EXPECT_EQ(WindowTitle("deep12.iff", Picture(320, 200, 12, 0)),
               "deep12.iff \u2014 320\u00D7200, 12-bit \u2014 Lanterna");
+    EXPECT_EQ(WindowTitle("d\xe9j\xe0.iff", Picture(16, 8, 1, 0)),
+              "d\uFFFDj\uFFFD.iff \u2014 16\u00D78, 2 colours \u2014 Lanterna");
 }
 
 }  // namespace

@@ -150,6 +150,8 @@ FileHandle* Output();
 FileHandle* Input();
 int32_t Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int32_t FFlush(FileHandle* file);
+// True when the handle is a terminal a person reads (not a pipe or a file).
+bool IsInteractive(FileHandle* file);
 // Writes "header: text" (or the text alone when header is null) for a DOS
 // error number into buffer; returns the length.
 int32_t Fault(int32_t code, const char* header, char* buffer, int32_t length);

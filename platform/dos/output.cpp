@@ -9,6 +9,7 @@
 
 #include "platform/dos/dos.h"
 #include <stdio_ext.h>
+#include <unistd.h>
 
 #include "platform/dos/dos.h"
 
@@ -82,6 +83,8 @@ constexpr FaultText FAULT_TEXTS[] = {
 FileHandle* Output() { return &StandardOutput(); }
 
 FileHandle* Input() { return &StandardInput(); }
+
+bool IsInteractive(FileHandle* file) { return file != nullptr && file->fd >= 0 && isatty(file->fd) == 1; }
 
 namespace {
 

@@ -695,8 +695,8 @@ BitMapHeader SimpleHeader(int32_t width, int32_t height, int32_t planes, uint8_t
     h.masking = masking;
     h.xAspect = 1;
     h.yAspect = 1;
-    h.pageWidth = int16_t(width);
-    h.pageHeight = int16_t(height);
+    h.pageWidth = uint16_t(width);
+    h.pageHeight = uint16_t(height);
     return h;
 }
 
