@@ -14,7 +14,8 @@ using ShowPictureFunction = int32_t (*)(const char* path);
 extern ShowPictureFunction gShowPicture;
 
 // The unpacked BODY size from which the rows are decoded on a second task
-// (DECODE_AHEAD_MIN_BYTES); tests lower it to use that task on small pictures.
+// (DECODE_AHEAD_MIN_BYTES), passed to the reader; tests and the fuzzer lower
+// it to use that task on small pictures.
 extern int64_t gDecodeAheadMinBytes;
 
 }  // namespace lanterna

@@ -20,7 +20,7 @@
 #include "cycle/cycle_steps.h"
 #include "display/display.h"
 #include "display/pixel_transfer.h"
-#include "driver/decode_ahead.h"
+#include "ilbm/decode_ahead.h"
 #include "driver/error_text.h"
 #include "driver/services.h"
 #include "driver/show_picture.h"

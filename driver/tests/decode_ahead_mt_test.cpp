@@ -12,7 +12,7 @@
 
 #include "display/display.h"
 #include "display/pixel_transfer.h"
-#include "driver/decode_ahead.h"
+#include "ilbm/decode_ahead.h"
 #include "driver/services.h"
 #include "driver/show_picture.h"
 #include "ilbm/body_decoding.h"
