@@ -7,8 +7,8 @@
 # only the C++ standard library's and the compiler's vector intrinsics
 # (<immintrin.h>, for the pixel kernels); everything else comes through
 # platform/.
-# tests/e2e, tests/support, fuzz/ and bench/ may use anything. The decoders'
-# tests may also use display/, which allocates the rows they decode into.
+# tests/e2e, tests/support, fuzz/ and bench/ may use anything. The reader's
+# tests may also use display/, which chooses from the facts it settles.
 #
 # The CMake libraries link along the same lines; keep the two in step.
 #

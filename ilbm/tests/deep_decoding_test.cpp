@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "display/pixel_transfer.h"
+#include "records/row_buffers.h"
 #include "ilbm/deep_decoding.h"
 #include "tests/support/memory_iff.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
