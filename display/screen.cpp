@@ -40,7 +40,7 @@ void CloseDisplay() {
 
 int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
                     const uint8_t* colours, int32_t colourCount, uint32_t keptWidth,
-                    uint32_t keptHeight, int32_t pauseSeconds) {
+                    uint32_t keptHeight, int32_t pauseSeconds, PictureStep* step) {
     const uint32_t mode = os::BestCModeIDTags({
         {os::CYBRBIDTG_NominalWidth, width},
         {os::CYBRBIDTG_NominalHeight, height},
@@ -123,7 +123,7 @@ int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
     os::SetRast(gDisplay.window->RPort, pen);
     // The user may end the picture or stop the run during the pause; the
     // screen then stays open, as after a picture ended while drawing.
-    return PauseAfterOpen(gDisplay.window, pauseSeconds);
+    return PauseAfterOpen(gDisplay.window, pauseSeconds, step);
 }
 
 namespace {
@@ -168,7 +168,8 @@ KeptArea PictureArea(const PictureInfo& picture, const DisplayParameters& displa
 
 }  // namespace
 
-int32_t PrepareDisplay(const PictureInfo& picture, const DisplayParameters& display, const ViewOptions& options) {
+int32_t PrepareDisplay(const PictureInfo& picture, const DisplayParameters& display, const ViewOptions& options,
+                       PictureStep* step) {
     // A screen is open when the centre option kept it, or when the previous
     // picture ended early. Either way it is only kept if the new picture fits
     // it; drawing into a screen of the other depth would show garbage.
@@ -189,7 +190,7 @@ int32_t PrepareDisplay(const PictureInfo& picture, const DisplayParameters& disp
     const KeptArea kept = PictureArea(picture, display, options);
     return OpenDisplay(static_cast<uint16_t>(width), static_cast<uint16_t>(height), display.depth,
                        display.backgroundPen, picture.colours, picture.colourCount, kept.width, kept.height,
-                       options.waitAfterOpenSeconds);
+                       options.waitAfterOpenSeconds, step);
 }
 
 void PlaceRowZero(const PictureInfo& picture, bool center, DisplayParameters& display) {

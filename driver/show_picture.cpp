@@ -30,7 +30,21 @@ struct Picture {
     PictureReader* reader = nullptr;
     DisplayParameters display;
     CycleHandle* cycling = nullptr;
+    PictureStep step = PictureStep::NEXT;  // the way on, of the input that ended the picture
 };
+
+// Tab in the window of a finished picture.
+void SwitchCycling(void* handle) { CycleSwitch(static_cast<CycleHandle*>(handle)); }
+
+// The window's input: its code, and the way on when it ends the picture.
+// Tab switches the cycling when there is any (only once drawn).
+int32_t Input(Picture& picture, os::Window* window, CycleHandle* cycling) {
+    const UserRequest input = PollWindowInput(window, cycling != nullptr ? &SwitchCycling : nullptr, cycling);
+    if (input.code != 0) {
+        picture.step = input.step;
+    }
+    return input.code;
+}
 
 // The reader's options from the view options and the machine. A large
 // ByteRun1 BODY is decoded on a second task while this one converts and
@@ -60,7 +74,7 @@ int32_t DrawRows(Picture& picture) {
             return CODE_STOP;
         }
         if (gDisplay.window != nullptr) {
-            const int32_t input = PollWindowInput(gDisplay.window, nullptr);
+            const int32_t input = Input(picture, gDisplay.window, nullptr);
             if (input != 0) {
                 return input;
             }
@@ -88,7 +102,7 @@ int32_t DrawRows(Picture& picture) {
 int32_t ShowBody(Picture& picture, const char* path) {
     const PictureInfo& info = PictureReaderInfo(picture.reader);
     picture.display = ChooseDisplayParameters(info);
-    const int32_t prepared = PrepareDisplay(info, picture.display, gViewOptions);
+    const int32_t prepared = PrepareDisplay(info, picture.display, gViewOptions, &picture.step);
     if (prepared != 0) {
         return prepared;
     }
@@ -134,7 +148,7 @@ int32_t View(Picture& picture) {
         const uint32_t got = os::Wait(windowSignal | timerSignal | os::SIGBREAKF_CTRL_C |
                                       os::SIGBREAKF_CTRL_F);
         if ((got & windowSignal) != 0) {
-            code = PollWindowInput(window, picture.cycling);
+            code = Input(picture, window, picture.cycling);
         }
         // A break wins over everything else in the same wake-up, the time-out
         // included: it stops the run.
@@ -176,9 +190,12 @@ int32_t Show(Picture& picture, const char* path) {
 
 }  // namespace
 
-int32_t ShowPicture(const char* path) {
+int32_t ShowPicture(const char* path, PictureStep* step) {
     Picture picture;
     const int32_t result = Show(picture, path);
+    if (step != nullptr) {
+        *step = picture.step;
+    }
     // Teardown: the cycling task first, as it reads the colours; the display
     // stays as it is.
     StopCycling(picture.cycling);

@@ -29,7 +29,7 @@ platform/asl: platform/graphics platform/dos platform/exec
 records: platform/iffparse platform/graphics platform/exec
 ilbm: records platform/iffparse platform/dos platform/exec
 cycle: records platform/graphics platform/exec
-display: records cycle platform/graphics platform/dos platform/exec
+display: records platform/graphics platform/dos platform/exec
 driver: records ilbm cycle display platform/libraries platform/asl platform/icon platform/dos platform/iffparse platform/graphics platform/exec
 tools: records
 ilbm/tests: ilbm records platform/iffparse platform/dos platform/exec display
