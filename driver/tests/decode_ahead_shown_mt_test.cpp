@@ -14,6 +14,7 @@
 #include "driver/show_picture.h"
 #include "ilbm/decode_ahead.h"
 #include "platform/graphics/headless/headless.h"
+#include "tests/support/ahead_picture.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace lanterna {
@@ -21,27 +22,8 @@ namespace {
 
 using namespace ilbmw;
 
-struct TempFile {
-    std::string path = TempPath("lanterna-ahead");
-    explicit TempFile(const Bytes& data) { EXPECT_TRUE(WriteFile(path, data)); }
-    ~TempFile() { std::filesystem::remove(path); }
-};
-
-// An odd width, a mask plane, rows enough to go round the ring many times
-// and a BODY over several of the stream's buffers; ByteRun1 with runs that
-// cross the ends of plane rows.
-IlbmPicture Picture() {
-    IlbmPicture picture;
-    picture.header = SimpleHeader(1203, 12 * DECODE_AHEAD_ROWS + 5, 5, cmpByteRun1, mskHasMask);
-    for (int32_t i = 0; i < 32; ++i) picture.colours.push_back({uint8_t(i * 8), uint8_t(255 - i * 8), uint8_t(i)});
-    const int32_t pixels = int32_t{picture.header.w} * picture.header.h;
-    for (int32_t i = 0; i < pixels; ++i) {
-        const int32_t y = i / picture.header.w;
-        picture.pixels.push_back(uint32_t(y % 3 == 0 ? 7 : (i * 13 + y) % 32));  // runs and literals
-        picture.mask.push_back(uint8_t((i / 5) % 2));
-    }
-    return picture;
-}
+using test_support::TempFile;
+const auto Picture = test_support::AheadPicture;
 
 // The picture as the program shows it (its snapshot), its rows decoded in
 // place or ahead.

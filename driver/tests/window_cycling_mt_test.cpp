@@ -10,57 +10,18 @@
 #include "display/display.h"
 #include "platform/exec/exec.h"
 #include "records/result_codes.h"
+#include "tests/support/queued_window_input.h"
 
 namespace lanterna {
 namespace {
 
-struct Input {
-    uint32_t imClass;
-    uint16_t code;
-};
+using test_support::Input;
 
 constexpr Input kClick{os::IDCMP_MOUSEBUTTONS, os::SELECTDOWN};
 constexpr Input kEsc{os::IDCMP_VANILLAKEY, 0x1B};
 constexpr Input kTab{os::IDCMP_VANILLAKEY, 0x09};
 
-// A window with nothing but its input port, and the port the messages are
-// replied to.
-class WindowCycling : public ::testing::Test {
-protected:
-    void SetUp() override {
-        window_.UserPort = os::CreateMsgPort();
-        replies_ = os::CreateMsgPort();
-        ASSERT_NE(window_.UserPort, nullptr);
-        ASSERT_NE(replies_, nullptr);
-    }
-    void TearDown() override {
-        os::DeleteMsgPort(window_.UserPort);
-        os::DeleteMsgPort(replies_);
-    }
-
-    void Queue(const std::vector<Input>& inputs) {
-        messages_.assign(inputs.size(), os::IntuiMessage{});
-        for (size_t i = 0; i < inputs.size(); ++i) {
-            os::IntuiMessage& m = messages_[i];
-            m.ExecMessage.mn_ReplyPort = replies_;
-            m.Class = inputs[i].imClass;
-            m.Code = inputs[i].code;
-            m.IDCMPWindow = &window_;
-            os::PutMsg(window_.UserPort, &m.ExecMessage);
-        }
-    }
-    size_t TakeReplies() {
-        size_t count = 0;
-        while (os::GetMsg(replies_) != nullptr) {
-            ++count;
-        }
-        return count;
-    }
-
-    os::Window window_;
-    os::MsgPort* replies_ = nullptr;
-    std::vector<os::IntuiMessage> messages_;
-};
+class WindowCycling : public test_support::QueuedWindowInput {};
 
 // A stand-in for the cycling task: it logs each command, keeps `running` as
 // the real task does, notes whether the Tab message had already been

@@ -13,8 +13,9 @@
 #include "ilbm/ilbm_session.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
-#include "records/row_buffers.h"
 #include "platform/testing/testing.h"
+#include "records/row_buffers.h"
+#include "tests/support/ahead_picture.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace lanterna {
@@ -22,27 +23,8 @@ namespace {
 
 using namespace ilbmw;
 
-struct TempFile {
-    std::string path = TempPath("lanterna-ahead");
-    explicit TempFile(const Bytes& data) { EXPECT_TRUE(WriteFile(path, data)); }
-    ~TempFile() { std::filesystem::remove(path); }
-};
-
-// An odd width, a mask plane, rows enough to go round the ring many times
-// and a BODY over several of the stream's buffers; ByteRun1 with runs that
-// cross the ends of plane rows.
-IlbmPicture Picture() {
-    IlbmPicture picture;
-    picture.header = SimpleHeader(1203, 12 * DECODE_AHEAD_ROWS + 5, 5, cmpByteRun1, mskHasMask);
-    for (int32_t i = 0; i < 32; ++i) picture.colours.push_back({uint8_t(i * 8), uint8_t(255 - i * 8), uint8_t(i)});
-    const int32_t pixels = int32_t{picture.header.w} * picture.header.h;
-    for (int32_t i = 0; i < pixels; ++i) {
-        const int32_t y = i / picture.header.w;
-        picture.pixels.push_back(uint32_t(y % 3 == 0 ? 7 : (i * 13 + y) % 32));  // runs and literals
-        picture.mask.push_back(uint8_t((i / 5) % 2));
-    }
-    return picture;
-}
+using test_support::TempFile;
+const auto Picture = test_support::AheadPicture;
 
 // What decoding a file's BODY gives: each row's result and, for complete
 // rows, its plane bytes.
