@@ -141,4 +141,16 @@ void StopCycling(CycleHandle* handle) {
     FreeHandle(handle);
 }
 
+void CycleSwitch(CycleHandle* handle) {
+    if (handle == nullptr) {
+        return;
+    }
+    if (handle->running.load() == 0) {
+        CycleOn(handle);
+    } else {
+        CycleOff(handle);
+        CycleRestore(handle);
+    }
+}
+
 }  // namespace lanterna

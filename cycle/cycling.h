@@ -41,6 +41,9 @@ CycleHandle* StartCycling(os::Screen* screen, int16_t halfBrite, const CycleRang
 void CycleOn(CycleHandle* handle);
 void CycleOff(CycleHandle* handle);
 void CycleRestore(CycleHandle* handle);
+// What Tab does: cycling on, or off with the starting colours back. Null is
+// ignored.
+void CycleSwitch(CycleHandle* handle);
 void StopCycling(CycleHandle* handle);
 void CycleTaskMain();
 

@@ -65,7 +65,7 @@ struct PauseTimer {
 
 }  // namespace
 
-int32_t PauseAfterOpen(os::Window* window, int32_t seconds) {
+int32_t PauseAfterOpen(os::Window* window, int32_t seconds, PictureStep* step) {
     if (seconds <= 0) {
         return 0;
     }
@@ -85,7 +85,9 @@ int32_t PauseAfterOpen(os::Window* window, int32_t seconds) {
             os::SetSignal(0, os::SIGBREAKF_CTRL_C);
             code = CODE_STOP;
         } else {
-            code = PollWindowInput(window, nullptr);
+            const UserRequest input = PollWindowInput(window);
+            code = input.code;
+            if (code != 0 && step != nullptr) *step = input.step;
         }
     }
     return code;

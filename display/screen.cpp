@@ -7,7 +7,6 @@
 #include "platform/dos/dos.h"
 #include "records/colour_load_table.h"
 #include "records/result_codes.h"
-#include "records/view_options.h"
 
 namespace lanterna {
 
@@ -53,7 +52,7 @@ void CloseDisplay() {
 
 int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
                     const uint8_t* colours, int32_t colourCount, uint32_t keptWidth,
-                    uint32_t keptHeight) {
+                    uint32_t keptHeight, int32_t pauseSeconds, PictureStep* step) {
     const uint32_t mode = os::BestCModeIDTags({
         {os::CYBRBIDTG_NominalWidth, width},
         {os::CYBRBIDTG_NominalHeight, height},
@@ -136,7 +135,7 @@ int32_t OpenDisplay(uint16_t width, uint16_t height, int32_t depth, uint8_t pen,
     os::SetRast(gDisplay.window->RPort, pen);
     // The user may end the picture or stop the run during the pause; the
     // screen then stays open, as after a picture ended while drawing.
-    return PauseAfterOpen(gDisplay.window, gViewOptions.waitAfterOpenSeconds);
+    return PauseAfterOpen(gDisplay.window, pauseSeconds, step);
 }
 
 namespace {
@@ -147,13 +146,13 @@ namespace {
 // exactly the picture's size, as a screen of its own would have been; a
 // smaller picture would otherwise sit in the corner of a larger screen left
 // open by a picture that ended while drawing.
-bool OpenScreenFits(const PictureInfo& picture, const ViewOptions& options) {
+bool OpenScreenFits(const PictureInfo& picture, const DisplayParameters& display, const ViewOptions& options) {
     const os::Screen* screen = gDisplay.screen;
-    if (screen == nullptr || gDisplay.window == nullptr || picture.displayDepth != gDisplay.depth) {
+    if (screen == nullptr || gDisplay.window == nullptr || display.depth != gDisplay.depth) {
         return false;
     }
-    const int32_t width = picture.xScale * int32_t{picture.header.pageWidth};
-    const int32_t height = picture.yScale * int32_t{picture.header.pageHeight};
+    const int32_t width = display.xScale * int32_t{picture.header.pageWidth};
+    const int32_t height = display.yScale * int32_t{picture.header.pageHeight};
     if (!options.center) {
         return width == screen->Width && height == screen->Height;
     }
@@ -170,44 +169,59 @@ struct KeptArea {
     uint32_t height = 0;
 };
 
-KeptArea PictureArea(const PictureInfo& picture, const ViewOptions& options) {
+KeptArea PictureArea(const PictureInfo& picture, const DisplayParameters& display, const ViewOptions& options) {
     const int64_t left = options.center ? 0 : int64_t{picture.header.x};
     const int64_t top = options.center ? 0 : int64_t{picture.header.y};
-    const int64_t right = left + int64_t{picture.xScale} * picture.header.w;
-    const int64_t bottom = top + int64_t{picture.yScale} * picture.header.h;
+    const int64_t right = left + int64_t{display.xScale} * picture.header.w;
+    const int64_t bottom = top + int64_t{display.yScale} * picture.header.h;
     return KeptArea{static_cast<uint32_t>(std::clamp<int64_t>(right, 0, UINT32_MAX)),
                     static_cast<uint32_t>(std::clamp<int64_t>(bottom, 0, UINT32_MAX))};
 }
 
 }  // namespace
 
-int32_t PrepareDisplay(const PictureInfo& picture, const ViewOptions& options) {
+int32_t PrepareDisplay(const PictureInfo& picture, const DisplayParameters& display, const ViewOptions& options,
+                       PictureStep* step) {
     // A screen is open when the centre option kept it, or when the previous
     // picture ended early. Either way it is only kept if the new picture fits
     // it; drawing into a screen of the other depth would show garbage.
-    if (gDisplay.screen != nullptr && !OpenScreenFits(picture, options)) {
+    if (gDisplay.screen != nullptr && !OpenScreenFits(picture, display, options)) {
         CloseDisplay();
     }
     if (gDisplay.screen != nullptr) {
-        os::SetRast(gDisplay.window->RPort, picture.backgroundPen);
+        os::SetRast(gDisplay.window->RPort, display.backgroundPen);
         os::SetWindowPointer(gDisplay.window, {{os::WA_BusyPointer, 1}, {os::TAG_DONE, 0}});
-        if (picture.displayDepth <= 8) {
+        if (display.depth <= 8) {
             os::LoadRGB32(&gDisplay.screen->ViewPort,
                           BuildColourLoadTable(picture.colours, picture.colourCount));
         }
         return 0;
     }
-    const int32_t width = picture.xScale * int32_t{picture.header.pageWidth};
-    const int32_t height = picture.yScale * int32_t{picture.header.pageHeight};
+    const int32_t width = display.xScale * int32_t{picture.header.pageWidth};
+    const int32_t height = display.yScale * int32_t{picture.header.pageHeight};
     // A doubled page beyond 16 bits would wrap round into a screen of
     // another size.
     if (width > UINT16_MAX || height > UINT16_MAX) {
         return ERR_SCREEN_SIZE;
     }
-    const KeptArea kept = PictureArea(picture, options);
-    return OpenDisplay(static_cast<uint16_t>(width), static_cast<uint16_t>(height),
-                       picture.displayDepth, picture.backgroundPen, picture.colours,
-                       picture.colourCount, kept.width, kept.height);
+    const KeptArea kept = PictureArea(picture, display, options);
+    return OpenDisplay(static_cast<uint16_t>(width), static_cast<uint16_t>(height), display.depth,
+                       display.backgroundPen, picture.colours, picture.colourCount, kept.width, kept.height,
+                       options.waitAfterOpenSeconds, step);
+}
+
+void PlaceRowZero(const PictureInfo& picture, bool center, DisplayParameters& display) {
+    if (center && gDisplay.screen != nullptr) {
+        const int32_t left =
+            (int32_t{gDisplay.screen->Width} - display.xScale * int32_t{picture.header.w}) / 2;
+        const int32_t top =
+            (int32_t{gDisplay.screen->Height} - display.yScale * int32_t{picture.header.h}) / 2;
+        display.left = left < 0 ? 0 : left;
+        display.top = top < 0 ? 0 : top;
+    } else {
+        display.left = picture.header.x;
+        display.top = picture.header.y;
+    }
 }
 
 }  // namespace lanterna

@@ -1,7 +1,5 @@
 // The user's clicks and keys in the picture's window.
-#include "cycle/cycling.h"
 #include "display/display.h"
-#include "display/picture_step.h"
 #include "records/result_codes.h"
 
 namespace lanterna {
@@ -12,28 +10,14 @@ constexpr uint16_t KEY_TAB = 0x09;
 constexpr uint16_t KEY_ESC = 0x1B;
 constexpr uint16_t KEY_CTRL_C = 0x03;
 
-// Tab switches cycling on, or off with the starting colours back.
-void ToggleCycling(CycleHandle* handle) {
-    if (handle == nullptr) {
-        return;
-    }
-    if (handle->running.load() == 0) {
-        CycleOn(handle);
-    } else {
-        CycleOff(handle);
-        CycleRestore(handle);
-    }
-}
-
 }  // namespace
 
-int32_t PollWindowInput(os::Window* window, CycleHandle* handle) {
+UserRequest PollWindowInput(os::Window* window, void (*tab)(void* context), void* context) {
     int32_t result = 0;
-    if (window == nullptr || window->UserPort == nullptr) {
-        return result;
-    }
     PictureStep step = PictureStep::NEXT;  // the way of the message that set the result
-    // Every queued message is consumed; a later one overrides an earlier one.
+    if (window == nullptr || window->UserPort == nullptr) {
+        return UserRequest{};
+    }
     while (os::Message* message = os::GetMsg(window->UserPort)) {
         const auto* input = reinterpret_cast<const os::IntuiMessage*>(message);
         if (input->Class == os::IDCMP_MOUSEBUTTONS) {
@@ -47,7 +31,7 @@ int32_t PollWindowInput(os::Window* window, CycleHandle* handle) {
             if (input->Code == KEY_ESC || input->Code == KEY_CTRL_C) {
                 result = CODE_STOP;
             } else if (input->Code == KEY_TAB) {
-                ToggleCycling(handle);
+                if (tab != nullptr) tab(context);
             } else {
                 result = CODE_NEXT;
                 step = PictureStep::NEXT;
@@ -63,10 +47,7 @@ int32_t PollWindowInput(os::Window* window, CycleHandle* handle) {
         }
         os::ReplyMsg(message);
     }
-    if (result != 0) {
-        gPictureStep = step;
-    }
-    return result;
+    return UserRequest{result, result != 0 ? step : PictureStep::NEXT};
 }
 
 }  // namespace lanterna

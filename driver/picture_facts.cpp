@@ -22,7 +22,7 @@ std::string FormName(uint32_t id) {
 bool TrueColourForm(uint32_t form) { return form == ID_RGB8 || form == ID_RGBN || form == ID_DEEP; }
 
 // What the screen shows, as people name it, then the resolution.
-std::string Mode(const PictureInfo& picture) {
+std::string Mode(const PictureInfo& picture, int32_t screenDepth) {
     const int planes = picture.header.nPlanes;
     const uint32_t mode = picture.modeId;
     const bool planar = picture.formType == ID_ILBM || picture.formType == ID_ACBM;
@@ -42,7 +42,7 @@ std::string Mode(const PictureInfo& picture) {
         std::snprintf(word, sizeof word, " (CAMG 0x%08X)", static_cast<unsigned>(mode));
     else
         std::snprintf(word, sizeof word, " (no CAMG: chosen by size)");
-    return kind + word + ", " + std::to_string(picture.displayDepth) + "-bit screen";
+    return kind + word + ", " + std::to_string(screenDepth) + "-bit screen";
 }
 
 std::string Colours(const PictureInfo& picture) {
@@ -84,14 +84,14 @@ std::string Compression(const PictureInfo& picture) {
 
 }  // namespace
 
-std::string PictureFacts(const char* path, const PictureInfo& picture) {
+std::string PictureFacts(const char* path, const PictureInfo& picture, int32_t screenDepth) {
     const BitMapHeader& h = picture.header;
     std::string facts = "File: " + ValidUtf8(path != nullptr ? path : "") + "\n";
     facts += "Form: " + FormName(picture.formType) + "\n";
     facts += "Size: " + std::to_string(h.w) + " x " + std::to_string(h.h) + ", page " + std::to_string(h.pageWidth) +
              " x " + std::to_string(h.pageHeight) + "\n";
     facts += "Planes: " + std::to_string(h.nPlanes) + "\n";
-    facts += "Display mode: " + Mode(picture) + "\n";
+    facts += "Display mode: " + Mode(picture, screenDepth) + "\n";
     facts += "Colours: " + Colours(picture) + "\n";
     facts += "Colour ranges: " + Ranges(picture) + "\n";
     facts += "Compression: " + Compression(picture);

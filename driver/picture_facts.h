@@ -3,6 +3,7 @@
 // display mode, colours, colour ranges and compression.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "records/picture_info.h"
@@ -10,7 +11,7 @@
 namespace lanterna {
 
 // Lines separated by '\n', in ASCII but for the file's own name. Read once
-// the display parameters are chosen (the mode word is then final).
-std::string PictureFacts(const char* path, const PictureInfo& picture);
+// the reader has settled the mode; screenDepth is the display's (8 or 24).
+std::string PictureFacts(const char* path, const PictureInfo& picture, int32_t screenDepth);
 
 }  // namespace lanterna

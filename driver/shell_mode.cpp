@@ -83,9 +83,9 @@ void PrintShowing(const char* path) {
 }
 
 // Shows one name, with its "Showing" line, and acts on its result.
-bool ShowName(void* context, const char* path, int32_t /*place*/, int32_t& result) {
+bool ShowName(void* context, const char* path, int32_t /*place*/, int32_t& result, PictureStep& step) {
     PrintShowing(path);
-    result = gShowPicture(path);
+    result = gShowPicture(path, &step);
     return Completed(result, *static_cast<LoopState*>(context));
 }
 

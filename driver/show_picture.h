@@ -4,17 +4,22 @@
 
 #include <cstdint>
 
+#include "display/picture_step.h"
+
 namespace lanterna {
 
-int32_t ShowPicture(const char* path);
+// The picture's result code; *step, when given, is the way the user asked
+// the run to go on (Page Up: back), told with a result the user ended.
+int32_t ShowPicture(const char* path, PictureStep* step = nullptr);
 
 // What the run modes call to show a picture: ShowPicture itself in the
 // program; tests put a double of their own here.
-using ShowPictureFunction = int32_t (*)(const char* path);
+using ShowPictureFunction = int32_t (*)(const char* path, PictureStep* step);
 extern ShowPictureFunction gShowPicture;
 
 // The unpacked BODY size from which the rows are decoded on a second task
-// (DECODE_AHEAD_MIN_BYTES); tests lower it to use that task on small pictures.
+// (DECODE_AHEAD_MIN_BYTES), passed to the reader; tests and the fuzzer lower
+// it to use that task on small pictures.
 extern int64_t gDecodeAheadMinBytes;
 
 }  // namespace lanterna

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "display/picture_step.h"
 #include "platform/exec/exec.h"
 #include "records/result_codes.h"
 
@@ -47,10 +46,9 @@ bool ShowGoingBack(ShownPictures& shown, const char* name, int32_t place, ShowEn
     const char* current = name;
     int32_t currentPlace = place;
     for (;;) {
-        gPictureStep = PictureStep::NEXT;
         int32_t result = 0;
-        const bool goOn = show(context, current, currentPlace, result);
-        const PictureStep step = gPictureStep;
+        PictureStep step = PictureStep::NEXT;
+        const bool goOn = show(context, current, currentPlace, result, step);
         if (at < 0 && Reached(result) && shown.Add(name, place)) at = shown.Count() - 1;
         if (!goOn) return false;
         if (step == PictureStep::PREVIOUS && Reached(result) && shown.Count() > 0) {

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "display/picture_step.h"
+
 namespace lanterna {
 
 class ShownPictures {
@@ -40,8 +42,9 @@ private:
     int32_t capacity_ = 0;
 };
 
-// Shows one name: `result` is the picture's result code; false ends the run.
-using ShowEntry = bool (*)(void* context, const char* name, int32_t place, int32_t& result);
+// Shows one name: `result` is the picture's result code and `step` the way
+// the user asked to go on; false ends the run.
+using ShowEntry = bool (*)(void* context, const char* name, int32_t place, int32_t& result, PictureStep& step);
 
 // Shows `name` (at `place`), then goes back and forth through `shown` as the
 // user asks with Page Up and Page Down, until the user goes on past `name`

@@ -64,11 +64,11 @@ struct Outcome {
 
 // One selected picture: its directory becomes the current one while its
 // icon is read and it is shown.
-int32_t ShowSelection(const os::WBArg& arg) {
+int32_t ShowSelection(const os::WBArg& arg, PictureStep* step) {
     if (arg.wa_Name == nullptr) return 0;
     os::FileLock* previous = os::CurrentDir(arg.wa_Lock);
     ApplyIconOf(arg.wa_Name);
-    const int32_t result = gShowPicture(arg.wa_Name);
+    const int32_t result = gShowPicture(arg.wa_Name, step);
     os::CurrentDir(previous);
     return result;
 }
@@ -87,9 +87,9 @@ struct Selections {
 };
 
 // Shows the selection at `place` (its number in the list).
-bool ShowNumbered(void* context, const char* name, int32_t place, int32_t& result) {
+bool ShowNumbered(void* context, const char* name, int32_t place, int32_t& result, PictureStep& step) {
     auto* selections = static_cast<Selections*>(context);
-    result = ShowSelection(selections->args[place]);
+    result = ShowSelection(selections->args[place], &step);
     selections->outcome->Add(NamePart(name), result);
     return result != CODE_STOP;
 }

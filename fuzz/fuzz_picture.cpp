@@ -9,8 +9,11 @@
 // parameters and palette, every decoded row through the pixel transfer onto
 // the screen, the cycling task started with the file's ranges and switched
 // on, the viewing ended by the backend's click. The result must be one the
-// message table has words for. And the file's ranges are stepped over its
-// colours for a few seconds' worth of ticks, as the cycling task steps them.
+// message table has words for. The reader also reads the bytes straight from
+// memory through its source hook, as a host program would. And the file's
+// ranges are stepped over its colours for a few seconds' worth of ticks, as
+// the cycling task steps them.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -20,7 +23,7 @@
 #include "cycle/cycle_steps.h"
 #include "display/display.h"
 #include "display/pixel_transfer.h"
-#include "driver/decode_ahead.h"
+#include "ilbm/decode_ahead.h"
 #include "driver/error_text.h"
 #include "driver/services.h"
 #include "driver/show_picture.h"
@@ -32,6 +35,7 @@
 #include "ilbm/ilbm_session.h"
 #include "ilbm/line_palettes.h"
 #include "ilbm/palette_changes.h"
+#include "ilbm/picture_reader.h"
 #include "ilbm/rgbn_decoding.h"
 #include "platform/exec/exec.h"
 #include "platform/testing/memory_file.h"
@@ -179,6 +183,56 @@ void ReadPicture(const char* name, Decoder decoder) {
     FreePaletteChanges(picture.paletteChanges);
 }
 
+// Bytes in memory behind the reader's source hook; seeks only for some
+// inputs, so that forward moves by reading are met too.
+struct Held {
+    const uint8_t* data;
+    size_t size;
+    size_t at;
+};
+
+int32_t HeldRead(void* user, void* buffer, int32_t count) {
+    auto* held = static_cast<Held*>(user);
+    const size_t n = std::min(size_t(count), held->size - held->at);
+    std::memcpy(buffer, held->data + held->at, n);
+    held->at += n;
+    return int32_t(n);
+}
+
+int32_t HeldSeek(void* user, int64_t distance) {
+    auto* held = static_cast<Held*>(user);
+    const int64_t to = int64_t(held->at) + distance;
+    if (to < 0 || to > int64_t(held->size)) return -1;
+    held->at = size_t(to);
+    return 0;
+}
+
+// The reader as another program uses it: from memory, every row to its end,
+// decoded ahead for some inputs; the result is one the message table knows.
+void ReadFromMemory(const uint8_t* data, size_t size, bool seeks, bool ahead) {
+    Held held{data, size, 0};
+    PictureReadOptions options;
+    options.decodeAheadMinBytes = 0;
+    options.decodeAheadIndexRows = options.decodeAheadRgbRows = ahead;
+    PictureReader* reader = nullptr;
+    const PictureSource source{HeldRead, seeks ? HeldSeek : nullptr, &held};
+    int32_t result = OpenPictureReaderFrom(source, options, &reader);
+    if (result == 0) {
+        const int32_t height = PictureReaderInfo(reader).header.h;
+        PictureRow row;
+        int32_t rows = 0;
+        while ((result = ReadPictureRow(reader, &row)) == 0) {
+            if (row.y != rows++ || row.rows == nullptr || rows > height) std::abort();
+        }
+        ClosePictureReader(reader);
+        if (result == PICTURE_ROWS_END) result = 0;
+    }
+    if (result != 0 && std::strncmp(ErrorText(result), "unknown error", 13) == 0) {
+        std::fprintf(stderr, "the reader gave %d, which has no message\n", static_cast<int>(result));
+        std::abort();
+    }
+}
+
 // The whole program's way of showing the file, headless. Only results the
 // message table has words for may come out of it.
 void ShowWhole(const char* name, bool center) {
@@ -212,6 +266,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!os::testing::SetMemoryFileContents(file, data, size)) std::abort();
     ReadPicture(os::testing::MemoryFileName(file), Decoder::Plain);
     ReadPicture(os::testing::MemoryFileName(file), Decoder::ByteRun1);
+    ReadFromMemory(data, size, (size & 4) != 0, (size & 8) != 0);
     // Half the inputs have their rows decoded ahead on the second task
     // whatever their size, so its hand-overs and early ends meet every
     // kind of damage (the default needs a BODY of a megabyte).

@@ -53,19 +53,19 @@ bool KnownResult(int32_t r) { return r == 0 || r == CODE_NEXT || r == CODE_STOP;
 // wait would then block until another signal, such as the timer's, came).
 int32_t WaitOnce(os::Window* window) {
     os::internal::RunWaitHook(1u << window->UserPort->mp_SigBit);
-    return PollWindowInput(window, nullptr);
+    return PollWindowInput(window).code;
 }
 
 void RunInputScripts(const std::string& input) {
     if (gDisplay.window == nullptr && OpenDisplay(WIDTH, HEIGHT, 8, 0, nullptr, 0) != 0) std::abort();
     os::Window* window = gDisplay.window;
-    PollWindowInput(window, nullptr);  // nothing left from the last input
+    PollWindowInput(window);  // nothing left from the last input
 
     uint8_t row[WIDTH] = {};
     for (int32_t call = 0; call < DRAW_CALLS; ++call) {
         os::WritePixelArray(row, 0, 0, WIDTH, window->RPort, 0, static_cast<uint16_t>(call % HEIGHT), WIDTH, 1,
                             os::RECTFMT_LUT8);
-        if (!KnownResult(PollWindowInput(window, nullptr))) Fail("unknown result while drawing");
+        if (!KnownResult(PollWindowInput(window).code)) Fail("unknown result while drawing");
     }
     const size_t tokens = input.empty() ? 0 : CountOf(input, ',') + 1;
     for (size_t wait = 0; wait < tokens; ++wait) {

@@ -27,7 +27,8 @@ constexpr int64_t IFF_HEADER_BYTES = 12;
 struct IlbmStream {
     os::IFFHandle* iff = nullptr;
     IlbmStream* next = nullptr;  // the list of open sessions
-    BufferedStream* stream = nullptr;
+    BufferedStream* stream = nullptr;  // a file; otherwise the caller's source
+    PictureSource source;
     int64_t position = 0;    // bytes read or skipped so far
     int32_t bytesAtEnd = -1; // the last failed read met the end of the file after this many bytes
 };
@@ -62,6 +63,37 @@ const IlbmStream* FindSession(const os::IFFHandle* iff) {
     return nullptr;
 }
 
+// Bytes from the file or the caller's source, with StreamRead's results. A
+// source may give fewer bytes than asked before its end (a pipe): it is
+// asked again until the count is there or it ends.
+int32_t SourceRead(IlbmStream* state, void* buffer, int32_t count) {
+    if (state->stream != nullptr) return StreamRead(state->stream, buffer, count);
+    int32_t total = 0;
+    while (total < count) {
+        const int32_t got = state->source.read(state->source.user, static_cast<uint8_t*>(buffer) + total,
+                                               count - total);
+        if (got < 0 || got > count - total) return -1;
+        if (got == 0) break;
+        total += got;
+    }
+    return total;
+}
+
+// 0 or -1. A source without a seek of its own moves forward by reading and
+// dropping the bytes; it cannot move back.
+int32_t SourceSeek(IlbmStream* state, int32_t distance) {
+    if (state->stream != nullptr) return StreamSeek(state->stream, distance) == -1 ? -1 : 0;
+    if (state->source.seek != nullptr) return state->source.seek(state->source.user, distance) == 0 ? 0 : -1;
+    if (distance < 0) return -1;
+    uint8_t dropped[512];
+    while (distance > 0) {
+        const int32_t step = distance < int32_t(sizeof dropped) ? distance : int32_t(sizeof dropped);
+        if (SourceRead(state, dropped, step) != step) return -1;
+        distance -= step;
+    }
+    return 0;
+}
+
 // Reads succeed only when the full count arrived (a short read at the end of
 // the file fails like an error, with the bytes that came kept in the
 // caller's buffer); seeks are relative to the current position.
@@ -69,7 +101,7 @@ int32_t IlbmStreamHookEntry(os::Hook*, os::IFFHandle* iff, os::IFFStreamCmd* cmd
     auto* state = static_cast<IlbmStream*>(iff->iff_Stream);
     switch (cmd->sc_Command) {
         case os::IFFCMD_READ: {
-            const int32_t got = StreamRead(state->stream, cmd->sc_Buf, cmd->sc_NBytes);
+            const int32_t got = SourceRead(state, cmd->sc_Buf, cmd->sc_NBytes);
             if (got == cmd->sc_NBytes) {
                 state->position += got;
                 return 0;
@@ -78,7 +110,7 @@ int32_t IlbmStreamHookEntry(os::Hook*, os::IFFHandle* iff, os::IFFStreamCmd* cmd
             return 1;
         }
         case os::IFFCMD_SEEK:
-            if (StreamSeek(state->stream, cmd->sc_NBytes) == -1) {
+            if (SourceSeek(state, cmd->sc_NBytes) != 0) {
                 state->bytesAtEnd = -1;
                 return 1;
             }
@@ -129,7 +161,10 @@ constexpr StopTable IlbmStopChunks = MakeStopTable();
 
 }  // namespace
 
-os::IFFHandle* OpenIlbmSession(const char* path) {
+namespace {
+
+// The session over a file (path) or over the caller's source.
+os::IFFHandle* OpenSession(const char* path, const PictureSource* source) {
     os::IFFHandle* iff = os::AllocIFF();
     if (!iff) {
         // No DOS call failed, so say what did: memory ran out.
@@ -143,18 +178,22 @@ os::IFFHandle* OpenIlbmSession(const char* path) {
         return nullptr;
     }
     auto* state = new (memory) IlbmStream{};
-    state->stream = StreamOpen(path, STREAM_BUFFER_TOTAL);
-    if (!state->stream) {
-        os::FreeVec(state);
-        os::FreeIFF(iff);
-        return nullptr;
+    if (source != nullptr) {
+        state->source = *source;
+    } else {
+        state->stream = StreamOpen(path, STREAM_BUFFER_TOTAL);
+        if (!state->stream) {
+            os::FreeVec(state);
+            os::FreeIFF(iff);
+            return nullptr;
+        }
     }
     state->iff = iff;
     iff->iff_Stream = state;
     os::InitIFF(iff, os::IFFF_FSEEK | os::IFFF_RSEEK, &ilbmStreamHook);
     if (os::OpenIFF(iff, os::IFFF_READ) != 0) {
         const int32_t error = os::IoErr();
-        StreamClose(state->stream);
+        if (state->stream != nullptr) StreamClose(state->stream);
         os::FreeVec(state);
         os::FreeIFF(iff);
         os::SetIoErr(error != 0 ? error : os::ERROR_NO_FREE_STORE);
@@ -162,6 +201,18 @@ os::IFFHandle* OpenIlbmSession(const char* path) {
     }
     AddSession(state);
     return iff;
+}
+
+}  // namespace
+
+os::IFFHandle* OpenIlbmSession(const char* path) { return OpenSession(path, nullptr); }
+
+os::IFFHandle* OpenIlbmSessionFrom(const PictureSource& source) {
+    if (source.read == nullptr) {
+        os::SetIoErr(os::ERROR_REQUIRED_ARG_MISSING);
+        return nullptr;
+    }
+    return OpenSession(nullptr, &source);
 }
 
 int32_t RegisterIlbmStops(os::IFFHandle* iff) {
@@ -199,7 +250,7 @@ int32_t IlbmSeek(os::IFFHandle* iff, int64_t distance) {
         const int32_t step = distance > INT32_MAX   ? INT32_MAX
                              : distance < -INT32_MAX ? -INT32_MAX
                                                      : int32_t(distance);
-        if (StreamSeek(state->stream, step) == -1) return os::IFFERR_SEEK;
+        if (SourceSeek(state, step) != 0) return os::IFFERR_SEEK;
         state->position += step;
         distance -= step;
     }
@@ -209,14 +260,15 @@ int32_t IlbmSeek(os::IFFHandle* iff, int64_t distance) {
 int32_t IlbmRead(os::IFFHandle* iff, void* buffer, int32_t count) {
     if (FindSession(iff) == nullptr) return os::IFFERR_READ;
     auto* state = static_cast<IlbmStream*>(iff->iff_Stream);
-    const int32_t got = StreamRead(state->stream, buffer, count);
+    const int32_t got = SourceRead(state, buffer, count);
     if (got < 0) return os::IFFERR_READ;
     state->position += got;
     return got == count ? 0 : -1;
 }
 
 void AdoptIlbmSession(os::IFFHandle* iff) {
-    if (const IlbmStream* state = FindSession(iff)) StreamAdopt(state->stream);
+    const IlbmStream* state = FindSession(iff);
+    if (state != nullptr && state->stream != nullptr) StreamAdopt(state->stream);
 }
 
 void CloseIlbmSession(os::IFFHandle* iff) {
@@ -225,7 +277,7 @@ void CloseIlbmSession(os::IFFHandle* iff) {
     auto* state = static_cast<IlbmStream*>(iff->iff_Stream);
     if (state != nullptr) {
         RemoveSession(state);
-        StreamClose(state->stream);
+        if (state->stream != nullptr) StreamClose(state->stream);
         state->~IlbmStream();
         os::FreeVec(state);
     }

@@ -1,4 +1,5 @@
-// IFF parsing of one picture file through the program's read-ahead stream.
+// IFF parsing of one picture file through the program's read-ahead stream,
+// or of bytes from a caller's source (memory, a pipe).
 #pragma once
 
 #include <cstdint>
@@ -7,8 +8,21 @@
 
 namespace lanterna {
 
+// A caller's source of a file's bytes. read: up to `count` bytes into
+// `buffer`; the count read, 0 at the end, -1 on failure (fewer than asked is
+// asked again). seek, when there is one: moves by a signed distance, 0 or
+// -1; without it forward moves read and drop the bytes and backward ones
+// fail (the planes of an ACBM need them). With decoding ahead, the source is
+// called from the reader's second task too, never from two at once.
+struct PictureSource {
+    int32_t (*read)(void* user, void* buffer, int32_t count) = nullptr;
+    int32_t (*seek)(void* user, int64_t distance) = nullptr;
+    void* user = nullptr;
+};
+
 // Null on any failure; the caller takes the code from os::IoErr().
 os::IFFHandle* OpenIlbmSession(const char* path);
+os::IFFHandle* OpenIlbmSessionFrom(const PictureSource& source);
 // Registers the stops BMHD, CMAP, CAMG, BODY, CCRT, CRNG, ABIT, SHAM and
 // CTBL, in that order, of every picture form (ILBM, PBM, RGB8, RGBN, ACBM). 0, or
 // IffResultCode of the parser's error.

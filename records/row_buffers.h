@@ -1,6 +1,6 @@
-// One decoded picture row in planar form, and the buffers that turn it into
-// a line of pixels for the screen. The BODY decoders fill the plane rows; the
-// display allocates the buffers and converts the rows (display/pixel_transfer.h).
+// One decoded picture row and the buffers that turn it into a line of pixels,
+// allocated and released here: the BODY decoders fill the plane rows (or the
+// chunky or RGB row), the display converts them (display/pixel_transfer.h).
 #pragma once
 
 #include <cstdint>
@@ -45,5 +45,25 @@ struct RowBuffers {
     uint32_t planeCount = 0;  // nPlanes of the header: the planes that make a pixel value
     uint32_t componentBits = 0;  // deep pictures: bits of each of red, green and blue
 };
+
+// Whether rows of this plane count (and form) can be shown: up to 8 planes
+// colour-mapped or HAM; 12 to 24 planes in three equal components; 32 planes
+// of red, green, blue and alpha. A chunky (PBM) row is one byte a pixel and
+// must fit a 16-bit row length. RGB8 and RGBN rows are decoded to RGB
+// whatever their plane count says.
+bool RowsCanBeShown(const BitMapHeader& header, uint32_t formType);
+// True for the forms whose rows are decoded straight to RGB (RGB8, RGBN,
+// DEEP).
+bool IsTrueColourForm(uint32_t formType);
+// Null when memory runs out or the rows cannot be shown. formType ID_PBM
+// makes a chunky row of one byte a pixel, padded to an even length; RGB8,
+// RGBN and DEEP make a row of three bytes a pixel. Every other form (ILBM, ACBM) has
+// rows of bit planes.
+// With rgbRows, colour-mapped rows are converted to RGB through the colours
+// WriteRow is given (a picture with a palette for every line).
+RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_t formType = ID_ILBM,
+                            bool rgbRows = false);
+void FreeRowBuffers(RowBuffers* rows);  // null is ignored
+void FillLevelTable(uint8_t* table, int32_t size, int32_t levels, int32_t maximum);
 
 }  // namespace lanterna

@@ -8,8 +8,8 @@
 # (<immintrin.h>, for the pixel kernels); everything else comes through
 # platform/. The pixel kernels of display/kernels use nothing else at all,
 # no other folder either.
-# tests/e2e, tests/support, fuzz/ and bench/ may use anything. The decoders'
-# tests may also use display/, which allocates the rows they decode into.
+# tests/e2e, tests/support, fuzz/ and bench/ may use anything. The reader's
+# tests may also use display/, which chooses from the facts it settles.
 #
 # The CMake libraries link along the same lines; keep the two in step.
 #
@@ -27,11 +27,11 @@ platform/graphics: platform/exec
 platform/icon: platform/dos platform/exec
 platform/libraries: platform/graphics platform/testing
 platform/asl: platform/graphics platform/dos platform/exec
-records: platform/iffparse platform/graphics
+records: platform/iffparse platform/graphics platform/exec
 ilbm: records platform/iffparse platform/dos platform/exec
 cycle: records platform/graphics platform/exec
 display/kernels:
-display: display/kernels records cycle platform/graphics platform/dos platform/exec
+display: display/kernels records platform/graphics platform/dos platform/exec
 driver: records ilbm cycle display platform/libraries platform/asl platform/icon platform/dos platform/iffparse platform/graphics platform/exec
 tools: records
 ilbm/tests: ilbm records platform/iffparse platform/dos platform/exec display

@@ -101,15 +101,14 @@ TEST_F(Display, PauseAfterOpeningOnlyForNewScreens) {
     using Clock = std::chrono::steady_clock;
     gViewOptions.waitAfterOpenSeconds = 1;
     auto start = Clock::now();
-    ASSERT_EQ(OpenDisplay(32, 16, 8, 0, nullptr, 0), 0);
+    ASSERT_EQ(OpenDisplay(32, 16, 8, 0, nullptr, 0, 0, 0, gViewOptions.waitAfterOpenSeconds), 0);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(950));
 
     PictureInfo picture;
     picture.header.pageWidth = 32;
     picture.header.pageHeight = 16;
-    picture.displayDepth = 8;
     start = Clock::now();
-    ASSERT_EQ(PrepareDisplay(picture, gViewOptions), 0);
+    ASSERT_EQ(PrepareDisplay(picture, DisplayParameters{}, gViewOptions), 0);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
 }
 
@@ -159,12 +158,13 @@ TEST_F(Display, AnOpenScreenIsReusedOnlyWhenThePictureFitsAndHasItsDepth) {
         PictureInfo first;
         first.header.pageWidth = c.first.pageWidth;
         first.header.pageHeight = c.first.pageHeight;
-        first.xScale = c.first.xScale;
-        first.yScale = c.first.yScale;
-        first.displayDepth = c.first.depth;
+        DisplayParameters firstDisplay;
+        firstDisplay.xScale = c.first.xScale;
+        firstDisplay.yScale = c.first.yScale;
+        firstDisplay.depth = c.first.depth;
         first.colours = firstColours.data();
         first.colourCount = 32;
-        ASSERT_EQ(PrepareDisplay(first, options), 0);
+        ASSERT_EQ(PrepareDisplay(first, firstDisplay, options), 0);
         os::Screen* screen = gDisplay.screen;
         // A mark that survives reuse but not a new screen: colour 200, which
         // neither picture loads.
@@ -177,13 +177,14 @@ TEST_F(Display, AnOpenScreenIsReusedOnlyWhenThePictureFitsAndHasItsDepth) {
         PictureInfo second;
         second.header.pageWidth = c.second.pageWidth;
         second.header.pageHeight = c.second.pageHeight;
-        second.xScale = c.second.xScale;
-        second.yScale = c.second.yScale;
-        second.displayDepth = c.second.depth;
+        DisplayParameters secondDisplay;
+        secondDisplay.xScale = c.second.xScale;
+        secondDisplay.yScale = c.second.yScale;
+        secondDisplay.depth = c.second.depth;
         second.colours = secondColours.data();
         second.colourCount = 4;
-        second.backgroundPen = 2;
-        ASSERT_EQ(PrepareDisplay(second, options), 0);
+        secondDisplay.backgroundPen = 2;
+        ASSERT_EQ(PrepareDisplay(second, secondDisplay, options), 0);
 
         const os::Rgb after = PaletteEntry(200);
         const bool kept = gDisplay.screen == screen && SameRgb(after, mark.r, mark.g, mark.b);

@@ -1,24 +1,21 @@
 // The user's input in the window: every queued message consumed, the last
-// one deciding, and Tab driving the colour-cycling task.
+// one deciding, Tab handed to the caller (the view's cycling:
+// driver/tests/window_cycling_mt_test.cpp).
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
-#include "cycle/cycling.h"
 #include "display/display.h"
 #include "display/picture_step.h"
 #include "platform/exec/exec.h"
 #include "records/result_codes.h"
+#include "tests/support/queued_window_input.h"
 
 namespace lanterna {
 namespace {
 
-struct Input {
-    uint32_t imClass;
-    uint16_t code;
-};
+using test_support::Input;
 
 constexpr Input kClick{os::IDCMP_MOUSEBUTTONS, os::SELECTDOWN};
 constexpr Input kClickUp{os::IDCMP_MOUSEBUTTONS, os::SELECTUP};
@@ -35,44 +32,7 @@ constexpr Input kPageUpRelease{os::IDCMP_RAWKEY, os::RAWKEY_PAGEUP | os::IECODE_
 constexpr Input kPageDown{os::IDCMP_RAWKEY, os::RAWKEY_PAGEDOWN};
 constexpr Input kRawOther{os::IDCMP_RAWKEY, 0x4C};  // a key without a character (cursor up)
 
-// A window with nothing but its input port, and the port the messages are
-// replied to.
-class WindowInput : public ::testing::Test {
-protected:
-    void SetUp() override {
-        window_.UserPort = os::CreateMsgPort();
-        replies_ = os::CreateMsgPort();
-        ASSERT_NE(window_.UserPort, nullptr);
-        ASSERT_NE(replies_, nullptr);
-    }
-    void TearDown() override {
-        os::DeleteMsgPort(window_.UserPort);
-        os::DeleteMsgPort(replies_);
-    }
-
-    void Queue(const std::vector<Input>& inputs) {
-        messages_.assign(inputs.size(), os::IntuiMessage{});
-        for (size_t i = 0; i < inputs.size(); ++i) {
-            os::IntuiMessage& m = messages_[i];
-            m.ExecMessage.mn_ReplyPort = replies_;
-            m.Class = inputs[i].imClass;
-            m.Code = inputs[i].code;
-            m.IDCMPWindow = &window_;
-            os::PutMsg(window_.UserPort, &m.ExecMessage);
-        }
-    }
-    size_t TakeReplies() {
-        size_t count = 0;
-        while (os::GetMsg(replies_) != nullptr) {
-            ++count;
-        }
-        return count;
-    }
-
-    os::Window window_;
-    os::MsgPort* replies_ = nullptr;
-    std::vector<os::IntuiMessage> messages_;
-};
+class WindowInput : public test_support::QueuedWindowInput {};
 
 TEST_F(WindowInput, LaterMessagesOverrideEarlierOnesAndAllAreReplied) {
     struct Case {
@@ -98,16 +58,16 @@ TEST_F(WindowInput, LaterMessagesOverrideEarlierOnesAndAllAreReplied) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Queue(c.inputs);
-        EXPECT_EQ(PollWindowInput(&window_, nullptr), c.result);
+        EXPECT_EQ(PollWindowInput(&window_).code, c.result);
         EXPECT_EQ(os::GetMsg(window_.UserPort), nullptr);
         EXPECT_EQ(TakeReplies(), c.inputs.size());
     }
-    EXPECT_EQ(PollWindowInput(nullptr, nullptr), 0);
+    EXPECT_EQ(PollWindowInput(nullptr).code, 0);
 }
 
 // Page Down ends the picture as a click does, Page Up ends it and asks for
 // the one before; the message that decides the result decides the way, and
-// input that ends nothing leaves the way of the last ending as it was.
+// input that ends nothing tells no way.
 TEST_F(WindowInput, PageUpAsksForThePreviousPicturePageDownForTheNext) {
     struct Case {
         const char* name;
@@ -127,94 +87,20 @@ TEST_F(WindowInput, PageUpAsksForThePreviousPicturePageDownForTheNext) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        gPictureStep = PictureStep::NEXT;
         Queue(c.inputs);
-        EXPECT_EQ(PollWindowInput(&window_, nullptr), c.result);
+        const UserRequest got = PollWindowInput(&window_);
+        EXPECT_EQ(got.code, c.result);
         if (c.result != CODE_STOP) {
-            EXPECT_EQ(gPictureStep, c.step);
+            EXPECT_EQ(got.step, c.step);
         }
         EXPECT_EQ(TakeReplies(), c.inputs.size());
     }
-    // Nothing that ends the picture: the way asked for before stays.
-    gPictureStep = PictureStep::PREVIOUS;
+    // Nothing that ends the picture: no way is told.
     Queue({kTab, kRawOther});
-    EXPECT_EQ(PollWindowInput(&window_, nullptr), 0);
-    EXPECT_EQ(gPictureStep, PictureStep::PREVIOUS);
+    const UserRequest got = PollWindowInput(&window_);
+    EXPECT_EQ(got.code, 0);
+    EXPECT_EQ(got.step, PictureStep::NEXT);
     EXPECT_EQ(TakeReplies(), 2u);
-    gPictureStep = PictureStep::NEXT;
-}
-
-// A stand-in for the cycling task: it logs each command, keeps `running` as
-// the real task does, notes whether the Tab message had already been
-// replied when the command arrived, and acknowledges on SIGF_SINGLE.
-struct FakeCycler {
-    CycleHandle handle;
-    std::string log;
-    const os::IntuiMessage* tab = nullptr;
-    bool tabRepliedEarly = false;
-};
-
-void FakeCycleTask() {
-    auto* fake = static_cast<FakeCycler*>(os::FindTask(nullptr)->tc_UserData);
-    for (;;) {
-        const uint32_t got = os::Wait(os::SIGBREAKF_CTRL_C | os::SIGBREAKF_CTRL_D | os::SIGBREAKF_CTRL_E |
-                                      os::SIGBREAKF_CTRL_F);
-        if (got & os::SIGBREAKF_CTRL_C) {
-            os::Signal(fake->handle.owner, os::SIGF_SINGLE);
-            return;
-        }
-        if (fake->tab != nullptr && fake->tab->ExecMessage.mn_Node.ln_Type == os::NT_REPLYMSG) {
-            fake->tabRepliedEarly = true;
-        }
-        if (got & os::SIGBREAKF_CTRL_D) {
-            fake->log += "off ";
-            fake->handle.running = 0;
-        }
-        if (got & os::SIGBREAKF_CTRL_E) {
-            fake->log += "on ";
-            fake->handle.running = 1;
-        }
-        if (got & os::SIGBREAKF_CTRL_F) {
-            fake->log += "restore ";
-        }
-        os::Signal(fake->handle.owner, os::SIGF_SINGLE);
-    }
-}
-
-TEST_F(WindowInput, TabSwitchesCyclingOnAndOffWithRestore) {
-    FakeCycler fake;
-    fake.handle.owner = os::FindTask(nullptr);
-    os::Forbid();
-    os::Task* task = os::CreateTask("fake cycler", 0, FakeCycleTask, 16384);
-    ASSERT_NE(task, nullptr);
-    task->tc_UserData = &fake;
-    fake.handle.task = task;
-    os::Permit();
-
-    Queue({kTab});
-    fake.tab = &messages_[0];
-    EXPECT_EQ(PollWindowInput(&window_, &fake.handle), 0);
-    EXPECT_EQ(fake.log, "on ");
-    EXPECT_EQ(TakeReplies(), 1u);
-
-    Queue({kClick, kTab});
-    fake.tab = &messages_[1];
-    EXPECT_EQ(PollWindowInput(&window_, &fake.handle), CODE_NEXT);
-    EXPECT_EQ(fake.log, "on off restore ");
-    EXPECT_EQ(fake.handle.running.load(), 0);
-    EXPECT_EQ(TakeReplies(), 2u);
-
-    Queue({kTab, kEsc});
-    fake.tab = &messages_[0];
-    EXPECT_EQ(PollWindowInput(&window_, &fake.handle), CODE_STOP);
-    EXPECT_EQ(fake.log, "on off restore on ");
-    EXPECT_EQ(TakeReplies(), 2u);
-    // Each Tab message goes back only after its commands were acknowledged.
-    EXPECT_FALSE(fake.tabRepliedEarly);
-
-    os::SetSignal(0, os::SIGF_SINGLE);
-    os::Signal(task, os::SIGBREAKF_CTRL_C);
-    os::Wait(os::SIGF_SINGLE);
 }
 
 }  // namespace

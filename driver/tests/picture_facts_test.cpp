@@ -26,7 +26,7 @@ TEST(PictureFacts, FileFormSizePlanesModeColoursRangesAndCompression) {
     info.rangeCount = 3;
     info.ranges[0].flags = RNG_ACTIVE;
     info.ranges[2].flags = RNG_ACTIVE | RNG_REVERSE;
-    EXPECT_EQ(PictureFacts("/pictures/king_tut.iff", info),
+    EXPECT_EQ(PictureFacts("/pictures/king_tut.iff", info, 8),
               "File: /pictures/king_tut.iff\n"
               "Form: ILBM\n"
               "Size: 896 x 860, page 320 x 200\n"
@@ -40,10 +40,9 @@ TEST(PictureFacts, FileFormSizePlanesModeColoursRangesAndCompression) {
 TEST(PictureFacts, KindsOfPictureAndWhatTheFileLeftOut) {
     PictureInfo ham = Picture(320, 200, 6);
     ham.modeId = HAM;  // guessed: no CAMG
-    ham.displayDepth = 24;
     ham.colourCount = 16;
     ham.header.compression = cmpNone;
-    const std::string facts = PictureFacts("ham.iff", ham);
+    const std::string facts = PictureFacts("ham.iff", ham, 24);
     EXPECT_NE(facts.find("Display mode: HAM6, low resolution (no CAMG: chosen by size), 24-bit screen\n"),
               std::string::npos) << facts;
     EXPECT_NE(facts.find("Colour ranges: none\n"), std::string::npos) << facts;
@@ -52,32 +51,31 @@ TEST(PictureFacts, KindsOfPictureAndWhatTheFileLeftOut) {
     PictureInfo ehb = Picture(320, 200, 6);
     ehb.hasMode = true;
     ehb.modeId = EXTRA_HALFBRITE;
-    EXPECT_NE(PictureFacts("e", ehb).find("Display mode: Extra-Half-Brite, low resolution (CAMG 0x00000080)"),
+    EXPECT_NE(PictureFacts("e", ehb, 8).find("Display mode: Extra-Half-Brite, low resolution (CAMG 0x00000080)"),
               std::string::npos);
     // HAM bits mean nothing to a PBM's colour indices.
     PictureInfo pbm = Picture(320, 200, 8);
     pbm.formType = ID_PBM;
     pbm.modeId = HAM;
-    EXPECT_NE(PictureFacts("p", pbm).find("Form: PBM\nSize"), std::string::npos);
-    EXPECT_NE(PictureFacts("p", pbm).find("Display mode: colour-mapped"), std::string::npos);
-    EXPECT_NE(PictureFacts("p", pbm).find("Colours: no colour map\n"), std::string::npos);
+    EXPECT_NE(PictureFacts("p", pbm, 8).find("Form: PBM\nSize"), std::string::npos);
+    EXPECT_NE(PictureFacts("p", pbm, 8).find("Display mode: colour-mapped"), std::string::npos);
+    EXPECT_NE(PictureFacts("p", pbm, 8).find("Colours: no colour map\n"), std::string::npos);
 
     PictureInfo rgbn = Picture(64, 64, 13);
     rgbn.formType = ID_RGBN;
     rgbn.header.compression = cmpRgbn;
-    rgbn.displayDepth = 24;
-    EXPECT_NE(PictureFacts("r", rgbn).find("Display mode: true colour"), std::string::npos);
-    EXPECT_NE(PictureFacts("r", rgbn).find("Compression: RGBN run-length"), std::string::npos);
+    EXPECT_NE(PictureFacts("r", rgbn, 24).find("Display mode: true colour"), std::string::npos);
+    EXPECT_NE(PictureFacts("r", rgbn, 24).find("Compression: RGBN run-length"), std::string::npos);
     // The same coding number in an ILBM is no known compression.
     PictureInfo odd = Picture(8, 8, 1);
     odd.header.compression = cmpRgbn;
-    EXPECT_NE(PictureFacts("o", odd).find("Compression: unknown (4)"), std::string::npos);
+    EXPECT_NE(PictureFacts("o", odd, 8).find("Compression: unknown (4)"), std::string::npos);
 
     PictureInfo deep = Picture(64, 64, 24);
     deep.formType = ID_DEEP;
     deep.deep.compression = deepTvdc;
-    EXPECT_NE(PictureFacts("d", deep).find("Compression: TVPaint deltas (TVDC)"), std::string::npos);
-    EXPECT_EQ(PictureFacts(nullptr, deep).rfind("File: \n", 0), 0u);
+    EXPECT_NE(PictureFacts("d", deep, 8).find("Compression: TVPaint deltas (TVDC)"), std::string::npos);
+    EXPECT_EQ(PictureFacts(nullptr, deep, 8).rfind("File: \n", 0), 0u);
 }
 
 }  // namespace

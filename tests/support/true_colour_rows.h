@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "display/pixel_transfer.h"
 #include "ilbm/body_decoding.h"
+#include "records/row_buffers.h"
 #include "tests/support/memory_iff.h"
 
 namespace lanterna::test_support {

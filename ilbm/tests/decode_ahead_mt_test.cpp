@@ -1,26 +1,21 @@
 // Rows decoded ahead on the worker task against the same BODY decoded in
 // place: the same rows and the same results in the same order, whole, cut
-// short and failing, and the stream back with its owner afterwards.
+// short and failing, and the stream back with its owner afterwards. The
+// picture shown either way: driver/tests/decode_ahead_shown_mt_test.cpp.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "display/display.h"
-#include "display/pixel_transfer.h"
-#include "driver/decode_ahead.h"
-#include "driver/services.h"
-#include "driver/show_picture.h"
 #include "ilbm/body_decoding.h"
+#include "ilbm/decode_ahead.h"
 #include "ilbm/ilbm_session.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
-#include "platform/graphics/headless/headless.h"
 #include "platform/testing/testing.h"
+#include "records/row_buffers.h"
+#include "tests/support/ahead_picture.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace lanterna {
@@ -28,27 +23,8 @@ namespace {
 
 using namespace ilbmw;
 
-struct TempFile {
-    std::string path = TempPath("lanterna-ahead");
-    explicit TempFile(const Bytes& data) { EXPECT_TRUE(WriteFile(path, data)); }
-    ~TempFile() { std::filesystem::remove(path); }
-};
-
-// An odd width, a mask plane, rows enough to go round the ring many times
-// and a BODY over several of the stream's buffers; ByteRun1 with runs that
-// cross the ends of plane rows.
-IlbmPicture Picture() {
-    IlbmPicture picture;
-    picture.header = SimpleHeader(1203, 12 * DECODE_AHEAD_ROWS + 5, 5, cmpByteRun1, mskHasMask);
-    for (int32_t i = 0; i < 32; ++i) picture.colours.push_back({uint8_t(i * 8), uint8_t(255 - i * 8), uint8_t(i)});
-    const int32_t pixels = int32_t{picture.header.w} * picture.header.h;
-    for (int32_t i = 0; i < pixels; ++i) {
-        const int32_t y = i / picture.header.w;
-        picture.pixels.push_back(uint32_t(y % 3 == 0 ? 7 : (i * 13 + y) % 32));  // runs and literals
-        picture.mask.push_back(uint8_t((i / 5) % 2));
-    }
-    return picture;
-}
+using test_support::TempFile;
+const auto Picture = test_support::AheadPicture;
 
 // What decoding a file's BODY gives: each row's result and, for complete
 // rows, its plane bytes.
@@ -191,45 +167,6 @@ TEST(DecodeAhead, WhenItCannotStartNothingIsLeftBehind) {
     }
     CloseBodyReader(body);
     CloseIlbmSession(iff);
-}
-
-// The picture as the program shows it (its snapshot), its rows decoded in
-// place or ahead.
-Bytes Shown(const std::string& path, bool ahead) {
-    const std::filesystem::path dir = TempPath("lanterna-ahead-shots");
-    std::filesystem::create_directories(dir);
-    setenv("LANTERNA_DISPLAY", "headless", 1);
-    setenv("LANTERNA_SNAPSHOTS", dir.c_str(), 1);
-    os::headless::ReloadHeadlessSettings();
-    gDecodeAheadMinBytes = ahead ? 0 : INT64_MAX;
-    EXPECT_EQ(OpenServices(), 0);
-    EXPECT_EQ(ShowPicture(path.c_str()), 0);
-    CloseDisplay();
-    CloseServices();
-    gDecodeAheadMinBytes = DECODE_AHEAD_MIN_BYTES;
-    unsetenv("LANTERNA_SNAPSHOTS");
-    os::headless::ReloadHeadlessSettings();
-    std::ifstream png(dir / "001.png", std::ios::binary);
-    const Bytes shot{std::istreambuf_iterator<char>(png), std::istreambuf_iterator<char>()};
-    std::filesystem::remove_all(dir);
-    return shot;
-}
-
-TEST(DecodeAhead, ThePictureShownIsTheSameWhicheverTaskDecodes) {
-    // Where a second processor is free for it; elsewhere both runs decode
-    // in place.
-    IlbmPicture picture = Picture();
-    picture.header.nPlanes = 7;  // with the mask, the most planes of an 8-bit screen
-    for (int32_t i = 32; i < 128; ++i) picture.colours.push_back({uint8_t(i), uint8_t(i * 2), uint8_t(255 - i)});
-    for (size_t i = 0; i < picture.pixels.size(); ++i) picture.pixels[i] = uint32_t((i * 29 + i / 1203) % 128);
-    const Bytes file = MakeIlbm(picture);
-    for (size_t cut : {file.size(), file.size() * 2 / 3}) {
-        SCOPED_TRACE(cut);
-        const TempFile shown(Truncated(file, cut));
-        const Bytes inPlace = Shown(shown.path, false);
-        ASSERT_GT(inPlace.size(), 100u);
-        EXPECT_TRUE(Shown(shown.path, true) == inPlace);
-    }
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// Colour maps: the darkest pen for clearing the window, and the half-bright
-// colours of Extra-Half-Brite.
-#include "display/palette.h"
+#include "ilbm/picture_mode.h"
 
 #include <algorithm>
+
+#include "records/row_buffers.h"
 
 namespace lanterna {
 
@@ -46,6 +46,33 @@ void ExtendHalfBrite(uint8_t* colours, int32_t& colourCount) {
     // display hardware shows them. The map holds 256 colours: a doubled
     // count never goes beyond that.
     colourCount = std::clamp(colourCount, 32, MAX_COLOURS / 2) * 2;
+}
+
+void SettlePictureMode(PictureInfo& picture, bool halfBriteWithoutMode) {
+    const BitMapHeader& header = picture.header;
+    if (!picture.hasMode) {
+        uint32_t mode = 0;
+        if (header.w > 639) {
+            mode |= HIRES;
+        }
+        if (header.h > 399) {
+            mode |= LACE;
+        }
+        if (header.nPlanes == 6) {
+            mode |= halfBriteWithoutMode ? EXTRA_HALFBRITE : HAM;
+        }
+        picture.modeId = mode;
+    }
+    // A PBM row holds colour indices, and RGB8 and RGBN rows hold colours,
+    // never HAM codes or half-brite values: only the aspect bits of their
+    // mode mean anything.
+    if (picture.formType == ID_PBM || IsTrueColourForm(picture.formType)) {
+        picture.modeId &= ~(HAM | EXTRA_HALFBRITE);
+    }
+    picture.darkestColour = FindDarkestColour(picture.colours, picture.colourCount);
+    if ((picture.modeId & EXTRA_HALFBRITE) != 0 && header.nPlanes == 6) {
+        ExtendHalfBrite(picture.colours, picture.colourCount);
+    }
 }
 
 }  // namespace lanterna

@@ -1,12 +1,12 @@
-#include "driver/decode_ahead.h"
+#include "ilbm/decode_ahead.h"
 
 #include <atomic>
 #include <new>
 
-#include "display/pixel_transfer.h"
 #include "ilbm/ilbm_session.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
+#include "records/row_buffers.h"
 
 namespace lanterna {
 

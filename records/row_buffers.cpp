@@ -1,6 +1,6 @@
 // The per-picture row buffers: one row of bit planes as the BODY decoders
 // leave it, views of its colour components, and the output line.
-#include "display/pixel_transfer.h"
+#include "records/row_buffers.h"
 
 #include <cstddef>
 #include <new>
@@ -142,17 +142,19 @@ RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_
     rows->planeCount = static_cast<uint32_t>(planes);
     rows->width = header.w;
 
-    os::BitMap layout;
-    os::InitBitMap(&layout, 8, header.w, header.h);
-    rows->planeView.BytesPerRow = layout.BytesPerRow;
-    rows->planeView.Rows = layout.Rows;
-    rows->planeView.Flags = layout.Flags;
-    rows->planeView.Depth = layout.Depth;
-    os::InitBitMap(&rows->redView, 8, header.w, header.h);
-    os::InitBitMap(&rows->greenView, 8, header.w, header.h);
-    os::InitBitMap(&rows->blueView, 8, header.w, header.h);
+    // Plane rows are whole 16-bit words, as a bitmap of the picture's width.
+    const auto bytesPerRow16 = static_cast<uint16_t>(2 * ((uint32_t{header.w} + 15) / 16));
+    rows->planeView.BytesPerRow = bytesPerRow16;
+    rows->planeView.Rows = header.h;
+    rows->planeView.Depth = 8;
+    for (os::BitMap* view : {&rows->redView, &rows->greenView, &rows->blueView}) {
+        view->BytesPerRow = bytesPerRow16;
+        view->Rows = header.h;
+        view->Flags = 0;
+        view->Depth = 8;
+    }
 
-    const size_t bytesPerRow = layout.BytesPerRow;
+    const size_t bytesPerRow = bytesPerRow16;
     const size_t paddedWidth = bytesPerRow * 8;  // w rounded up to 16
     rows->blankRow = static_cast<uint8_t*>(os::AllocVec(bytesPerRow + LINE_SLACK, os::MEMF_CLEAR));
     rows->lineBuffer = static_cast<uint8_t*>(
