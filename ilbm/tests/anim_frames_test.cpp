@@ -80,26 +80,6 @@ INSTANTIATE_TEST_SUITE_P(
                       OpCase{"j_xor", 'J', 2, 336, 24, 2}),
     [](const ::testing::TestParamInfo<OpCase>& i) { return std::string(i.param.name); });
 
-TEST(AnimFrames, XorRectangleAtAnyPixelAndPlaneMask) {
-    AnimFile a = Anim(50, 22, 4, 1, 0, 0);
-    for (AnimFrameSpec& f : a.frames) {
-        f.x = 1, f.y = 1, f.w = 49, f.h = 21;
-        f.packed = false;
-    }
-    a.first.header.compression = cmpNone;
-    ExpectFrames(a, Play(MakeAnim(a)));
-    // Only plane 0 carries data: the other planes keep what they had.
-    a.frames.resize(1);
-    a.frames[0].mask = 1;
-    const anim_test::Played p = Play(MakeAnim(a));
-    ASSERT_EQ(p.frames.size(), 2u);
-    const Bytes first = AnimFramePlanes(a)[0], moved = AnimFramePlanes(a)[1];
-    for (size_t i = 0; i < first.size(); ++i) {
-        const bool plane0 = (i / size_t(PlaneRowBytes(50))) % 4 == 0;
-        EXPECT_EQ(p.frames[1].planes[i], plane0 ? moved[i] : first[i]) << i;
-    }
-}
-
 TEST(AnimFrames, ColoursFromTheirFrameOnBeforeOrAfterTheDelta) {
     AnimFile a = Anim(32, 16, 2, 5, 0, 0, 5);
     a.frames[1].colours = {{1, 2, 3}, {4, 5, 6}};
