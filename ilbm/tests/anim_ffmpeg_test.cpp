@@ -85,32 +85,12 @@ protected:
 
 TEST_P(AnimFfmpeg, EveryFrameAsFfmpegShowsIt) {
     const FfCase& c = GetParam();
-    AnimFile a;
+    AnimFile a = anim_test::Anim(c.w, c.h, c.planes, c.op, c.bits, (c.bits & 2) ? 1 : 0, 6,
+                                 c.ham ? 1 << (c.planes - 2) : 256);
     a.trailingPad = 4;
-    a.first.header = SimpleHeader(c.w, c.h, c.planes, cmpByteRun1);
-    const int32_t colours = c.ham ? 1 << (c.planes - 2) : 1 << c.planes;
-    for (int32_t i = 0; i < colours; ++i) a.first.colours.push_back(Rgb{uint8_t(i * 37 + 5), uint8_t(i * 11 + 3), uint8_t(250 - i)});
     a.first.hasCamg = c.ham;
     a.first.camg = 0x800;
-    auto pixels = [&](int32_t frame) {
-        std::vector<uint32_t> px(size_t(c.w) * c.h);
-        for (int32_t y = 0; y < c.h; ++y)
-            for (int32_t x = 0; x < c.w; ++x) {
-                const bool square = x >= 3 + 6 * frame && x < 20 + 6 * frame && y >= 2 + frame && y < 12 + frame;
-                px[size_t(y) * c.w + x] = (square ? uint32_t(frame * 13 + 7) : uint32_t(x / 8 + y / 4) * 5) % (1u << c.planes);
-            }
-        return px;
-    };
-    a.first.pixels = pixels(0);
-    for (int32_t i = 1; i < 6; ++i) {
-        AnimFrameSpec f;
-        f.pixels = pixels(i);
-        f.operation = c.op;
-        f.bits = c.bits;
-        f.interleave = (c.bits & 2) ? 1 : 0;
-        if (i == 3) f.colours = {{200, 100, 50}, {10, 20, 30}};
-        a.frames.push_back(f);
-    }
+    a.frames[2].colours = {{200, 100, 50}, {10, 20, 30}};
     const Bytes file = MakeAnim(a);
     const anim_test::Played p = anim_test::Play(file);
     ASSERT_EQ(p.result, ANIM_END);

@@ -11,10 +11,42 @@
 
 #include "ilbm/anim_frames.h"
 #include "tests/support/memory_iff.h"
+#include "tools/ilbm_writer/anim_writer.h"
 
 namespace lanterna::anim_test {
 
 using ilbmw::Bytes;
+
+// A background of bands and a square that moves a little each frame.
+inline std::vector<uint32_t> Pixels(int32_t w, int32_t h, int32_t planes, int32_t frame) {
+    const uint32_t colours = 1u << planes;
+    std::vector<uint32_t> px(size_t(w) * h);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            const bool square = x >= 2 + 5 * frame && x < 14 + 5 * frame && y >= 1 + 2 * frame && y < 11 + 2 * frame;
+            px[size_t(y) * w + x] = square ? uint32_t(frame * 7 + 1) % colours : uint32_t(x / 16 + y / 8) % colours;
+        }
+    return px;
+}
+
+// The first picture and frames-1 frames of one operation; `colours` CMAP entries.
+inline ilbmw::AnimFile Anim(int32_t w, int32_t h, int32_t planes, uint8_t op, uint32_t bits, uint8_t interleave,
+                            int32_t frames = 6, int32_t colours = 256) {
+    ilbmw::AnimFile a;
+    a.first.header = ilbmw::SimpleHeader(w, h, planes, cmpByteRun1);
+    a.first.pixels = Pixels(w, h, planes, 0);
+    for (int32_t i = 0; i < (1 << planes) && i < colours; ++i)
+        a.first.colours.push_back({uint8_t(i * 37 + 5), uint8_t(i * 11 + 3), uint8_t(250 - i)});
+    for (int32_t i = 1; i < frames; ++i) {
+        ilbmw::AnimFrameSpec f;
+        f.pixels = Pixels(w, h, planes, i);
+        f.operation = op;
+        f.bits = bits;
+        f.interleave = interleave;
+        a.frames.push_back(f);
+    }
+    return a;
+}
 
 struct PlayedFrame {
     Bytes planes;

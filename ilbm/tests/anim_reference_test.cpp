@@ -173,15 +173,6 @@ std::vector<Bytes> ReferencePlay(const Bytes& file) {
     return frames;
 }
 
-std::vector<uint32_t> Pixels(int32_t w, int32_t h, int32_t planes, int32_t frame) {
-    std::vector<uint32_t> px(size_t(w) * h);
-    for (int32_t i = 0; i < w * h; ++i) {
-        const int32_t x = i % w - 4 * frame, y = i / w - frame;
-        px[size_t(i)] = (x > 0 && x < 13 && y > 0 && y < 9 ? uint32_t(frame * 3 + 1) : uint32_t(x / 9 + y / 3)) & ((1u << planes) - 1);
-    }
-    return px;
-}
-
 TEST(AnimReference, OperationsFfmpegLacksOrMisreadsFrameForFrame) {
     struct Case {
         const char* name;
@@ -197,18 +188,10 @@ TEST(AnimReference, OperationsFfmpegLacksOrMisreadsFrameForFrame) {
                           {"words long xor word column", 8, 3, 1, 80}, {"body frames", 0, 0, 0, 40}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        AnimFile a;
-        a.first.header = SimpleHeader(c.w, 20, 3, cmpByteRun1);
-        a.first.pixels = Pixels(c.w, 20, 3, 0);
-        for (int32_t i = 1; i < 6; ++i) {
-            AnimFrameSpec f;
-            f.pixels = Pixels(c.w, 20, 3, i);
-            f.operation = i == 3 ? 0 : c.op;  // a whole picture among the deltas
-            f.bits = c.bits;
-            f.interleave = c.interleave;
+        AnimFile a = anim_test::Anim(c.w, 20, 3, c.op, c.bits, c.interleave);
+        a.frames[2].operation = 0;  // a whole picture among the deltas
+        for (AnimFrameSpec& f : a.frames)
             if (c.op == 1 && c.interleave == 1) f.x = 3, f.y = 0, f.w = uint16_t(c.w - 3), f.h = 20, f.mask = 5;
-            a.frames.push_back(f);
-        }
         if (c.op == 1 && c.interleave == 1)  // the mask leaves plane 1 as it was
             for (size_t k = 0; k < a.frames.size(); ++k) {
                 a.frames[k].pixels = a.first.pixels;
