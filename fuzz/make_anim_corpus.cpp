@@ -69,5 +69,27 @@ int main(int argc, char** argv) {
         file.insert(file.end(), body.begin(), body.end());
         if (!WriteFile(std::string(argv[1]) + "/seed-" + std::to_string(++n), file)) return 1;
     }
+    // Whole animations for the frame engine: every operation, a CMAP after
+    // a DLTA, interleave 1, and the last two frames leading back to the first.
+    const uint8_t ops[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 'J'};
+    for (uint8_t op : ops) {
+        AnimFile a;
+        a.first.header = SimpleHeader(48, 12, 3, cmpByteRun1);
+        a.first.pixels = std::vector<uint32_t>(48 * 12, 1);
+        a.first.colours = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}};
+        for (int32_t i = 1; i < 6; ++i) {
+            AnimFrameSpec f;
+            f.pixels = a.first.pixels;
+            for (int32_t k = 0; k < (i % 4) * 20; ++k) f.pixels[size_t(k * 7 % (48 * 12))] = uint32_t(i + k) % 8;
+            f.operation = op;
+            f.interleave = i == 2 ? 1 : 0;
+            if (i == 3) f.colours = {{9, 9, 9}}, f.cmapAfterDelta = true;
+            a.frames.push_back(f);
+        }
+        Bytes file{0xFF};
+        const Bytes anim = MakeAnim(a);
+        file.insert(file.end(), anim.begin(), anim.end());
+        if (!WriteFile(std::string(argv[1]) + "/seed-" + std::to_string(++n), file)) return 1;
+    }
     return 0;
 }
