@@ -179,7 +179,9 @@ int32_t OpenAnimFrames(AnimFrames* frames, os::IFFHandle* iff, const BitMapHeade
     f.buffers[1] = f.storage + f.frameBytes;
     f.colourCount = colours ? (colourCount < ANIM_MAX_COLOURS ? colourCount : ANIM_MAX_COLOURS) : 0;
     if (f.colourCount > 0) std::memcpy(f.colours, colours, size_t(3 * f.colourCount));
-    return RegisterStops(iff);
+    const int32_t r = RegisterStops(iff);
+    if (r) CloseAnimFrames(frames);
+    return r;
 }
 
 void CloseAnimFrames(AnimFrames* frames) {

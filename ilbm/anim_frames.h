@@ -74,6 +74,7 @@ struct AnimFrames {
 // Checks the size (ERR_CORRUPT when too large to hold twice), allocates the
 // buffers (ERR_OUT_OF_MEMORY) and registers the frame chunks on the handle
 // (which stands after the first picture's BODY). `colours` may be null.
+// On a failure nothing is left to close.
 int32_t OpenAnimFrames(AnimFrames* frames, os::IFFHandle* iff, const BitMapHeader& header, const uint8_t* colours,
                        int32_t colourCount);
 void CloseAnimFrames(AnimFrames* frames);  // frees the buffers; the handle is the caller's
