@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
         a.first.pixels = std::vector<uint32_t>(48 * 12, 1);
         a.first.colours = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}};
         for (int32_t i = 1; i < 6; ++i) {
-            AnimFrameSpec f;
+            AnimFrameInput f;
             f.pixels = a.first.pixels;
             for (int32_t k = 0; k < (i % 4) * 20; ++k) f.pixels[size_t(k * 7 % (48 * 12))] = uint32_t(i + k) % 8;
             f.operation = op;

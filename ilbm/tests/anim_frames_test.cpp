@@ -88,7 +88,7 @@ TEST(AnimFrames, LoopsThroughTheSecondFrameWhenTheLastTwoLeadBack) {
     // Frames 1..4, then two that show frames 1 and 2 again.
     AnimFile a = Anim(40, 24, 3, 5, 0, 0, 4);
     for (int i = 0; i < 2; ++i) {
-        AnimFrameSpec f = a.frames[0];
+        AnimFrameInput f = a.frames[0];
         f.pixels = i == 0 ? a.first.pixels : a.frames[0].pixels;
         a.frames.push_back(f);
     }
@@ -111,23 +111,23 @@ TEST(AnimFrames, ADamagedFrameIsRefusedAndTheFramesBeforeItKept) {
     struct Damage {
         const char* name;
         uint8_t op;
-        void (*apply)(AnimFrameSpec&, const Bytes& good);
+        void (*apply)(AnimFrameInput&, const Bytes& good);
     };
     const Damage damages[] = {
-        {"pointer past the chunk", 5, [](AnimFrameSpec& f, const Bytes& g) { f.delta = g; PutBE32(f.delta, 0, 0x7FFFFF); }},
-        {"count past the column", 5, [](AnimFrameSpec& f, const Bytes&) {
+        {"pointer past the chunk", 5, [](AnimFrameInput& f, const Bytes& g) { f.delta = g; PutBE32(f.delta, 0, 0x7FFFFF); }},
+        {"count past the column", 5, [](AnimFrameInput& f, const Bytes&) {
              f.delta = Bytes(64, 0);
              PutBE32(f.delta, 0, 64);
              for (uint8_t b : {1, 0x80 | 100}) f.delta.push_back(b);  // 100 rows of 24
              f.delta.resize(64 + 2 + 100, 0xAA);
          }},
-        {"list past the chunk", 3, [](AnimFrameSpec& f, const Bytes& g) { f.delta = Truncated(g, g.size() - 2); }},
-        {"offset past the plane", 3, [](AnimFrameSpec& f, const Bytes&) {
+        {"list past the chunk", 3, [](AnimFrameInput& f, const Bytes& g) { f.delta = Truncated(g, g.size() - 2); }},
+        {"offset past the plane", 3, [](AnimFrameInput& f, const Bytes&) {
              f.delta = Bytes(32, 0);
              PutBE32(f.delta, 0, 32);
              for (uint32_t w : {0x7000u, 0x1234u, 0xFFFFu}) AppendBE16(f.delta, w);
          }},
-        {"group past the row", 'J', [](AnimFrameSpec& f, const Bytes&) {
+        {"group past the row", 'J', [](AnimFrameInput& f, const Bytes&) {
              f.delta.clear();
              // 9 bytes from byte 1 of 6 (offsets count from the 320-pixel screen's edge)
              for (uint32_t w : {2u, 0u, 1u, 9u, 1u, 18u}) AppendBE16(f.delta, w);

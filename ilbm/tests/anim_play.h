@@ -38,7 +38,7 @@ inline ilbmw::AnimFile Anim(int32_t w, int32_t h, int32_t planes, uint8_t op, ui
     for (int32_t i = 0; i < (1 << planes) && i < colours; ++i)
         a.first.colours.push_back({uint8_t(i * 37 + 5), uint8_t(i * 11 + 3), uint8_t(250 - i)});
     for (int32_t i = 1; i < frames; ++i) {
-        ilbmw::AnimFrameSpec f;
+        ilbmw::AnimFrameInput f;
         f.pixels = Pixels(w, h, planes, i);
         f.operation = op;
         f.bits = bits;

@@ -190,7 +190,7 @@ TEST(AnimReference, OperationsFfmpegLacksOrMisreadsFrameForFrame) {
         SCOPED_TRACE(c.name);
         AnimFile a = anim_test::Anim(c.w, 20, 3, c.op, c.bits, c.interleave);
         a.frames[2].operation = 0;  // a whole picture among the deltas
-        for (AnimFrameSpec& f : a.frames)
+        for (AnimFrameInput& f : a.frames)
             if (c.op == 1 && c.interleave == 1) f.x = 3, f.y = 0, f.w = uint16_t(c.w - 3), f.h = 20, f.mask = 5;
         if (c.op == 1 && c.interleave == 1)  // the mask leaves plane 1 as it was
             for (size_t k = 0; k < a.frames.size(); ++k) {

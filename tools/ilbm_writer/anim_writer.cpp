@@ -8,7 +8,7 @@ namespace lanterna::ilbmw {
 namespace {
 
 // Op 1: the rectangle's plane rows of from ^ to, as a BODY of its size.
-Bytes EncodeXorBody(const BitMapHeader& header, const AnimFrameSpec& f, const Bytes& from, const Bytes& to) {
+Bytes EncodeXorBody(const BitMapHeader& header, const AnimFrameInput& f, const Bytes& from, const Bytes& to) {
     const int32_t planes = header.nPlanes, bpr = PlaneRowBytes(header.w);
     const bool whole = f.w == 0 || f.h == 0;
     const int32_t x0 = whole ? 0 : f.x, y0 = whole ? 0 : f.y;
@@ -59,7 +59,7 @@ Bytes EncodeAnimHeader(uint8_t operation, uint32_t bits, uint8_t interleave, uin
 
 std::vector<Bytes> AnimFramePlanes(const AnimFile& anim) {
     std::vector<Bytes> frames{FramePlanes(anim.first.header, anim.first.pixels)};
-    for (const AnimFrameSpec& f : anim.frames) frames.push_back(FramePlanes(anim.first.header, f.pixels));
+    for (const AnimFrameInput& f : anim.frames) frames.push_back(FramePlanes(anim.first.header, f.pixels));
     return frames;
 }
 
@@ -79,7 +79,7 @@ Bytes MakeAnim(const AnimFile& anim) {
     // it will be applied to.
     Bytes buffers[2] = {FramePlanes(header, anim.first.pixels), FramePlanes(header, anim.first.pixels)};
     int shown = 0;
-    for (const AnimFrameSpec& f : anim.frames) {
+    for (const AnimFrameInput& f : anim.frames) {
         const int back = 1 - shown;
         if (f.interleave == 1) buffers[back] = buffers[shown];
         const Bytes target = FramePlanes(header, f.pixels);

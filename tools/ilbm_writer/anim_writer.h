@@ -17,7 +17,7 @@
 
 namespace lanterna::ilbmw {
 
-struct AnimFrameSpec {
+struct AnimFrameInput {
     std::vector<uint32_t> pixels;  // width * height values, as IlbmPicture's
     uint8_t operation = 5;         // 0 to 8 or 'J'
     uint32_t bits = 0;             // ANHD bits: long data, XOR, ... (ops 4, 5, 7, 8; XOR for J)
@@ -41,7 +41,7 @@ struct AnimFile {
     IlbmPicture first;  // the first frame: its BMHD gives the size and depth
     bool firstAnhd = true;             // an ANHD (op 0) in the first frame
     int32_t dpanFrames = -1;           // a DPAN with this frame count in the first frame
-    std::vector<AnimFrameSpec> frames;  // the frames after the first
+    std::vector<AnimFrameInput> frames;  // the frames after the first
     // Spare zero bytes after each DLTA's lists: some players drop an
     // operation that ends too near the chunk's end.
     int32_t trailingPad = 0;
