@@ -11,6 +11,8 @@ int32_t ApplyAnimDelta(const AnimHeader& header, const AnimBodyCoding& coding, c
         frame.bytesPerRow != ((frame.width + 15) / 16) * 2 || size < 0 || (size > 0 && !chunk)) {
         return ERR_CORRUPT;
     }
+    // An empty DLTA changes nothing: the frame two back is shown again.
+    if (size == 0 && header.operation >= ANIM_OP_LONG_DELTA) return 0;
     const bool longData = header.bits & ANIM_BIT_LONG;
     const bool xorData = header.bits & ANIM_BIT_XOR;
     switch (header.operation) {

@@ -144,6 +144,10 @@ TEST(AnimFrames, ADamagedFrameIsRefusedAndTheFramesBeforeItKept) {
         ASSERT_EQ(p.frames.size(), 2u);
         EXPECT_TRUE(p.frames[1].planes == AnimFramePlanes(a)[1]);
     }
+    // An empty DLTA is no damage: it changes nothing.
+    Bytes planes(24 * 3 * 6);
+    for (int op : {2, 3, 4, 5, 6, 7, 8, int('J')})
+        EXPECT_EQ(ApplyAnimDelta(AnimHeader{uint8_t(op)}, {}, nullptr, 0, AnimPlanes{planes.data(), 40, 24, 3, 6}), 0);
     // A frame of another size than the first.
     AnimFile a = Anim(40, 24, 3, 0, 0, 0, 3);
     a.frames[1].extraChunks.push_back(MakeChunk("BMHD", EncodeBitMapHeader(SimpleHeader(80, 24, 3, cmpByteRun1))));
