@@ -197,6 +197,15 @@ uint8_t* AnimFirstFrameRow(AnimFrames* frames, int32_t y) {
     return frames->buffers[0] + size_t(y) * size_t(frames->shape.planes) * size_t(frames->shape.bytesPerRow);
 }
 
+void AnimShownRow(AnimFrames* frames, int32_t y, PlaneView* view) {
+    const AnimPlanes& s = frames->shape;
+    view->BytesPerRow = uint16_t(s.bytesPerRow);
+    view->Rows = 1;
+    view->Depth = uint8_t(s.planes);
+    uint8_t* row = frames->buffers[frames->shown] + size_t(y) * size_t(s.planes) * size_t(s.bytesPerRow);
+    for (int32_t p = 0; p < s.planes && p < MAX_PLANES; ++p) view->Planes[p] = row + size_t(p) * size_t(s.bytesPerRow);
+}
+
 void SeedAnimFrames(AnimFrames* frames) {
     AnimFrames& f = *frames;
     std::memcpy(f.buffers[1], f.buffers[0], f.frameBytes);

@@ -31,6 +31,7 @@
 #include "ilbm/anim_deltas.h"
 #include "platform/iffparse/iffparse.h"
 #include "records/ilbm_records.h"
+#include "records/row_buffers.h"
 
 namespace lanterna {
 
@@ -82,6 +83,9 @@ void CloseAnimFrames(AnimFrames* frames);  // frees the buffers; the handle is t
 // rows one after another.
 uint8_t* AnimFirstFrameRow(AnimFrames* frames, int32_t y);
 void SeedAnimFrames(AnimFrames* frames);
+// Points view at row y of the frame on show, as a row decoder would leave
+// it, for the display's row conversion.
+void AnimShownRow(AnimFrames* frames, int32_t y, PlaneView* view);
 // 0 with the next frame; ANIM_END at the end of the pass; otherwise the
 // code of the failure (the frame on show stays as it was).
 int32_t NextAnimFrame(AnimFrames* frames, AnimFrame* frame);
