@@ -1,0 +1,268 @@
+#include "ilbm/anim_frames.h"
+
+#include <cstring>
+
+#include "platform/exec/exec.h"
+#include "records/result_codes.h"
+
+namespace lanterna {
+
+namespace {
+
+constexpr size_t MAX_FRAME_BYTES = size_t(64) << 20;
+
+uint64_t Hash(const uint8_t* data, size_t size) {
+    uint64_t h = 0xcbf29ce484222325ull ^ size;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, data + i, 8);
+        h = (h ^ w) * 0x100000001b3ull;
+        h ^= h >> 29;
+    }
+    for (; i < size; ++i) h = (h ^ data[i]) * 0x100000001b3ull;
+    return h;
+}
+
+uint64_t ColourHash(const AnimFrames* f) { return Hash(f->colours, size_t(3 * f->colourCount)); }
+
+int32_t RegisterStops(os::IFFHandle* iff) {
+    const uint32_t ids[] = {ID_ANHD, ID_DLTA, ID_BODY, ID_CMAP, ID_BMHD, ID_DPAN};
+    int32_t pairs[2 * 6];
+    for (int i = 0; i < 6; ++i) {
+        pairs[2 * i] = int32_t(ID_ILBM);
+        pairs[2 * i + 1] = int32_t(ids[i]);
+    }
+    const int32_t r = os::StopChunks(iff, pairs, 6);
+    return r ? IffResultCode(r) : 0;
+}
+
+// The whole chunk the parser stands at, into `to` (at most `max` bytes).
+int32_t ReadWhole(os::IFFHandle* iff, uint8_t* to, int32_t size) {
+    const int32_t got = os::ReadChunkBytes(iff, to, size);
+    if (got < 0) return IffResultCode(got);
+    return got == size ? 0 : ERR_CORRUPT;
+}
+
+int32_t ReadData(AnimFrames* f, int32_t size) {
+    if (size < 0 || size > f->maxChunk) return ERR_CORRUPT;
+    if (size > f->chunkCapacity) {
+        os::FreeVec(f->chunk);
+        f->chunkCapacity = 0;
+        f->chunk = static_cast<uint8_t*>(os::AllocVec(size_t(size), os::MEMF_ANY));
+        if (!f->chunk) return ERR_OUT_OF_MEMORY;
+        f->chunkCapacity = size;
+    }
+    return ReadWhole(f->iff, f->chunk, size);
+}
+
+int32_t ReadColours(AnimFrames* f, int32_t size) {
+    uint8_t data[3 * ANIM_MAX_COLOURS];
+    const int32_t n = size < int32_t(sizeof data) ? size - size % 3 : int32_t(sizeof data);
+    if (n <= 0) return 0;
+    const int32_t r = ReadWhole(f->iff, data, n);
+    if (r) return r;
+    std::memcpy(f->colours, data, size_t(n));
+    if (n / 3 > f->colourCount) f->colourCount = n / 3;
+    return 0;
+}
+
+// A frame's BMHD must give the first picture's size and depth: the buffers
+// hold no other.
+int32_t CheckBitMapHeader(AnimFrames* f, int32_t size) {
+    uint8_t data[20];
+    if (size < 20) return ERR_CORRUPT;
+    const int32_t r = ReadWhole(f->iff, data, 20);
+    if (r) return r;
+    const int32_t w = (data[0] << 8) | data[1], h = (data[2] << 8) | data[3];
+    return w == f->shape.width && h == f->shape.rows && data[8] == f->shape.planes ? 0 : ERR_CORRUPT;
+}
+
+struct FrameState {
+    AnimHeader header;
+    bool haveHeader = false;
+    bool haveData = false;
+    bool coloursChanged = false;
+};
+
+// Reads the chunks of one frame, applying them when `apply`; stops at the
+// first chunk of the next frame (left for the next call) or at the end.
+// 0: a frame was read; ANIM_END: no frame was left; else a failure.
+int32_t ReadFrame(AnimFrames* f, FrameState* s, bool apply) {
+    const int32_t back = 1 - f->shown;
+    for (;;) {
+        if (!f->atNextFrame) {
+            const int32_t status = os::ParseIFF(f->iff, os::IFFPARSE_SCAN);
+            if (status == os::IFFERR_EOC) continue;
+            if (status != 0) {
+                if (s->haveHeader || s->haveData) {
+                    if (status != os::IFFERR_EOF) f->pendingError = IffResultCode(status);
+                    break;
+                }
+                return status == os::IFFERR_EOF ? ANIM_END : IffResultCode(status);
+            }
+        }
+        f->atNextFrame = false;
+        const os::ContextNode* cn = os::CurrentChunk(f->iff);
+        if (!cn || cn->cn_Type != ID_ILBM) continue;
+        const int32_t size = cn->cn_Size;
+        int32_t r = 0;
+        if (cn->cn_ID == ID_ANHD || ((cn->cn_ID == ID_DLTA || cn->cn_ID == ID_BODY) && s->haveData)) {
+            if (s->haveHeader || s->haveData) {
+                f->atNextFrame = true;
+                break;
+            }
+            if (cn->cn_ID == ID_ANHD) {
+                uint8_t data[40] = {};
+                const int32_t n = size < 40 ? size : 40;
+                r = ReadWhole(f->iff, data, n < 0 ? 0 : n);
+                if (!r) r = ParseAnimHeader(data, n, &s->header);
+                s->haveHeader = true;
+                if (r) return r;
+                continue;
+            }
+        }
+        if (cn->cn_ID == ID_DLTA || cn->cn_ID == ID_BODY) {
+            s->haveData = true;
+            if (!apply) continue;
+            // A BODY is a whole picture, XORed in by op 1; a DLTA needs its ANHD.
+            AnimHeader h = s->header;
+            if (cn->cn_ID == ID_BODY && h.operation != ANIM_OP_XOR) h.operation = ANIM_OP_BODY;
+            if (cn->cn_ID == ID_DLTA && !s->haveHeader) return ERR_CORRUPT;
+            r = ReadData(f, size);
+            if (r) return r;
+            uint8_t* target = f->buffers[back];
+            if (h.interleave == 1) std::memcpy(target, f->buffers[f->shown], f->frameBytes);
+            AnimPlanes planes = f->shape;
+            planes.data = target;
+            r = ApplyAnimDelta(h, f->coding, f->chunk, size, planes);
+        } else if (cn->cn_ID == ID_CMAP) {
+            if (!apply) continue;
+            r = ReadColours(f, size);
+            s->coloursChanged = true;
+        } else if (cn->cn_ID == ID_BMHD) {
+            r = CheckBitMapHeader(f, size);
+        } else if (cn->cn_ID == ID_DPAN) {
+            uint8_t data[DPAN_SIZE];
+            DisplayPan pan;
+            if (size >= DPAN_SIZE && !ReadWhole(f->iff, data, DPAN_SIZE) && !ParseDisplayPan(data, DPAN_SIZE, &pan)) {
+                f->dpanFrames = pan.frames;
+            }
+        }
+        if (r) return r;
+    }
+    // A frame without data shows the frame before again.
+    if (apply && !s->haveData) std::memcpy(f->buffers[back], f->buffers[f->shown], f->frameBytes);
+    return 0;
+}
+
+}  // namespace
+
+int32_t OpenAnimFrames(AnimFrames* frames, os::IFFHandle* iff, const BitMapHeader& header, const uint8_t* colours,
+                       int32_t colourCount) {
+    AnimFrames& f = *frames;
+    f.iff = iff;
+    f.shape.width = header.w;
+    f.shape.rows = header.h;
+    f.shape.planes = header.nPlanes;
+    f.shape.bytesPerRow = ((header.w + 15) / 16) * 2;
+    f.coding.compression = header.compression;
+    f.coding.hasMask = header.masking == mskHasMask;
+    if (header.w == 0 || header.h == 0 || header.nPlanes == 0 || header.nPlanes > 32) return ERR_CORRUPT;
+    f.frameBytes = size_t(f.shape.rows) * size_t(f.shape.planes) * size_t(f.shape.bytesPerRow);
+    if (f.frameBytes > MAX_FRAME_BYTES) return ERR_CORRUPT;
+    // The largest delta any writer makes is a few times the frame.
+    f.maxChunk = int32_t(4 * f.frameBytes + 65536);
+    f.storage = static_cast<uint8_t*>(os::AllocVec(2 * f.frameBytes, os::MEMF_CLEAR));
+    if (!f.storage) return ERR_OUT_OF_MEMORY;
+    f.buffers[0] = f.storage;
+    f.buffers[1] = f.storage + f.frameBytes;
+    f.colourCount = colours ? (colourCount < ANIM_MAX_COLOURS ? colourCount : ANIM_MAX_COLOURS) : 0;
+    if (f.colourCount > 0) std::memcpy(f.colours, colours, size_t(3 * f.colourCount));
+    const int32_t r = RegisterStops(iff);
+    if (r) CloseAnimFrames(frames);
+    return r;
+}
+
+void CloseAnimFrames(AnimFrames* frames) {
+    os::FreeVec(frames->storage);
+    os::FreeVec(frames->chunk);
+    frames->storage = frames->chunk = nullptr;
+    frames->buffers[0] = frames->buffers[1] = nullptr;
+    frames->chunkCapacity = 0;
+}
+
+uint8_t* AnimFirstFrameRow(AnimFrames* frames, int32_t y) {
+    if (y < 0 || y >= frames->shape.rows) return nullptr;
+    return frames->buffers[0] + size_t(y) * size_t(frames->shape.planes) * size_t(frames->shape.bytesPerRow);
+}
+
+void AnimShownRow(AnimFrames* frames, int32_t y, PlaneView* view) {
+    const AnimPlanes& s = frames->shape;
+    view->BytesPerRow = uint16_t(s.bytesPerRow);
+    view->Rows = 1;
+    view->Depth = uint8_t(s.planes);
+    uint8_t* row = frames->buffers[frames->shown] + size_t(y) * size_t(s.planes) * size_t(s.bytesPerRow);
+    for (int32_t p = 0; p < s.planes && p < MAX_PLANES; ++p) view->Planes[p] = row + size_t(p) * size_t(s.bytesPerRow);
+}
+
+void SeedAnimFrames(AnimFrames* frames) {
+    AnimFrames& f = *frames;
+    std::memcpy(f.buffers[1], f.buffers[0], f.frameBytes);
+    f.shown = 0;
+    f.number = 1;
+    f.lastAbsTime = 0;
+    f.firstHash = Hash(f.buffers[0], f.frameBytes);
+    f.firstColours = ColourHash(&f);
+}
+
+int32_t NextAnimFrame(AnimFrames* frames, AnimFrame* frame) {
+    AnimFrames& f = *frames;
+    if (f.pendingError) {
+        const int32_t r = f.pendingError;
+        f.pendingError = 0;
+        return r;
+    }
+    if (f.passOver) return ANIM_END;
+    const uint64_t coloursBefore = ColourHash(&f);
+    FrameState s;
+    const int32_t r = ReadFrame(&f, &s, true);
+    if (r == ANIM_END) {
+        f.passOver = true;
+        if (!f.framesInFile) f.framesInFile = f.number;
+        f.loopsThroughSecond = f.number >= 4 && Hash(f.buffers[1 - f.shown], f.frameBytes) == f.firstHash &&
+                               Hash(f.buffers[f.shown], f.frameBytes) == f.secondHash &&
+                               f.lastButOneColours == f.firstColours && ColourHash(&f) == f.secondColours;
+        return ANIM_END;
+    }
+    if (r) return r;
+    f.shown = 1 - f.shown;
+    ++f.number;
+    if (f.number == 2) {
+        f.secondHash = Hash(f.buffers[f.shown], f.frameBytes);
+        f.secondColours = ColourHash(&f);
+    }
+    if (!f.passOver) f.lastButOneColours = coloursBefore;
+    uint32_t delay = s.header.relTime;
+    if (delay == 0 && s.header.absTime > f.lastAbsTime) delay = s.header.absTime - f.lastAbsTime;
+    if (s.header.absTime) f.lastAbsTime = s.header.absTime;
+    *frame = AnimFrame{f.buffers[f.shown], f.colours, f.colourCount, s.coloursChanged, delay ? delay : 1, f.number};
+    return 0;
+}
+
+int32_t RestartAnimFrames(AnimFrames* frames, os::IFFHandle* iff) {
+    AnimFrames& f = *frames;
+    f.iff = iff;
+    f.atNextFrame = false;
+    f.pendingError = 0;
+    f.passOver = false;
+    f.lastAbsTime = 0;
+    int32_t r = RegisterStops(iff);
+    if (r || !f.loopsThroughSecond) return r;
+    FrameState s;
+    r = ReadFrame(&f, &s, false);  // the second frame, as the buffers already hold it
+    f.number = 2;
+    return r == ANIM_END ? ERR_CORRUPT : r;
+}
+
+}  // namespace lanterna
