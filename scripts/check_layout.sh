@@ -31,7 +31,8 @@ records: platform/iffparse platform/graphics platform/exec
 ilbm: records platform/iffparse platform/dos platform/exec
 cycle: records platform/graphics platform/exec
 display/kernels:
-display: display/kernels records platform/graphics platform/dos platform/exec
+display/pixels: display/kernels records
+display: display/pixels display/kernels records platform/graphics platform/dos platform/exec
 driver: records ilbm cycle display platform/libraries platform/asl platform/icon platform/dos platform/iffparse platform/graphics platform/exec
 tools: records
 ilbm/tests: ilbm records platform/iffparse platform/dos platform/exec display
