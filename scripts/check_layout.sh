@@ -27,6 +27,7 @@ platform/graphics: platform/exec
 platform/icon: platform/dos platform/exec
 platform/libraries: platform/graphics platform/testing
 platform/asl: platform/graphics platform/dos platform/exec
+platform/imagefile: platform/dos platform/exec
 records: platform/iffparse platform/graphics platform/exec
 ilbm: records platform/iffparse platform/dos platform/exec
 cycle: records platform/graphics platform/exec

@@ -1,0 +1,24 @@
+// Where an image file goes: a new file by name, or standard output for "-".
+// A file is created only when it does not exist, unless the caller allows
+// replacing it; a file that is not finished is removed, so a failure never
+// leaves half an image behind.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace os {
+
+struct ImageOutput {
+    FILE* file = nullptr;
+    char* path = nullptr;  // null for standard output
+};
+
+// 0 with *out open, or a DOS error code (ERROR_OBJECT_EXISTS when the file
+// exists and may not be replaced).
+int32_t OpenImageOutput(const char* path, bool replace, ImageOutput* out);
+// Closes the output: with keep, 0 or the DOS code of a failed final write
+// (the file is then removed); without keep the file is removed. Idempotent.
+int32_t CloseImageOutput(ImageOutput* out, bool keep);
+
+}  // namespace os
