@@ -124,7 +124,7 @@ const AnimFrames* PictureFrames(const PictureReader* reader) {
     return reader->anim != nullptr ? &reader->anim->frames : nullptr;
 }
 
-int32_t RestartPictureFrames(PictureReader* reader, PictureReader* again) {
+int32_t RestartPictureFrames(PictureReader* reader, PictureReader* again, bool fromFirst) {
     PictureAnim* anim = reader->anim;
     if (anim == nullptr) {
         ClosePictureReader(again);
@@ -135,7 +135,8 @@ int32_t RestartPictureFrames(PictureReader* reader, PictureReader* again) {
     if (!SameShape(again->info.header, reader->info.header) || again->info.formType != ID_ILBM) {
         return ERR_CORRUPT;  // the file changed under the player
     }
-    if (!anim->frames.loopsThroughSecond) {
+    const bool loops = anim->frames.loopsThroughSecond;
+    if (fromFirst || !loops) {
         // The first frame again, from the top.
         int32_t r = 0;
         PictureRow row;
@@ -151,7 +152,12 @@ int32_t RestartPictureFrames(PictureReader* reader, PictureReader* again) {
         SeedAnimFrames(&f);
         TakeColours(*anim, reader->info);
     }
-    return RestartAnimFrames(&anim->frames, again->iff);
+    // The engine passes the second frame over only when told the loop
+    // goes through it.
+    anim->frames.loopsThroughSecond = loops && !fromFirst;
+    const int32_t r = RestartAnimFrames(&anim->frames, again->iff);
+    anim->frames.loopsThroughSecond = loops;
+    return r;
 }
 
 void ClosePictureFrames(PictureReader* reader) {

@@ -41,8 +41,10 @@ const AnimFrames* PictureFrames(const PictureReader* reader);
 // After ANIM_END: `again`, a reader the caller opened over the same file
 // (up to its BODY, rows not begun), is taken over whatever the result and
 // closed with this one. The first frame is read from it again unless the
-// animation loops through its second frame. 0, or the code of a failure.
-int32_t RestartPictureFrames(PictureReader* reader, PictureReader* again);
+// animation loops through its second frame and fromFirst is false (a
+// viewer stepping back wants the first frame itself). 0, or the code of a
+// failure.
+int32_t RestartPictureFrames(PictureReader* reader, PictureReader* again, bool fromFirst = false);
 // The frames' buffers and the reader taken over; ClosePictureReader does it.
 void ClosePictureFrames(PictureReader* reader);
 
