@@ -192,7 +192,8 @@ void StepBack(Player& p) {
 void ArmTimer(const Player& p, bool waiting, Clock::time_point waitEnd) {
     Clock::time_point at = Clock::time_point::max();
     if (!p.paused && (p.ahead || p.error != 0)) at = p.due;
-    if (waiting && waitEnd < at) at = waitEnd;
+    // Once WAIT's seconds are over, only the pass's end (a frame's time) is left.
+    if (waiting && waitEnd < at && Clock::now() < waitEnd) at = waitEnd;
     if (at == Clock::time_point::max()) {
         StopTimer();
         return;
