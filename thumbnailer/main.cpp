@@ -1,0 +1,58 @@
+// lanterna-thumbnailer: the desktop's thumbnailer for the pictures Lanterna
+// shows. It runs in the file manager's sandbox: it reads the one input,
+// writes the one output, needs no display, no configuration and no helper
+// process, and knows the form by the file's content alone. Result 0 with
+// the PNG written; 1 with no file left behind.
+#include <cstdio>
+#include <cstring>
+
+#include "ilbm/picture_reader.h"
+#include "thumbnailer/thumbnail.h"
+#include "thumbnailer/thumbnail_arguments.h"
+
+namespace {
+
+using namespace lanterna;
+
+constexpr char kUsage[] =
+    "Usage: lanterna-thumbnailer [-s SIZE] INPUT OUTPUT\n"
+    "Writes a PNG thumbnail of an IFF picture (ILBM, PBM, ACBM, RGB8, RGBN, DEEP,\n"
+    "the first frame of an ANIM), its longer side SIZE pixels (256 unless given),\n"
+    "never larger than the picture is shown. INPUT is a path or a file:// URI.\n";
+
+// The thumbnail replaces an output of the same name, as the file manager
+// expects of a thumbnailer.
+int32_t OpenOutput(void* user, os::ImageOutput* output) {
+    return os::OpenImageOutput(static_cast<const char*>(user), true, output);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int count = argc > 0 ? argc - 1 : 0;
+    const char* const* arguments = argc > 0 ? argv + 1 : argv;
+    if (count == 1 && (std::strcmp(arguments[0], "--help") == 0 || std::strcmp(arguments[0], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    ThumbnailArguments parsed;
+    if (!ParseThumbnailArguments(count, arguments, &parsed)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    PictureReader* reader = nullptr;
+    int32_t result = OpenPictureReader(parsed.input.c_str(), PictureReadOptions{}, &reader);
+    if (result == 0) {
+        ThumbnailOutput output;
+        output.open = &OpenOutput;
+        output.user = const_cast<char*>(parsed.output.c_str());
+        result = WriteThumbnail(reader, parsed.size, output);
+    }
+    ClosePictureReader(reader);
+    if (result != 0) {
+        std::fprintf(stderr, "lanterna-thumbnailer: no thumbnail of %s (code %d)\n", parsed.input.c_str(),
+                     static_cast<int>(result));
+        return 1;
+    }
+    return 0;
+}
