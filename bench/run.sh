@@ -6,7 +6,8 @@
 # and Lanterna's peak memory against the screen's size. Then Lanterna alone on
 # 1024, 2048 and 8192 squares, as time per megapixel (also above the fixed
 # cost of a run, measured on a 16x16 picture), to show that time and
-# memory grow with the pixel count; then the window (bench/window.sh) and the
+# memory grow with the pixel count; then the thumbnailer against
+# gdk-pixbuf-thumbnailer (bench/thumbnail.sh); then the window (bench/window.sh) and the
 # cost of colour cycling (bench/cycle_cpu.sh) when an X server can be started.
 #
 # Targets: at most 1/8 of ilbmtoppm's time and 1/4 of ffmpeg's on each of the
@@ -154,6 +155,13 @@ for scale in $SCALES $SIZE; do
     done
     [ "$scale" = "$SIZE" ] || rm -rf "$dir"
 done
+
+if [ -x "$BUILD/lanterna-thumbnailer" ]; then
+    BENCH_RUNS=$RUNS sh "$HERE/thumbnail.sh" "$BUILD" "$TMP/$SIZE" || status=1
+else
+    echo "bench: the thumbnailer was not measured ($BUILD/lanterna-thumbnailer is not built)"
+    status=1
+fi
 
 echo "Pixel transfer alone (rows converted and written, no file):"
 LANTERNA_DISPLAY=headless "$MAKER" rows "$SIZE"

@@ -25,22 +25,8 @@ struct RowForm {
     uint8_t fill[4] = {0, 0, 0, 255};  // the rows a cut file does not hold
 };
 
-struct Sink {
-    os::PngWriter* png = nullptr;
-    uint8_t* line = nullptr;  // RGB rows: the row packed
-    uint32_t width = 0;
-    bool alpha = false;
-};
-
-int32_t WriteRow(void* user, const uint8_t* rgba) {
-    auto* sink = static_cast<Sink*>(user);
-    if (sink->alpha) return os::WritePngRow(sink->png, rgba);
-    for (uint32_t x = 0; x < sink->width; ++x) {
-        sink->line[3 * size_t{x}] = rgba[4 * size_t{x}];
-        sink->line[3 * size_t{x} + 1] = rgba[4 * size_t{x} + 1];
-        sink->line[3 * size_t{x} + 2] = rgba[4 * size_t{x} + 2];
-    }
-    return os::WritePngRow(sink->png, sink->line);
+int32_t WriteRow(void* user, const uint8_t* row) {
+    return os::WritePngRow(static_cast<os::PngWriter*>(user), row);
 }
 
 // A colour-mapped picture without colours gets a grey ramp over its values.
@@ -56,15 +42,19 @@ void LookUp(uint8_t value, const uint8_t* colours, uint32_t planes, uint8_t* out
     out[0] = out[1] = out[2] = grey;
 }
 
-void ToRgba(const PictureInfo& info, const RowForm& form, const PictureRow& row, uint8_t* rgba) {
+// The row's pixels as RGB, or RGBA with alpha: the converted line itself
+// where it is already RGB.
+const uint8_t* ToPixels(const PictureInfo& info, const RowForm& form, const PictureRow& row, uint8_t* pixels) {
     RowBuffers* rows = row.rows;
     const uint32_t width = rows->width;
     const size_t bytes = ConvertRowPixels(rows, row.colours, 0, width, false);
     const uint8_t* line = rows->lineBuffer;
+    if (bytes == 3 && !form.alpha) return line;
     const uint8_t* colours = row.colours != nullptr ? row.colours : info.colours;
     const uint8_t* mask = form.mask != nullptr ? rows->planeView.Planes[info.header.nPlanes] : nullptr;
+    const size_t channels = form.alpha ? 4 : 3;
     for (uint32_t x = 0; x < width; ++x) {
-        uint8_t* out = rgba + 4 * size_t{x};
+        uint8_t* out = pixels + channels * x;
         uint8_t alpha = 255;
         if (bytes == 1) {
             const uint8_t value = line[x];
@@ -78,8 +68,9 @@ void ToRgba(const PictureInfo& info, const RowForm& form, const PictureRow& row,
             out[0] = out[1] = out[2] = 0;
         }
         if (mask != nullptr && (mask[x >> 3] & (0x80u >> (x & 7))) == 0) alpha = 0;
-        out[3] = alpha;
+        if (form.alpha) out[3] = alpha;
     }
+    return pixels;
 }
 
 // The mask of a planar picture is read as a plane after its colour planes;
@@ -110,8 +101,8 @@ RowForm FormOf(const PictureInfo& info, const RowBuffers* rows) {
 // Everything the rows need, released on every path.
 struct Work {
     AreaFilter* filter = nullptr;
-    uint8_t* rgba = nullptr;
-    Sink sink;
+    uint8_t* pixels = nullptr;  // one source row, 4 bytes a pixel at most
+    os::PngWriter* png = nullptr;
     os::ImageOutput output;
 };
 
@@ -119,9 +110,8 @@ struct Work {
 // removes the file.
 void Release(Work& work) {
     CloseAreaFilter(work.filter);
-    std::free(work.rgba);
-    std::free(work.sink.line);
-    if (work.sink.png != nullptr) os::ClosePngWriter(work.sink.png);
+    std::free(work.pixels);
+    if (work.png != nullptr) os::ClosePngWriter(work.png);
     os::CloseImageOutput(&work.output, false);
 }
 
@@ -132,16 +122,12 @@ int32_t Start(Work& work, const RowForm& form, ThumbnailSize out, const Thumbnai
     format.width = out.width;
     format.height = out.height;
     format.pixels = form.alpha ? os::PngPixels::Rgba : os::PngPixels::Rgb;
-    const int32_t png = os::OpenPngWriter(&work.output, format, &work.sink.png);
-    if (png != 0) return png;
-    work.sink.width = out.width;
-    work.sink.alpha = form.alpha;
-    return 0;
+    return os::OpenPngWriter(&work.output, format, &work.png);
 }
 
 int32_t Finish(Work& work) {
-    os::PngWriter* png = work.sink.png;
-    work.sink.png = nullptr;
+    os::PngWriter* png = work.png;
+    work.png = nullptr;
     const int32_t closed = os::ClosePngWriter(png);
     if (closed != 0) return closed;
     return os::CloseImageOutput(&work.output, true);
@@ -172,13 +158,10 @@ int32_t Run(Work& work, PictureReader* reader, uint32_t size, const ThumbnailOut
     if (begun != 0) return begun;
 
     const uint32_t width = info.header.w;
-    work.rgba = static_cast<uint8_t*>(std::malloc(4 * size_t{width}));
-    work.sink.line = static_cast<uint8_t*>(std::malloc(3 * size_t{out.width}));
-    if (work.rgba == nullptr || work.sink.line == nullptr) return ERR_OUT_OF_MEMORY;
-    const int32_t filtered = OpenAreaFilter(width, info.header.h, out.width, out.height, &WriteRow, &work.sink,
-                                            &work.filter);
-    if (filtered != 0) return filtered;
+    work.pixels = static_cast<uint8_t*>(std::malloc(4 * size_t{width}));
+    if (work.pixels == nullptr) return ERR_OUT_OF_MEMORY;
 
+    // The form of the rows (and so the PNG's) is known from the first row.
     RowForm form;
     uint32_t y = 0;
     for (; y < info.header.h; ++y) {
@@ -190,17 +173,20 @@ int32_t Run(Work& work, PictureReader* reader, uint32_t size, const ThumbnailOut
             form = FormOf(info, row.rows);
             const int32_t started = Start(work, form, out, output);
             if (started != 0) return started;
+            const int32_t filtered = OpenAreaFilter(width, info.header.h, out.width, out.height,
+                                                    form.alpha ? 4 : 3, &WriteRow, work.png, &work.filter);
+            if (filtered != 0) return filtered;
         }
-        ToRgba(info, form, row, work.rgba);
-        const int32_t added = AddAreaFilterRow(work.filter, work.rgba);
+        const int32_t added = AddAreaFilterRow(work.filter, ToPixels(info, form, row, work.pixels));
         if (added != 0) return added;
     }
     if (y == 0) return ERR_CORRUPT;  // not a single row: no picture to show
+    const size_t channels = form.alpha ? 4 : 3;
     for (uint32_t x = 0; x < width; ++x) {
-        for (int32_t c = 0; c < 4; ++c) work.rgba[4 * size_t{x} + static_cast<size_t>(c)] = form.fill[c];
+        for (size_t c = 0; c < channels; ++c) work.pixels[channels * x + c] = form.fill[c];
     }
     for (; y < info.header.h; ++y) {
-        const int32_t added = AddAreaFilterRow(work.filter, work.rgba);
+        const int32_t added = AddAreaFilterRow(work.filter, work.pixels);
         if (added != 0) return added;
     }
     return Finish(work);
