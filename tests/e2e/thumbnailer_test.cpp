@@ -169,8 +169,7 @@ TEST_F(ThumbnailerTest, CutFilesAndFilesThatAreNoPicture) {
 // only, the input bound read-only into /tmp under a name of its own, the
 // output's folder the only writable place, every namespace unshared, no
 // environment. Then under strace: no fork, no exec, no file opened but the
-// input, the output and shared libraries (and a folder's lock, which reads
-// nothing).
+// input, the output and shared libraries.
 TEST_F(ThumbnailerTest, RunsInTheFileManagersSandbox) {
     if (!e2e::HaveProgram("bwrap")) GTEST_SKIP() << "bubblewrap is needed (scripts/deps.sh)";
     if (std::system("bwrap --ro-bind /usr /usr --symlink usr/lib /lib --symlink usr/lib64 /lib64 "
@@ -215,8 +214,7 @@ TEST_F(ThumbnailerTest, RunsInTheFileManagersSandbox) {
         const size_t open = line.find("open");
         if (open == std::string::npos || line.find("= -1") != std::string::npos) continue;
         const bool allowed = line.find("in.iff") != std::string::npos || line.find("traced.png") != std::string::npos ||
-                             line.find(".so") != std::string::npos || line.find("ld.so.cache") != std::string::npos ||
-                             line.find("O_PATH|O_DIRECTORY") != std::string::npos;  // the DOS layer's lock of a folder
+                             line.find(".so") != std::string::npos || line.find("ld.so.cache") != std::string::npos;
         EXPECT_TRUE(allowed) << line;
     }
     EXPECT_EQ(execs, 1);  // strace starting the program
