@@ -6,7 +6,8 @@
 # and Lanterna's peak memory against the screen's size. Then Lanterna alone on
 # 1024, 2048 and 8192 squares, as time per megapixel (also above the fixed
 # cost of a run, measured on a 16x16 picture), to show that time and
-# memory grow with the pixel count; then the window (bench/window.sh) and the
+# memory grow with the pixel count; then the thumbnailer against
+# gdk-pixbuf-thumbnailer (bench/thumbnail.sh); then the window (bench/window.sh) and the
 # cost of colour cycling (bench/cycle_cpu.sh) when an X server can be started.
 #
 # Targets: at most 1/8 of ilbmtoppm's time and 1/4 of ffmpeg's on each of the
@@ -53,30 +54,7 @@ done
 TMP=$(mktemp -d "${TMPDIR:-/tmp}/lanterna-bench.XXXXXX")
 trap 'rm -rf "$TMP"' EXIT INT TERM
 
-# median_of COMMAND...: runs the command once untimed (its file and program
-# in the page cache, as for every later run), then $RUNS times; prints the
-# median wall time in nanoseconds and the largest peak resident size in KiB.
-median_of() {
-    : >"$TMP/times"
-    "$@" >/dev/null 2>&1 || true
-    peak=0
-    i=0
-    while [ "$i" -lt "$RUNS" ]; do
-        start=$(date +%s%N)
-        /usr/bin/time -f '%M' -o "$TMP/mem" "$@" >/dev/null 2>"$TMP/err" || {
-            echo "bench: '$*' failed:" >&2
-            cat "$TMP/err" >&2
-            exit 2
-        }
-        end=$(date +%s%N)
-        echo $((end - start)) >>"$TMP/times"
-        kib=$(tail -n 1 "$TMP/mem")
-        [ "$kib" -gt "$peak" ] && peak=$kib
-        i=$((i + 1))
-    done
-    median=$(sort -n "$TMP/times" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
-    echo "$median $peak"
-}
+. "$HERE/median_of.sh"
 
 # Lanterna headless, with none of the test variables that change a run.
 HEADLESS="env -u LANTERNA_INPUT -u LANTERNA_SNAPSHOTS -u LANTERNA_DRAW_INPUT -u LANTERNA_TRACE LANTERNA_DISPLAY=headless"
@@ -154,6 +132,13 @@ for scale in $SCALES $SIZE; do
     done
     [ "$scale" = "$SIZE" ] || rm -rf "$dir"
 done
+
+if [ -x "$BUILD/lanterna-thumbnailer" ]; then
+    BENCH_RUNS=$RUNS sh "$HERE/thumbnail.sh" "$BUILD" "$TMP/$SIZE" || status=1
+else
+    echo "bench: the thumbnailer was not measured ($BUILD/lanterna-thumbnailer is not built)"
+    status=1
+fi
 
 echo "Pixel transfer alone (rows converted and written, no file):"
 LANTERNA_DISPLAY=headless "$MAKER" rows "$SIZE"

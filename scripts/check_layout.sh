@@ -33,6 +33,7 @@ ilbm: records platform/iffparse platform/dos platform/exec
 cycle: records platform/graphics platform/exec
 display/kernels:
 display/pixels: display/kernels records
+thumbnailer: ilbm records display/pixels platform/imagefile platform/iffparse platform/dos platform/exec
 display: display/pixels display/kernels records platform/graphics platform/dos platform/exec
 driver: records ilbm cycle display platform/libraries platform/asl platform/icon platform/dos platform/iffparse platform/graphics platform/exec
 tools: records
@@ -52,7 +53,7 @@ BEGIN {
         keys[key] = 1
         allowed[key] = " " deps " "
     }
-    program["records"] = program["ilbm"] = program["cycle"] = program["display"] = program["display/kernels"] = program["driver"] = 1
+    program["records"] = program["ilbm"] = program["cycle"] = program["display"] = program["display/kernels"] = program["driver"] = program["thumbnailer"] = 1
     bad = 0
 }
 # The rule folder a path lies in: the longest key that is a prefix of it.

@@ -78,6 +78,9 @@ TEST(DesktopFiles, DesktopEntryIsValidAndStartsTheWorkbenchModeOnEveryListedType
     std::string types;
     for (const std::string& type : ListedTypes()) types += type + ";";
     EXPECT_NE(entry.find("\nMimeType=" + types + "\n"), std::string::npos) << entry;
+    const std::string thumbnailer = ReadText(kBuiltData + "/lanterna.thumbnailer");
+    EXPECT_EQ(thumbnailer, "[Thumbnailer Entry]\nTryExec=lanterna-thumbnailer\n"
+                           "Exec=lanterna-thumbnailer -s %s %i %o\nMimeType=" + types + "\n");
     EXPECT_EQ(ListedTypes().front(), "image/x-ilbm");
     const std::string package = ReadText(kData + "/lanterna-ilbm.xml");
     for (const std::string& type : ListedTypes()) {
@@ -197,6 +200,10 @@ TEST(DesktopFiles, InstallPutsProgramEntryTypeAndPageUnderDestdirAndPrefix) {
     EXPECT_TRUE(fs::exists(root + "/share/metainfo/org.lanterna.Lanterna.metainfo.xml"));
     EXPECT_EQ(ReadText(root + "/share/mime/packages/lanterna-ilbm.xml"), ReadText(kData + "/lanterna-ilbm.xml"));
     EXPECT_EQ(ReadText(root + "/share/man/man1/lanterna.1"), ReadText(kData + "/lanterna.1"));
+    EXPECT_TRUE(fs::exists(root + "/share/man/man1/lanterna-thumbnailer.1"));
+    EXPECT_TRUE(fs::exists(root + "/bin/lanterna-thumbnailer"));
+    EXPECT_EQ(ReadText(root + "/share/thumbnailers/lanterna.thumbnailer"),
+              ReadText(kBuiltData + "/lanterna.thumbnailer"));
     // A staged install leaves the databases to the package's own scripts.
     EXPECT_FALSE(fs::exists(root + "/share/mime/mime.cache"));
     // The installed program runs.
