@@ -40,7 +40,7 @@ std::string OverlayText(const std::string& facts) {
         "  Esc, right button  stop the run\n"
         "  Tab                colour cycling on or off\n"
         "  arrows, drag       move over the picture\n"
-        "  wheel              zoom: 1:1 to fit\n"
+        "  wheel              zoom: fitted to 8x\n"
         "  Home               the first view\n"
         "  F11                full screen\n"
         "  F1                 this overlay on or off\n";

@@ -21,10 +21,10 @@ void Extent(uint32_t limit, int32_t window, Scale s, uint32_t& src, int32_t& sho
     shown = static_cast<int32_t>(Clamp(static_cast<int64_t>(size), 1, window));
 }
 
-// The largest whole level: the first view's scale, or 1 when that shrinks.
+// The largest whole level: kMaxZoom, or the first view's scale above it.
 uint32_t TopWhole(const ViewArea& area) {
     const Scale page = FitScale(area.pageWidth, area.pageHeight, area.windowWidth, area.windowHeight);
-    return Shrinks(page) ? 1 : page.num / page.den;
+    return Shrinks(page) ? kMaxZoom : std::max(kMaxZoom, page.num / page.den);
 }
 
 // The next level above (up) or below the scale now shown; false at the end.

@@ -10,8 +10,9 @@
 //
 // Zoom levels, from small to large: the whole bitmap fitted to the window
 // when that needs shrinking, the page fitted when that needs shrinking, then
-// every whole scale from 1 (1:1) up to the first view's scale. A level that
-// needs no shrinking is a whole scale, so the fitted page at 3 is level 3.
+// every whole scale from 1 (1:1) up to kMaxZoom (or the first view's scale
+// when that is larger). A level that needs no shrinking is a whole scale, so
+// the fitted page at 3 is level 3.
 //
 // All of it is arithmetic on sizes; nothing here calls SDL.
 #pragma once
@@ -34,6 +35,9 @@ struct ViewArea {
     int32_t windowWidth = 0;   // the window's drawing surface
     int32_t windowHeight = 0;
 };
+
+// The largest whole scale the wheel reaches, past the first view's.
+constexpr uint32_t kMaxZoom = 8;
 
 enum class ZoomLevel : uint8_t { Page, Whole, Integer };
 
