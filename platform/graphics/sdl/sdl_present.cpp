@@ -105,7 +105,8 @@ void SdlBackend::Present(SdlScreen* s) {
     // The overlay lies over rows that are drawn anew: it is drawn again
     // with the whole window.
     if (s->overlay) s->needPresent = true;
-    const ViewArea area{sp->width, sp->height, sp->bitmapWidth, sp->bitmapHeight, surface->w, surface->h};
+    const ViewArea area{sp->width, sp->height, sp->bitmapWidth, sp->bitmapHeight, surface->w, surface->h,
+                        s->fullScreen};
     const Placement placed = Place(area, s->view);
     if (placed.w <= 0 || placed.h <= 0) return;
     if (!(placed == s->placed)) s->needPresent = true;  // resized or moved: black around the new place

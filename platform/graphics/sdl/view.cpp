@@ -80,8 +80,9 @@ Placement Place(const ViewArea& area, ViewState& state) {
     Placement p;
     if (area.keptWidth == 0 || area.keptHeight == 0 || area.windowWidth <= 0 || area.windowHeight <= 0) return p;
     const Scale s = ScaleOf(area, state);
-    const uint32_t limitW = state.first ? std::min(area.pageWidth, area.keptWidth) : area.keptWidth;
-    const uint32_t limitH = state.first ? std::min(area.pageHeight, area.keptHeight) : area.keptHeight;
+    const bool pageOnly = state.first && !area.fullScreen;
+    const uint32_t limitW = pageOnly ? std::min(area.pageWidth, area.keptWidth) : area.keptWidth;
+    const uint32_t limitH = pageOnly ? std::min(area.pageHeight, area.keptHeight) : area.keptHeight;
     if (limitW == 0 || limitH == 0) return p;
     Extent(limitW, area.windowWidth, s, p.srcW, p.w);
     Extent(limitH, area.windowHeight, s, p.srcH, p.h);

@@ -17,6 +17,12 @@ TEST(ViewPlacement, FirstViewIsThePageFittedFromTheTopLeftCorner) {
     ViewState view;
     EXPECT_EQ(Place(kLarger, view), (Placement{0, 0, 1280, 800, 0, 0, 320, 200}));
     EXPECT_EQ(Place(kTall, view), (Placement{0, 0, 640, 480, 0, 0, 640, 480}));
+    // Full screen: the page's scale, and as much of the kept picture as the
+    // screen holds (all of it across, 540 of its 860 rows at two).
+    const ViewArea screen{640, 480, 896, 860, 1920, 1080, true};
+    EXPECT_EQ(Place(screen, view), (Placement{64, 0, 1792, 1080, 0, 0, 896, 540}));
+    EXPECT_TRUE(CanMove(screen, view));
+    EXPECT_EQ(Place(ViewArea{320, 200, 320, 200, 1920, 1080, true}, view), (Placement{160, 40, 1600, 1000, 0, 0, 320, 200}));
     // A picture no larger than its page: the page at its whole scale,
     // centred where the window is not a multiple of it.
     ViewState plain;
