@@ -9,7 +9,9 @@
 namespace lanterna {
 
 // "king_tut.iff — 320×200, 32 colours — Lanterna"; the kind is "N colours",
-// "Extra-Half-Brite", "HAM6", "HAM8" or "N-bit" for deep pictures.
+// "Extra-Half-Brite", "HAM6", "HAM8", "N-bit" for deep pictures, "true
+// colour" for colours changed from line to line (SHAM, CTBL, PCHG) and
+// "RGB8 true colour", "RGBN true colour" or "DEEP true colour" for those forms.
 std::string WindowTitle(const char* path, const PictureInfo& picture);
 
 }  // namespace lanterna
