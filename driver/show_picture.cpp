@@ -99,7 +99,7 @@ int32_t DrawRows(Picture& picture) {
 
 // The display for the picture, its title and facts, the place of row 0,
 // then the rows.
-int32_t ShowBody(Picture& picture, const char* path) {
+int32_t ShowBody(Picture& picture, const char* path, RunPlace place) {
     const PictureInfo& info = PictureReaderInfo(picture.reader);
     picture.display = ChooseDisplayParameters(info);
     const int32_t prepared = PrepareDisplay(info, picture.display, gViewOptions, &picture.step);
@@ -108,7 +108,7 @@ int32_t ShowBody(Picture& picture, const char* path) {
     }
     // Also when the screen is reused: the title names the picture on it.
     os::SetWindowTitles(gDisplay.window, WindowTitle(path, info).c_str(), nullptr);
-    os::SetWindowInfo(gDisplay.window, PictureFacts(path, info, picture.display.depth).c_str());
+    os::SetWindowInfo(gDisplay.window, PictureFacts(path, info, picture.display.depth, place).c_str());
     PlaceRowZero(info, gViewOptions.center, picture.display);
     int32_t result = BeginPictureRows(picture.reader);
     if (result == 0) {
@@ -179,20 +179,20 @@ int32_t View(Picture& picture) {
     return code;
 }
 
-int32_t Show(Picture& picture, const char* path) {
+int32_t Show(Picture& picture, const char* path, RunPlace place) {
     const int32_t opened = OpenPictureReader(path, ReadOptions(), &picture.reader);
     if (opened != 0) {
         return opened;
     }
-    const int32_t drawn = ShowBody(picture, path);
+    const int32_t drawn = ShowBody(picture, path, place);
     return drawn != 0 ? drawn : View(picture);
 }
 
 }  // namespace
 
-int32_t ShowPicture(const char* path, PictureStep* step) {
+int32_t ShowPicture(const char* path, PictureStep* step, RunPlace place) {
     Picture picture;
-    const int32_t result = Show(picture, path);
+    const int32_t result = Show(picture, path, place);
     if (step != nullptr) {
         *step = picture.step;
     }
