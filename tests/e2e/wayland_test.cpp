@@ -172,6 +172,7 @@ TEST_F(WaylandSession, APictureShowsThroughSdlsWaylandDriverAndAClickEndsIt) {
     ASSERT_TRUE(WaitUntil([&] { return weston.Finished(); }, 10000)) << "a click did not end the picture";
     EXPECT_EQ(weston.Rc(), 0) << weston.Errors();
     EXPECT_EQ(weston.Output(), "Showing \"" + file_ + "\"... Done.\n");
+    EXPECT_EQ(weston.Errors().find("xkbcommon"), std::string::npos) << weston.Errors();
 }
 
 TEST_F(WaylandSession, ACompositorWithoutASeatIsRefusedAtOnce) {
