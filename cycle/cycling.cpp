@@ -19,17 +19,6 @@ namespace {
 constexpr int32_t MAX_PALETTE_COLOURS = 256;
 constexpr const char* CYCLE_TASK_NAME = "Cycle Task";
 
-// A range the task may rotate: fast enough, at least two entries, and with
-// every entry it touches inside the palette (on a half-brite screen that
-// includes the copies 32 entries above).
-bool RangeUsable(const CycleRange& range, int32_t colourCount, bool halfBrite) {
-    if (range.rate <= CYCLE_MIN_RATE || range.low >= range.high) {
-        return false;
-    }
-    const int32_t top = halfBrite ? int32_t(range.high) + 32 : int32_t(range.high);
-    return top < colourCount;
-}
-
 void FreeHandle(CycleHandle* handle) {
     handle->~CycleHandle();
     os::FreeVec(handle);
@@ -45,6 +34,17 @@ void SendCommand(CycleHandle* handle, uint32_t command) {
 }
 
 }  // namespace
+
+// A range the task may rotate: fast enough, at least two entries, and with
+// every entry it touches inside the palette (on a half-brite screen that
+// includes the copies 32 entries above).
+bool CycleRangeUsable(const CycleRange& range, int32_t colourCount, bool halfBrite) {
+    if (range.rate <= CYCLE_MIN_RATE || range.low >= range.high) {
+        return false;
+    }
+    const int32_t top = halfBrite ? int32_t(range.high) + 32 : int32_t(range.high);
+    return top < colourCount;
+}
 
 CycleHandle* StartCycling(os::Screen* screen, int16_t halfBrite, const CycleRange* ranges,
                           const uint8_t* colours, int32_t colourCount) {
@@ -74,7 +74,7 @@ CycleHandle* StartCycling(os::Screen* screen, int16_t halfBrite, const CycleRang
 
     int32_t active = 0;
     for (CycleRange& range : handle->ranges) {
-        if (!RangeUsable(range, count, halfBrite != 0)) {
+        if (!CycleRangeUsable(range, count, halfBrite != 0)) {
             range.flags = int16_t(range.flags & ~RNG_ACTIVE);
         }
         if (range.flags & RNG_ACTIVE) {

@@ -36,6 +36,8 @@ struct CycleHandle {
 // A palette longer than the 256 colours of the colour-load table is cut to
 // its first 256. Null when no range is usable or the task cannot start (and
 // without a screen, ranges or colours).
+// That rule for one range: true when StartCycling would rotate it.
+bool CycleRangeUsable(const CycleRange& range, int32_t colourCount, bool halfBrite);
 CycleHandle* StartCycling(os::Screen* screen, int16_t halfBrite, const CycleRange* ranges,
                           const uint8_t* colours, int32_t colourCount);
 void CycleOn(CycleHandle* handle);

@@ -83,16 +83,18 @@ void PrintShowing(const char* path) {
 }
 
 // Shows one name, with its "Showing" line, and acts on its result.
-bool ShowName(void* context, const char* path, int32_t /*place*/, int32_t& result, PictureStep& step) {
+// `place` counts the pictures shown before it; how many will follow is not
+// known while the names are still being matched.
+bool ShowName(void* context, const char* path, int32_t place, int32_t& result, PictureStep& step) {
     PrintShowing(path);
-    result = gShowPicture(path, &step);
+    result = gShowPicture(path, &step, RunPlace{place + 1, 0});
     return Completed(result, *static_cast<LoopState*>(context));
 }
 
 // Shows one file, and the ones before it again while the user steps back
 // with Page Up. False ends the whole loop.
 bool ShowOne(const char* path, LoopState& state) {
-    return ShowGoingBack(state.shown, path, 0, &ShowName, &state);
+    return ShowGoingBack(state.shown, path, state.shown.Count(), &ShowName, &state);
 }
 
 // A failure of one entry met during the walk (a sub-directory that cannot

@@ -102,7 +102,7 @@ int32_t DrawRows(Picture& picture) {
 
 // The display for the picture, its title and facts, the place of row 0,
 // then the rows.
-int32_t ShowBody(Picture& picture, const char* path) {
+int32_t ShowBody(Picture& picture, const char* path, RunPlace place) {
     const PictureInfo& info = PictureReaderInfo(picture.reader);
     picture.display = ChooseDisplayParameters(info);
     const int32_t prepared = PrepareDisplay(info, picture.display, gViewOptions, &picture.step);
@@ -111,7 +111,7 @@ int32_t ShowBody(Picture& picture, const char* path) {
     }
     // Also when the screen is reused: the title names the picture on it.
     os::SetWindowTitles(gDisplay.window, WindowTitle(path, info, picture.animation ? 0 : -1).c_str(), nullptr);
-    os::SetWindowInfo(gDisplay.window, PictureFacts(path, info, picture.display.depth).c_str());
+    os::SetWindowInfo(gDisplay.window, PictureFacts(path, info, picture.display.depth, place).c_str());
     PlaceRowZero(info, gViewOptions.center, picture.display);
     int32_t result = BeginPictureRows(picture.reader);
     if (result == 0) {
@@ -185,22 +185,22 @@ int32_t View(Picture& picture, const char* path) {
     return code;
 }
 
-int32_t Show(Picture& picture, const char* path) {
+int32_t Show(Picture& picture, const char* path, RunPlace place) {
     const int32_t opened = OpenPictureReader(path, ReadOptions(), &picture.reader);
     if (opened != 0) {
         return opened;
     }
     // An animation whose frames cannot be held is shown as its first frame.
     picture.animation = PictureIsAnimation(picture.reader) && OpenPictureFrames(picture.reader) == 0;
-    const int32_t drawn = ShowBody(picture, path);
+    const int32_t drawn = ShowBody(picture, path, place);
     return drawn != 0 ? drawn : View(picture, path);
 }
 
 }  // namespace
 
-int32_t ShowPicture(const char* path, PictureStep* step) {
+int32_t ShowPicture(const char* path, PictureStep* step, RunPlace place) {
     Picture picture;
-    const int32_t result = Show(picture, path);
+    const int32_t result = Show(picture, path, place);
     if (step != nullptr) {
         *step = picture.step;
     }

@@ -5,16 +5,18 @@
 #include <cstdint>
 
 #include "display/picture_step.h"
+#include "driver/picture_facts.h"
 
 namespace lanterna {
 
 // The picture's result code; *step, when given, is the way the user asked
 // the run to go on (Page Up: back), told with a result the user ended.
-int32_t ShowPicture(const char* path, PictureStep* step = nullptr);
+// `place` is the picture's place in the run, for its facts.
+int32_t ShowPicture(const char* path, PictureStep* step = nullptr, RunPlace place = {});
 
 // What the run modes call to show a picture: ShowPicture itself in the
 // program; tests put a double of their own here.
-using ShowPictureFunction = int32_t (*)(const char* path, PictureStep* step);
+using ShowPictureFunction = int32_t (*)(const char* path, PictureStep* step, RunPlace place);
 extern ShowPictureFunction gShowPicture;
 
 // The unpacked BODY size from which the rows are decoded on a second task

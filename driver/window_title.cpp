@@ -11,10 +11,19 @@ namespace {
 
 std::string Kind(const PictureInfo& picture) {
     const int planes = picture.header.nPlanes;
+    // The true-colour forms by their names, as the F1 facts give them: their
+    // plane counts (25 and 13 with the genlock bit, or 0) say nothing.
+    if (picture.formType == ID_RGB8) return "RGB8 true colour";
+    if (picture.formType == ID_RGBN) return "RGBN true colour";
+    if (picture.formType == ID_DEEP) return "DEEP true colour";
     if (planes > 8) return std::to_string(planes) + "-bit";
-    if ((picture.modeId & HAM) != 0 && (planes == 6 || planes == 8)) return "HAM" + std::to_string(planes);
-    if ((picture.modeId & EXTRA_HALFBRITE) != 0 && planes == 6) return "Extra-Half-Brite";
-    const int colours = 1 << planes;
+    const bool planar = picture.formType == ID_ILBM || picture.formType == ID_ACBM;
+    if (planar && (picture.modeId & HAM) != 0 && (planes == 6 || planes == 8)) return "HAM" + std::to_string(planes);
+    // Colours changed from line to line are more than one palette holds.
+    if (HasLinePalettes(picture)) return "true colour";
+    if (planar && (picture.modeId & EXTRA_HALFBRITE) != 0 && planes == 6) return "Extra-Half-Brite";
+    // A PBM pixel is a byte whatever its header says.
+    const int colours = picture.formType == ID_PBM && planes == 0 ? 256 : 1 << planes;
     return std::to_string(colours) + (colours == 1 ? " colour" : " colours");
 }
 

@@ -10,7 +10,9 @@
 namespace lanterna {
 
 // "king_tut.iff — 320×200, 32 colours — Lanterna"; the kind is "N colours",
-// "Extra-Half-Brite", "HAM6", "HAM8" or "N-bit" for deep pictures.
+// "Extra-Half-Brite", "HAM6", "HAM8", "N-bit" for deep pictures, "true
+// colour" for colours changed from line to line (SHAM, CTBL, PCHG) and
+// "RGB8 true colour", "RGBN true colour" or "DEEP true colour" for those forms.
 // An animation adds ", animation", or ", animation of N frames" once its
 // frames are counted (frames: -1 a still, 0 not yet counted).
 std::string WindowTitle(const char* path, const PictureInfo& picture, int32_t frames = -1);

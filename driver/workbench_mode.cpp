@@ -64,11 +64,11 @@ struct Outcome {
 
 // One selected picture: its directory becomes the current one while its
 // icon is read and it is shown.
-int32_t ShowSelection(const os::WBArg& arg, PictureStep* step) {
+int32_t ShowSelection(const os::WBArg& arg, PictureStep* step, RunPlace place) {
     if (arg.wa_Name == nullptr) return 0;
     os::FileLock* previous = os::CurrentDir(arg.wa_Lock);
     ApplyIconOf(arg.wa_Name);
-    const int32_t result = gShowPicture(arg.wa_Name, step);
+    const int32_t result = gShowPicture(arg.wa_Name, step, place);
     os::CurrentDir(previous);
     return result;
 }
@@ -83,13 +83,14 @@ const char* NamePart(const char* path) {
 
 struct Selections {
     const os::WBArg* args;
+    int32_t count;
     Outcome* outcome;
 };
 
 // Shows the selection at `place` (its number in the list).
 bool ShowNumbered(void* context, const char* name, int32_t place, int32_t& result, PictureStep& step) {
     auto* selections = static_cast<Selections*>(context);
-    result = ShowSelection(selections->args[place], &step);
+    result = ShowSelection(selections->args[place], &step, RunPlace{place + 1, selections->count});
     selections->outcome->Add(NamePart(name), result);
     return result != CODE_STOP;
 }
@@ -98,7 +99,7 @@ bool ShowNumbered(void* context, const char* name, int32_t place, int32_t& resul
 // steps back with Page Up; the user's stop ends them.
 void ShowSelections(const os::WBArg* args, int32_t count, Outcome& outcome) {
     ShownPictures shown;
-    Selections selections{args, &outcome};
+    Selections selections{args, count, &outcome};
     for (int32_t i = 0; i < count; ++i) {
         if (args[i].wa_Name == nullptr) continue;
         if (!ShowGoingBack(shown, args[i].wa_Name, i, &ShowNumbered, &selections)) return;

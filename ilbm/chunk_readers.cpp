@@ -71,6 +71,8 @@ int32_t ReadDisplayMode(os::IFFHandle* iff, PictureInfo& picture) {
     uint8_t b[4];
     if (int32_t e = ReadRecord(iff, b, 4)) return e;
     uint32_t mode = Be32(b);
+    picture.hasCamg = true;
+    picture.camg = mode;
     picture.hasMode = true;
     if ((mode & 0xFFFF0000u) == 0) {
         mode &= ~OLD_MODE_JUNK;

@@ -18,6 +18,8 @@ struct PictureInfo {
     uint32_t formType = ID_ILBM;  // the FORM the BODY stands in
     uint32_t modeId = 0;          // once read to the BODY: the mode the rows are decoded in
     bool hasMode = false;         // a usable CAMG chunk was read
+    bool hasCamg = false;         // a CAMG chunk was read, usable or not
+    uint32_t camg = 0;            // and its word as the file holds it
     uint8_t* colours = nullptr;   // 256 RGB triplets, zero-filled; null without CMAP
     int32_t colourCount = 0;      // 0 to 256; with half-brite, the halved colours too
     uint8_t darkestColour = 0;    // of the file's own map, before any halved colours: a pen to clear with

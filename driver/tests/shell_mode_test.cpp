@@ -30,13 +30,14 @@ namespace fs = std::filesystem;
 struct Call {
     std::string path;
     ViewOptions options;
+    RunPlace place;
 };
 std::vector<Call> gCalls;
 std::vector<int32_t> gResults;
 bool gBreakOnFirst = false;
 
-int32_t FakeShowPicture(const char* path, PictureStep*) {
-    gCalls.push_back({path, gViewOptions});
+int32_t FakeShowPicture(const char* path, PictureStep*, RunPlace place) {
+    gCalls.push_back({path, gViewOptions, place});
     if (gBreakOnFirst && gCalls.size() == 1) {
         os::Signal(os::FindTask(nullptr), os::SIGBREAKF_CTRL_C);
     }
@@ -110,6 +111,9 @@ TEST_F(ShellModeTest, PlainNamesAreShownInOrderEachWithItsLine) {
     EXPECT_EQ(Run({b, a}), 0);
     EXPECT_EQ(ShownPaths(), (std::vector<std::string>{b, a}));
     EXPECT_EQ(output_, Showing(b) + "Done.\n" + Showing(a) + "Done.\n");
+    // Their places in the run; how many follow is not known while matching.
+    EXPECT_EQ(gCalls[1].place.number, 2);
+    EXPECT_EQ(gCalls[1].place.count, 0);
 }
 
 TEST_F(ShellModeTest, DirectoryShowsItsFilesAndWithAllItsWholeTree) {

@@ -34,5 +34,28 @@ TEST(WindowTitle, NamesTheFileTheSizeAndTheKindOfPicture) {
               "d\uFFFDj\uFFFD.iff \u2014 16\u00D78, 2 colours \u2014 Lanterna");
 }
 
+TEST(WindowTitle, TrueColourFormsAndLinePalettesAreNamedAsShown) {
+    struct Case {
+        uint32_t form;
+        uint8_t planes;
+        int32_t linePalettes;
+        bool changes;
+        const char* kind;
+    } const cases[] = {
+        {ID_ILBM, 4, 200, false, "true colour"},  // SHAM or CTBL
+        {ID_ACBM, 5, 0, true, "true colour"},     // PCHG
+        {ID_RGB8, 25, 0, false, "RGB8 true colour"}, {ID_RGBN, 13, 0, false, "RGBN true colour"},
+        {ID_RGB8, 0, 0, false, "RGB8 true colour"},  {ID_DEEP, 32, 0, false, "DEEP true colour"},
+        {ID_PBM, 0, 0, false, "256 colours"},
+    };
+    for (const Case& c : cases) {
+        PictureInfo info = Picture(320, 200, c.planes, 0);
+        info.formType = c.form;
+        info.linePaletteCount = c.linePalettes;
+        if (c.changes) info.paletteChanges = reinterpret_cast<PaletteChanges*>(&info);  // only looked at
+        EXPECT_EQ(WindowTitle("p", info), std::string("p \u2014 320\u00D7200, ") + c.kind + " \u2014 Lanterna");
+    }
+}
+
 }  // namespace
 }  // namespace lanterna

@@ -35,6 +35,7 @@ struct Call {
     std::string directory;  // the current directory then
     ViewOptions options;
     bool breakPending = false;
+    RunPlace place;
 };
 std::vector<Call> gCalls;
 std::vector<int32_t> gResults;
@@ -48,8 +49,8 @@ std::string CurrentDirectoryPath() {
     return ok ? buffer : "?";
 }
 
-int32_t FakeShowPicture(const char* name, PictureStep*) {
-    Call call{name, CurrentDirectoryPath(), gViewOptions, false};
+int32_t FakeShowPicture(const char* name, PictureStep*, RunPlace place) {
+    Call call{name, CurrentDirectoryPath(), gViewOptions, false, place};
     call.breakPending = (os::SetSignal(0, 0) & os::SIGBREAKF_CTRL_C) != 0;
     gCalls.push_back(call);
     if (static_cast<int>(gCalls.size()) == gSignalStopOnCall) {
@@ -155,6 +156,11 @@ TEST_F(WorkbenchModeTest, ProjectModeTakesEachIconsOptionsOverTheProgramsDefault
     EXPECT_FALSE(gCalls[2].options.center);
     EXPECT_EQ(gCalls[3].options.waitSeconds, 0);
     EXPECT_TRUE(gCalls[3].options.cycle);
+    // Each knows its place among the selections, for its facts.
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(gCalls[i].place.number, i + 1);
+        EXPECT_EQ(gCalls[i].place.count, 4);
+    }
 }
 
 TEST_F(WorkbenchModeTest, WithoutAProgramIconThePictureIconsAloneCount) {

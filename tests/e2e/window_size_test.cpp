@@ -39,18 +39,19 @@ struct Case {
 };
 
 // Per screen: a sprite is shown four times over, not up to the screen's
-// height; 320x200 at the largest scale that fits; the tall picture only
-// once under a window manager, as its title bar would push the bottom rows
-// under the screen's edge at twice; the large one shrunk to fit, aspect
+// height, in a window wide enough for some of its title; 320x200 at the
+// largest scale that fits; the tall picture only once under a window
+// manager, as its title bar would push the bottom rows under the screen's
+// edge at twice; the large one shrunk to fit, aspect
 // kept. (The tall one on the large screen is 640 wide: a picture over 399
 // rows without a mode is taken as interlaced, and one under 640 columns then
 // has pixels twice as wide as high.)
 std::vector<Case> CasesFor(const std::string& screen) {
     if (screen == "800x600")
-        return {{16, 16, 64, 64, 64, 64}, {320, 200, 640, 400, 640, 400}, {300, 296, 600, 592, 300, 296},
+        return {{16, 16, 160, 64, 160, 64}, {320, 200, 640, 400, 640, 400}, {300, 296, 600, 592, 300, 296},
                 {1000, 700, 800, 560, 798, 558}};
     if (screen == "1920x1080")
-        return {{16, 16, 64, 64, 64, 64}, {320, 200, 1280, 800, 1280, 800}, {640, 536, 1280, 1072, 640, 536}};
+        return {{16, 16, 160, 64, 160, 64}, {320, 200, 1280, 800, 1280, 800}, {640, 536, 1280, 1072, 640, 536}};
     return {};
 }
 

@@ -629,7 +629,7 @@ TEST_P(RealWindow, PageUpBringsBackThePreviousPicture) {
         for (int x = 0; x < 40; ++x) bands.pixels.push_back(static_cast<uint32_t>((x / 10 + y / 15) % 4));
     const std::string first = w::TempPath("back-first") + ".iff";
     ASSERT_TRUE(w::WriteFile(first, w::MakeIlbm(bands)));
-    const std::string second = WritePlain("back-second", 30, 40, {200, 200, 40});
+    const std::string second = WritePlain("back-second", 40, 40, {200, 200, 40});
     ASSERT_FALSE(second.empty());
 
     ProgramRun run = StartLanterna("back", {first, second});
@@ -644,7 +644,7 @@ TEST_P(RealWindow, PageUpBringsBackThePreviousPicture) {
     ASSERT_TRUE(WaitForFocus(GetParam(), window));
     xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 10 10 key Next");  // Page Down
     ASSERT_TRUE(WaitUntil([&] { return run.Output().find(second) != std::string::npos; }, 10000)) << run.Output();
-    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWindow(window, 30 * kScale, 40 * kScale, shot, area, box); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWindow(window, 40 * kScale, 40 * kScale, shot, area, box); }, 10000));
     ASSERT_TRUE(WaitForFocus(GetParam(), window));
     xvfb_test::XdoTool("mousemove --window " + std::to_string(window) + " 10 10 key Prior");  // Page Up
     const std::string again = "Showing \"" + first + "\"... Done.\nShowing \"" + second + "\"... Done.\nShowing \"" +

@@ -1,6 +1,7 @@
 #include "platform/graphics/sdl/overlay.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "platform/graphics/sdl/overlay_font.h"
@@ -32,7 +33,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 }  // namespace
 
-std::string OverlayText(const std::string& facts) {
+std::string OverlayText(const std::string& facts, Scale zoom) {
     std::string text =
         "Keys and mouse\n"
         "  click, any key     next picture\n"
@@ -40,13 +41,19 @@ std::string OverlayText(const std::string& facts) {
         "  Esc, right button  stop the run\n"
         "  Tab                colour cycling on or off\n"
         "  arrows, drag       move over the picture\n"
-        "  wheel              zoom: 1:1 to fit\n"
+        "  wheel              zoom: fitted to 8x\n"
         "  Home               the first view\n"
         "  F5                 animation: pause or play\n"
         "  F6 / F7            animation: a frame back / on\n"
         "  F11                full screen\n"
         "  F1                 this overlay on or off\n";
     if (!facts.empty()) text += "\n" + facts;
+    char scale[48];
+    if (zoom.den != 0 && zoom.num % zoom.den == 0)
+        std::snprintf(scale, sizeof scale, "%ux", zoom.num / zoom.den);
+    else
+        std::snprintf(scale, sizeof scale, "%.2fx (fitted)", zoom.den != 0 ? double(zoom.num) / zoom.den : 1.0);
+    text += std::string("\nZoom: ") + scale;
     return text;
 }
 

@@ -6,11 +6,13 @@
 #include <functional>
 #include <string>
 
+#include "platform/graphics/sdl/view.h"
+
 namespace os::sdl {
 
 // The keys and mouse controls of the window, then the picture's facts
-// (SetWindowInfo), as lines.
-std::string OverlayText(const std::string& facts);
+// (SetWindowInfo) and the zoom the view shows it at, as lines.
+std::string OverlayText(const std::string& facts, Scale zoom = {});
 
 struct OverlayRect {
     int x = 0, y = 0, w = 0, h = 0;

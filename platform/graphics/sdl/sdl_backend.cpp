@@ -23,6 +23,7 @@
 #include "platform/graphics/sdl/compose_table.h"
 #include "platform/graphics/sdl/kept_window.h"
 #include "platform/graphics/sdl/wayland_seat.h"
+#include "platform/graphics/sdl/wayland_work_area.h"
 #include "platform/graphics/sdl/window_front.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -262,6 +263,11 @@ void SdlBackend::Start() {
     const char* current = gSdl->SDL_GetCurrentVideoDriver();
     if (current != nullptr && std::strcmp(current, "x11") == 0)
         gSdl->SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Wayland tells SDL neither the panels nor a window's frame.
+    if (current != nullptr && std::strcmp(current, "wayland") == 0) {
+        const WorkArea area = WaylandWorkArea();
+        waylandArea_ = SDL_Rect{0, 0, area.w, area.h};
+    }
     sdlThread_ = std::this_thread::get_id();
     state_.store(1, std::memory_order_release);
     // SDL stays up until the process ends: every window has been closed

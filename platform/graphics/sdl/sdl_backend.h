@@ -138,6 +138,7 @@ private:
     std::thread::id sdlThread_;
     std::vector<SdlScreen*> screens_;
     Borders frame_;  // the window manager's frame around the last window
+    SDL_Rect waylandArea_{0, 0, 0, 0};  // what a maximized window gets on Wayland (wayland_work_area.h)
     SdlScreen* kept_ = nullptr;      // the window of the screen closed last
     bool stopAtNextWindow_ = false;  // the kept window was closed by the user
     uint64_t lastFrame_ = 0;

@@ -138,7 +138,8 @@ bool SdlBackend::ViewControl(const SDL_Event& e) {
     SdlScreen* s = ByWindowId(id);
     if (s == nullptr) return false;
     ScreenPrivate* sp = s->screen->priv;
-    const ViewArea area{sp->width, sp->height, sp->bitmapWidth, sp->bitmapHeight, s->surfaceW, s->surfaceH};
+    const ViewArea area{sp->width, sp->height, sp->bitmapWidth, sp->bitmapHeight, s->surfaceW, s->surfaceH,
+                        s->fullScreen};
     switch (HandleViewEvent(e, area, s->view, s->drag)) {
         case ViewEvent::NotMine: return false;
         case ViewEvent::Handled: return true;

@@ -105,7 +105,8 @@ void SdlBackend::Present(SdlScreen* s) {
     // The overlay lies over rows that are drawn anew: it is drawn again
     // with the whole window.
     if (s->overlay) s->needPresent = true;
-    const ViewArea area{sp->width, sp->height, sp->bitmapWidth, sp->bitmapHeight, surface->w, surface->h};
+    const ViewArea area{sp->width, sp->height, sp->bitmapWidth, sp->bitmapHeight, surface->w, surface->h,
+                        s->fullScreen};
     const Placement placed = Place(area, s->view);
     if (placed.w <= 0 || placed.h <= 0) return;
     if (!(placed == s->placed)) s->needPresent = true;  // resized or moved: black around the new place
@@ -197,7 +198,11 @@ void SdlBackend::Present(SdlScreen* s) {
 void SdlBackend::DrawOverlay(SdlScreen* s, SDL_Surface* surface) {
     const uint32_t box = gSdl->SDL_MapRGB(surface->format, 24, 24, 40);
     const uint32_t ink = gSdl->SDL_MapRGB(surface->format, 240, 240, 240);
-    LayOutOverlay(OverlayText(s->info), surface->w, surface->h, [&](const OverlayRect& r, bool text) {
+    const ScreenPrivate* sp = s->screen->priv;
+    const ViewArea area{sp->width, sp->height, sp->bitmapWidth, sp->bitmapHeight, surface->w, surface->h,
+                        s->fullScreen};
+    const std::string text = OverlayText(s->info, ScaleOf(area, s->view));
+    LayOutOverlay(text, surface->w, surface->h, [&](const OverlayRect& r, bool text) {
         SDL_Rect rect{r.x, r.y, r.w, r.h};
         gSdl->SDL_FillRect(surface, &rect, text ? ink : box);
     });

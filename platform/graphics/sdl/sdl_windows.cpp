@@ -109,8 +109,14 @@ void SdlBackend::Refit(SdlScreen* s) {
 }
 
 // The desktop less panels and docks (the work area a window manager
-// reports); the whole display, or 1024x768, when that is not known.
+// reports, or on Wayland what a maximized window gets, its frame left out
+// too); the whole display, or 1024x768, when that is not known.
 SDL_Rect SdlBackend::UsableDesktop() {
+    if (waylandArea_.w > 0 && waylandArea_.h > 0) {
+        SDL_Rect bounds{0, 0, 0, 0};
+        if (gSdl->SDL_GetDisplayUsableBounds(0, &bounds) != 0) bounds = SDL_Rect{0, 0, 0, 0};
+        return SDL_Rect{bounds.x, bounds.y, waylandArea_.w, waylandArea_.h};
+    }
     SDL_Rect desk{0, 0, 0, 0};
     if (gSdl->SDL_GetDisplayUsableBounds(0, &desk) == 0 && desk.w > 0 && desk.h > 0) return desk;
     desk = SDL_Rect{0, 0, 1024, 768};

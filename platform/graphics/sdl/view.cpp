@@ -21,10 +21,10 @@ void Extent(uint32_t limit, int32_t window, Scale s, uint32_t& src, int32_t& sho
     shown = static_cast<int32_t>(Clamp(static_cast<int64_t>(size), 1, window));
 }
 
-// The largest whole level: the first view's scale, or 1 when that shrinks.
+// The largest whole level: kMaxZoom, or the first view's scale above it.
 uint32_t TopWhole(const ViewArea& area) {
     const Scale page = FitScale(area.pageWidth, area.pageHeight, area.windowWidth, area.windowHeight);
-    return Shrinks(page) ? 1 : page.num / page.den;
+    return Shrinks(page) ? kMaxZoom : std::max(kMaxZoom, page.num / page.den);
 }
 
 // The next level above (up) or below the scale now shown; false at the end.
@@ -80,8 +80,9 @@ Placement Place(const ViewArea& area, ViewState& state) {
     Placement p;
     if (area.keptWidth == 0 || area.keptHeight == 0 || area.windowWidth <= 0 || area.windowHeight <= 0) return p;
     const Scale s = ScaleOf(area, state);
-    const uint32_t limitW = state.first ? std::min(area.pageWidth, area.keptWidth) : area.keptWidth;
-    const uint32_t limitH = state.first ? std::min(area.pageHeight, area.keptHeight) : area.keptHeight;
+    const bool pageOnly = state.first && !area.fullScreen;
+    const uint32_t limitW = pageOnly ? std::min(area.pageWidth, area.keptWidth) : area.keptWidth;
+    const uint32_t limitH = pageOnly ? std::min(area.pageHeight, area.keptHeight) : area.keptHeight;
     if (limitW == 0 || limitH == 0) return p;
     Extent(limitW, area.windowWidth, s, p.srcW, p.w);
     Extent(limitH, area.windowHeight, s, p.srcH, p.h);

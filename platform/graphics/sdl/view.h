@@ -4,14 +4,17 @@
 // a larger bitmap (OpenScreenTags). The first view is what the screen alone
 // shows: the page, fitted to the window as the window's size rule does (a
 // whole scale, or shrunk when even one is too large), from the top-left
-// corner. From there the arrow keys and dragging with the left button move
+// corner; in full screen, at the page's scale, as much of the bitmap as the
+// screen holds, so the keys that leave a window are not needed to see more
+// of a picture larger than its page. From there the arrow keys and dragging with the left button move
 // the view over the whole bitmap, the wheel zooms, and Home goes back to the
 // first view.
 //
 // Zoom levels, from small to large: the whole bitmap fitted to the window
 // when that needs shrinking, the page fitted when that needs shrinking, then
-// every whole scale from 1 (1:1) up to the first view's scale. A level that
-// needs no shrinking is a whole scale, so the fitted page at 3 is level 3.
+// every whole scale from 1 (1:1) up to kMaxZoom (or the first view's scale
+// when that is larger). A level that needs no shrinking is a whole scale, so
+// the fitted page at 3 is level 3.
 //
 // All of it is arithmetic on sizes; nothing here calls SDL.
 #pragma once
@@ -33,7 +36,11 @@ struct ViewArea {
     uint32_t keptHeight = 0;
     int32_t windowWidth = 0;   // the window's drawing surface
     int32_t windowHeight = 0;
+    bool fullScreen = false;   // the first view then shows the bitmap beyond the page too
 };
+
+// The largest whole scale the wheel reaches, past the first view's.
+constexpr uint32_t kMaxZoom = 8;
 
 enum class ZoomLevel : uint8_t { Page, Whole, Integer };
 

@@ -1,5 +1,7 @@
 #include "platform/graphics/sdl/window_size.h"
 
+#include <algorithm>
+
 namespace os::sdl {
 
 ClientSize WindowClientSize(uint32_t w, uint32_t h, int areaW, int areaH) {
@@ -10,7 +12,7 @@ ClientSize WindowClientSize(uint32_t w, uint32_t h, int areaW, int areaH) {
     uint64_t s = sx < sy ? sx : sy;
     if (s > kMaxWindowScale) s = kMaxWindowScale;
     if (s >= 1) {
-        r.w = static_cast<int>(w * s);
+        r.w = std::max(static_cast<int>(w * s), std::min(kMinWindowWidth, areaW));
         r.h = static_cast<int>(h * s);
         return r;
     }

@@ -44,6 +44,10 @@ TEST(Overlay, KeysThenFacts) {
     EXPECT_NE(text.find("Home "), std::string::npos);
     EXPECT_LT(text.find("F11"), text.find("\n\nFile: a.iff\nPlanes: 5"));
     EXPECT_EQ(OverlayText("").find("File"), std::string::npos);
+    // Then the zoom: a whole scale, or the fraction of a fit that shrinks.
+    EXPECT_NE(text.find("Planes: 5\nZoom: 1x"), std::string::npos) << text;
+    EXPECT_NE(OverlayText("", Scale{3, 1}).find("\nZoom: 3x"), std::string::npos);
+    EXPECT_NE(OverlayText("", Scale{480, 860}).find("\nZoom: 0.56x (fitted)"), std::string::npos);
 }
 
 TEST(Overlay, BoxFirstTextInsideTwiceAsLargeWhereItFits) {

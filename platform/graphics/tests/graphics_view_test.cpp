@@ -17,6 +17,12 @@ TEST(ViewPlacement, FirstViewIsThePageFittedFromTheTopLeftCorner) {
     ViewState view;
     EXPECT_EQ(Place(kLarger, view), (Placement{0, 0, 1280, 800, 0, 0, 320, 200}));
     EXPECT_EQ(Place(kTall, view), (Placement{0, 0, 640, 480, 0, 0, 640, 480}));
+    // Full screen: the page's scale, and as much of the kept picture as the
+    // screen holds (all of it across, 540 of its 860 rows at two).
+    const ViewArea screen{640, 480, 896, 860, 1920, 1080, true};
+    EXPECT_EQ(Place(screen, view), (Placement{64, 0, 1792, 1080, 0, 0, 896, 540}));
+    EXPECT_TRUE(CanMove(screen, view));
+    EXPECT_EQ(Place(ViewArea{320, 200, 320, 200, 1920, 1080, true}, view), (Placement{160, 40, 1600, 1000, 0, 0, 320, 200}));
     // A picture no larger than its page: the page at its whole scale,
     // centred where the window is not a multiple of it.
     ViewState plain;
@@ -65,9 +71,10 @@ TEST(ViewScrolling, ArrowsStopAtTheBitmapsEdgesAndHomeReturns) {
     EXPECT_EQ(Place(kLarger, view), Place(kLarger, fresh));
 }
 
-TEST(ViewZoom, WholeStepsBetweenOneToOneAndTheFit) {
+TEST(ViewZoom, WholeStepsFromTheFitUpToEight) {
     // From the page at four down to 1:1, then no further (the whole picture
-    // fits at two: no shrunk level below 1:1); and back up to four.
+    // fits at two: no shrunk level below 1:1); and back up through every
+    // whole step to eight.
     ViewState view;
     const uint32_t down[] = {3, 2, 1};
     for (uint32_t want : down) {
@@ -78,15 +85,21 @@ TEST(ViewZoom, WholeStepsBetweenOneToOneAndTheFit) {
     EXPECT_FALSE(Zoom(kLarger, view, -1, 640, 400));
     // At 1:1 the whole picture is seen, centred.
     EXPECT_EQ(Place(kLarger, view), (Placement{400, 250, 480, 300, 0, 0, 480, 300}));
-    EXPECT_TRUE(Zoom(kLarger, view, 5, 640, 400));  // several steps at once end at the top
-    EXPECT_EQ(ScaleOf(kLarger, view).num, 4u);
+    for (uint32_t want = 2; want <= 4; ++want) {
+        ASSERT_TRUE(Zoom(kLarger, view, 1, 640, 400));
+        EXPECT_EQ(ScaleOf(kLarger, view).num, want);
+    }
+    EXPECT_TRUE(Zoom(kLarger, view, 9, 640, 400));  // several steps at once end at the top
+    EXPECT_EQ(ScaleOf(kLarger, view).num, kMaxZoom);
+    EXPECT_EQ(Place(kLarger, view).srcW, 1280u / kMaxZoom);
     EXPECT_FALSE(Zoom(kLarger, view, 1, 640, 400));
 
     // 896x860 in a 640x480 window: 1:1 is the first view; below it only
-    // the whole picture fitted (480 / 860), nothing above.
+    // the whole picture fitted (480 / 860), above it 2.
     ViewState tall;
-    EXPECT_FALSE(Zoom(kTall, tall, 1, 0, 0));
-    ASSERT_TRUE(Zoom(kTall, tall, -1, 0, 0));
+    ASSERT_TRUE(Zoom(kTall, tall, 1, 0, 0));
+    EXPECT_EQ(ScaleOf(kTall, tall).num, 2u);
+    ASSERT_TRUE(Zoom(kTall, tall, -2, 0, 0));
     EXPECT_EQ(ScaleOf(kTall, tall).num, 480u);
     EXPECT_EQ(ScaleOf(kTall, tall).den, 860u);
     EXPECT_EQ(Place(kTall, tall), (Placement{70, 0, 500, 480, 0, 0, 896, 860}));
@@ -96,7 +109,7 @@ TEST(ViewZoom, WholeStepsBetweenOneToOneAndTheFit) {
     EXPECT_EQ(ScaleOf(kTall, tall).den, 1u);
 
     // A page larger than the window: its shrunk fit, the whole picture's
-    // below it, and 1:1 above.
+    // below it, and 1:1 above. A first view beyond eight is the top.
     const ViewArea big{1920, 1080, 2400, 1350, 800, 450};
     ViewState first;
     ASSERT_TRUE(Zoom(big, first, -1, 0, 0));
@@ -105,6 +118,11 @@ TEST(ViewZoom, WholeStepsBetweenOneToOneAndTheFit) {
     ASSERT_TRUE(Zoom(big, first, 2, 0, 0));
     EXPECT_EQ(ScaleOf(big, first).num, 1u);
     EXPECT_EQ(ScaleOf(big, first).den, 1u);
+    const ViewArea tiny{16, 16, 16, 16, 320, 320};
+    ViewState small;
+    EXPECT_FALSE(Zoom(tiny, small, 1, 0, 0));
+    ASSERT_TRUE(Zoom(tiny, small, -12, 0, 0));
+    EXPECT_EQ(ScaleOf(tiny, small).num, 8u);
 }
 
 TEST(ViewZoom, ThePixelUnderThePointerStaysWhereItIs) {

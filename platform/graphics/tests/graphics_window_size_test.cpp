@@ -17,7 +17,8 @@ void ExpectSize(uint32_t w, uint32_t h, int areaW, int areaH, int wantW, int wan
 }
 
 TEST(WindowClientSize, LargestWholeScaleUpToFourThatFits) {
-    ExpectSize(16, 16, 1920, 1055, 64, 64);      // a sprite: four times, not the screen's height
+    ExpectSize(16, 16, 1920, 1055, 160, 64);     // a sprite: four times, not the screen's height, in 160 columns
+    ExpectSize(16, 16, 100, 100, 100, 64);       // or as many as there are
     ExpectSize(320, 200, 1918, 1055, 1280, 800);  // four
     ExpectSize(320, 200, 959, 600, 640, 400);     // one short of three times the width
     ExpectSize(320, 200, 960, 600, 960, 600);     // exactly three times
