@@ -156,7 +156,7 @@ void ReadPicture(const char* name, Decoder decoder) {
                 case ID_CRNG: e = ReadColourRange(iff, picture); break;
                 case ID_CCRT: e = ReadCycleTiming(iff, picture); break;
                 case ID_SHAM:
-                case ID_CTBL: e = ReadLinePalettes(iff, cn->cn_Size, cn->cn_ID == ID_SHAM, picture); break;
+                case ID_CTBL: e = ReadLinePalettes(iff, cn->cn_Size, cn->cn_ID == ID_SHAM, header, picture); break;
                 case ID_PCHG: e = ReadPaletteChanges(iff, cn->cn_Size, picture); break;
                 case ID_DGBL: e = ReadDeepGlobals(iff, picture); header = true; break;
                 case ID_DPEL: e = ReadDeepPixelFormat(iff, cn->cn_Size, picture); break;

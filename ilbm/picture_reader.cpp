@@ -63,6 +63,10 @@ int32_t PrepareRows(PictureReader& reader, const os::ContextNode* chunk) {
     if (!RowsCanBeShown(info.header, info.formType)) {
         return ERR_NO_SCREEN_MODE;
     }
+    // Property chunks may come before the header: what depends on it is
+    // settled here, whatever their order.
+    const int32_t rowCount = info.header.h > 0 ? int32_t{info.header.h} : 1;
+    if (info.linePaletteCount > rowCount) info.linePaletteCount = rowCount;
     SettlePictureMode(info, reader.options.halfBriteWithoutMode);
     const bool linePalettes = HasLinePalettes(info);
     reader.rows = AllocRowBuffers(info.header, info.modeId, info.formType, linePalettes);
@@ -116,7 +120,7 @@ int32_t ReadChunk(PictureReader& reader, const os::ContextNode* chunk, bool* atB
         case ID_SHAM:
         case ID_CTBL:
             // A SHAM starts with its version word; a CTBL has none.
-            return ReadLinePalettes(iff, chunk->cn_Size, chunk->cn_ID == ID_SHAM, info);
+            return ReadLinePalettes(iff, chunk->cn_Size, chunk->cn_ID == ID_SHAM, reader.headerSeen, info);
         case ID_PCHG:
             return AsResult(ReadPaletteChanges(iff, chunk->cn_Size, info));
         case ID_CCRT:

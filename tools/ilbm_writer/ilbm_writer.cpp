@@ -676,10 +676,11 @@ Bytes MakeBodyData(const IlbmPicture& picture) {
 
 Bytes MakeIlbm(const IlbmPicture& picture) {
     std::vector<Bytes> parts;
-    parts.push_back(MakeChunk("BMHD", EncodeBitMapHeader(picture.header)));
+    if (!picture.propertiesFirst) parts.push_back(MakeChunk("BMHD", EncodeBitMapHeader(picture.header)));
     if (!picture.colours.empty()) parts.push_back(MakeChunk("CMAP", EncodeColourMap(picture.colours)));
     if (picture.hasCamg) parts.push_back(MakeChunk("CAMG", EncodeDisplayMode(picture.camg)));
     for (const Bytes& c : picture.extraChunks) parts.push_back(c);
+    if (picture.propertiesFirst) parts.push_back(MakeChunk("BMHD", EncodeBitMapHeader(picture.header)));
     const char* bodyId = picture.formType == "ACBM" ? "ABIT" : "BODY";
     parts.push_back(MakeChunk(bodyId, picture.body.empty() ? MakeBodyData(picture) : picture.body));
     return MakeGroup("FORM", picture.formType.c_str(), Concat(parts));

@@ -176,11 +176,14 @@ struct IlbmPicture {
     Bytes body;
     // With ByteRun1: pack the BODY as one stream instead of row by row.
     bool packAsStream = false;
+    // CMAP, CAMG and the extra chunks before the BMHD instead of after it.
+    bool propertiesFirst = false;
 };
 
 // The BODY data the picture's pixels give (plain or packed by its header).
 Bytes MakeBodyData(const IlbmPicture& picture);
-// FORM ILBM (or the picture's form type): BMHD, CMAP, CAMG, extra chunks, BODY.
+// FORM ILBM (or the picture's form type): BMHD, CMAP, CAMG, extra chunks, BODY
+// (the BMHD after the extra chunks with propertiesFirst).
 Bytes MakeIlbm(const IlbmPicture& picture);
 // A picture with pageWidth/pageHeight set to the size and aspect 1:1.
 BitMapHeader SimpleHeader(int32_t width, int32_t height, int32_t planes, uint8_t compression,
