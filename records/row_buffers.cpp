@@ -130,7 +130,10 @@ RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_
         } else if ((modeId & HAM) == 0) {
             rows->pixelKind = PIXEL_COLOUR_MAPPED;
         } else {
-            rows->pixelKind = planes == 6 ? PIXEL_HAM6 : PIXEL_HAM8;
+            // Five planes are HAM6 with the sixth plane 0, as the display
+            // hardware reads them: values 16..31 modify blue. Seven planes
+            // are HAM8 with the eighth plane 0.
+            rows->pixelKind = planes == 5 || planes == 6 ? PIXEL_HAM6 : PIXEL_HAM8;
             bytesPerPixel = 3;
         }
     } else {

@@ -1,7 +1,7 @@
 // Forms netpbm's ilbmtoppm does not read, shown by build/lanterna and
 // compared pixel by pixel with ffmpeg's reading: FORM DEEP in every
-// compression ffmpeg knows and with every element order, ACBM, and 32-plane
-// RGBA; and DEEP element formats that cannot be shown, refused.
+// compression ffmpeg knows and with every element order, ACBM, 32-plane
+// RGBA and five-plane HAM; and DEEP element formats that cannot be shown, refused.
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -123,6 +123,27 @@ TEST_F(FfmpegReferenceTest, AcbmAndRgbaAgainstFfmpeg) {
             for (int x = 0; x < width; ++x)
                 rgba.pixels.push_back(uint32_t(x * 9) | uint32_t(y * 40) << 8 | uint32_t((x + y) * 5) << 16 | 0xFFu << 24);
         files.push_back(Save("rgba" + std::to_string(n++) + ".iff", MakeIlbm(rgba)));
+        sizes.emplace_back(width, height);
+    }
+    Compare(files, sizes);
+}
+
+// HAM with five planes: the missing sixth plane is 0, so values 16..31
+// modify blue and the rest load the 16 base colours, as ffmpeg reads them;
+// with both BODY compressions and an odd width.
+TEST_F(FfmpegReferenceTest, FivePlaneHamModifiesBlue) {
+    std::vector<std::string> files;
+    std::vector<std::pair<int, int>> sizes;
+    for (uint8_t compression : {cmpNone, cmpByteRun1}) {
+        IlbmPicture ham;
+        const int width = 37 + 8 * compression, height = 9;
+        ham.header = SimpleHeader(width, height, 5, compression);
+        ham.hasCamg = true;
+        ham.camg = HAM;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) ham.pixels.push_back(uint32_t((x / 2 * 7 + y * 3 + (x * y) % 5) % 32));
+        for (int i = 0; i < 16; ++i) ham.colours.push_back(Rgb{uint8_t(i * 17), uint8_t(255 - i * 16), uint8_t(i * 5 * 17 % 256)});
+        files.push_back(Save("ham5-" + std::to_string(compression) + ".iff", MakeIlbm(ham)));
         sizes.emplace_back(width, height);
     }
     Compare(files, sizes);
