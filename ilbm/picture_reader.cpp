@@ -36,6 +36,7 @@ struct PictureReader {
     int32_t planeRows = 0;
     int32_t next = 0;                // the next picture row
     bool headerSeen = false;
+    bool colourMapSeen = false;      // a CMAP was read: a CMYK is passed over
     bool begun = false;
     int32_t ended = 0;               // not 0: what every later row call gives
 };
@@ -111,7 +112,11 @@ int32_t ReadChunk(PictureReader& reader, const os::ContextNode* chunk, bool* atB
         case ID_TVDC:
             return AsResult(ReadTvdcTable(iff, info));
         case ID_CMAP:
+            reader.colourMapSeen = true;
             return AsResult(ReadColourMap(iff, chunk->cn_Size, info));
+        case ID_CMYK:
+            // A CMAP wins over a CMYK, whichever comes first.
+            return reader.colourMapSeen ? 0 : AsResult(ReadCmykColourMap(iff, chunk->cn_Size, info));
         case ID_CAMG:
             return AsResult(ReadDisplayMode(iff, info));
         case ID_CRNG:

@@ -25,6 +25,7 @@ constexpr uint32_t ID_DBOD = os::MakeId('D', 'B', 'O', 'D');  // DEEP: the pixel
 constexpr uint32_t ID_TVDC = os::MakeId('T', 'V', 'D', 'C');  // DEEP: the delta table of compression 5
 constexpr uint32_t ID_BMHD = os::MakeId('B', 'M', 'H', 'D');
 constexpr uint32_t ID_CMAP = os::MakeId('C', 'M', 'A', 'P');
+constexpr uint32_t ID_CMYK = os::MakeId('C', 'M', 'Y', 'K');  // the colour map as cyan, magenta, yellow, black
 constexpr uint32_t ID_CAMG = os::MakeId('C', 'A', 'M', 'G');
 constexpr uint32_t ID_BODY = os::MakeId('B', 'O', 'D', 'Y');
 constexpr uint32_t ID_CCRT = os::MakeId('C', 'C', 'R', 'T');
