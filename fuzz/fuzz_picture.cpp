@@ -169,7 +169,7 @@ void ReadPicture(const char* name, Decoder decoder) {
             if (picture.rangeCount < 0 || picture.rangeCount > MAX_CYCLE_RANGES) std::abort();
             // Line palettes never outnumber the rows a header can give.
             if (picture.linePaletteCount < 0 || picture.linePaletteCount > 65535) std::abort();
-            if (picture.deep.known && (picture.deep.bytes < 3 || picture.deep.bytes > DEEP_MAX_ELEMENTS)) std::abort();
+            if (picture.deep.known && (picture.deep.bytes < 3 || picture.deep.bytes > DEEP_MAX_PIXEL_BYTES)) std::abort();
             if ((cn->cn_ID == ID_BODY || cn->cn_ID == ID_ABIT || cn->cn_ID == ID_DBOD) && header) {
                 DecodeBody(iff, cn, picture, decoder);
                 break;

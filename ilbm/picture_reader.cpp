@@ -13,6 +13,7 @@
 #include "ilbm/palette_changes.h"
 #include "ilbm/picture_mode.h"
 #include "ilbm/rgbn_decoding.h"
+#include "ilbm/wide_planes.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
 #include "records/result_codes.h"
@@ -28,6 +29,7 @@ struct PictureReader {
     os::IFFHandle* iff = nullptr;
     os::ContextNode body{};         // the BODY (ABIT, DBOD) chunk the reading stopped at
     RowBuffers* rows = nullptr;
+    RowBuffers* wideRgb = nullptr;   // 16 bits a component: the RGB row made of the planes
     uint8_t* lineColours = nullptr;  // the colours of the current row, with SHAM, CTBL or PCHG
     BodyReader* bodyReader = nullptr;
     AbitReader* abit = nullptr;      // ACBM only
@@ -73,6 +75,13 @@ int32_t PrepareRows(PictureReader& reader, const os::ContextNode* chunk) {
     reader.rows = AllocRowBuffers(info.header, info.modeId, info.formType, linePalettes);
     if (reader.rows == nullptr) {
         return os::ERROR_NO_FREE_STORE;
+    }
+    if (reader.rows->pixelKind == PIXEL_WIDE_PLANES) {
+        // The rows handed on are RGB, as those of RGB8 are.
+        reader.wideRgb = AllocRowBuffers(info.header, 0, ID_RGB8);
+        if (reader.wideRgb == nullptr) {
+            return os::ERROR_NO_FREE_STORE;
+        }
     }
     if (linePalettes) {
         reader.lineColours = static_cast<uint8_t*>(os::AllocVec(COLOUR_TABLE_BYTES, os::MEMF_ANY));
@@ -299,6 +308,8 @@ int32_t BeginPictureRows(PictureReader* reader) {
             refused = ERR_COMPRESSION;
         } else if (deep == deepTvdc && !info.deep.hasTvdc) {
             refused = ERR_CORRUPT;
+        } else if (deep == deepTvdc && info.deep.bytes != info.deep.elements) {
+            refused = ERR_COMPRESSION;  // its deltas are of 8-bit elements
         }
         source = RowSource::Deep;
     } else if (IsTrueColourForm(info.formType)) {
@@ -354,6 +365,10 @@ int32_t ReadPictureRow(PictureReader* reader, PictureRow* row) {
         return decoded;
     }
     ++reader->next;
+    if (reader->wideRgb != nullptr) {
+        WidePlanesToRgb(rows->planeView.Planes, rows->width, reader->wideRgb->planeView.Planes[0]);
+        rows = reader->wideRgb;
+    }
     row->rows = rows;
     row->colours = RowColours(*reader, r);
     row->y = r;
@@ -386,6 +401,7 @@ void ClosePictureReader(PictureReader* reader) {
     FreePaletteChanges(info.paletteChanges);
     CloseIlbmSession(reader->iff);
     FreeRowBuffers(reader->rows);
+    FreeRowBuffers(reader->wideRgb);
     os::FreeVec(info.colours);
     reader->~PictureReader();
     os::FreeVec(reader);

@@ -151,7 +151,8 @@ TEST_F(FfmpegReferenceTest, FivePlaneHamModifiesBlue) {
 
 // Element formats with no elements, too many, elements of no bits or of
 // absurd sizes, and a DPEL shorter than its count are corrupt; sound
-// formats that make no colour (16-bit elements, no blue) have no screen.
+// formats that make no colour (components of different depths, 12-bit
+// elements, no blue) have no screen.
 TEST_F(FfmpegReferenceTest, DeepElementFormatsThatCannotBeShownAreRefused) {
     struct Case {
         Bytes dpel;
@@ -169,7 +170,8 @@ TEST_F(FfmpegReferenceTest, DeepElementFormatsThatCannotBeShownAreRefused) {
              return b;
          }(),
          "Data in file is corrupt"},
-        {EncodeDeepPixelFormat({{1, 16}, {2, 16}, {3, 16}}), "Requested screen mode is not available"},
+        {EncodeDeepPixelFormat({{1, 16}, {2, 8}, {3, 16}}), "Requested screen mode is not available"},
+        {EncodeDeepPixelFormat({{1, 8}, {2, 12}, {3, 8}}), "Requested screen mode is not available"},
         {EncodeDeepPixelFormat({{1, 8}, {2, 8}, {4, 8}}), "Requested screen mode is not available"},
     };
     std::vector<std::string> files;
