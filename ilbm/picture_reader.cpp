@@ -41,6 +41,7 @@ struct PictureReader {
     bool colourMapSeen = false;      // a CMAP was read: a CMYK is passed over
     bool begun = false;
     int32_t ended = 0;               // not 0: what every later row call gives
+    int32_t picturesPassed = 0;      // pictures of a CAT or LIST read past, toward options.pictureIndex
 };
 
 namespace {
@@ -97,6 +98,23 @@ int32_t PrepareRows(PictureReader& reader, const os::ContextNode* chunk) {
     return 0;
 }
 
+// The chunks of a picture read past, so that the next one gets none of them.
+void ForgetPicture(PictureReader& reader) {
+    PictureInfo& info = reader.info;
+    os::FreeVec(info.colours);
+    os::FreeVec(info.linePalettes);
+    FreePaletteChanges(info.paletteChanges);
+    info = PictureInfo{};
+    reader.headerSeen = false;
+    reader.colourMapSeen = false;
+}
+
+// Whether a BODY chunk is the pixels of a picture: its form's own, after
+// the header.
+bool IsPictureBody(const os::ContextNode* chunk, bool headerSeen) {
+    return headerSeen && chunk->cn_ID == BodyChunkOf(chunk->cn_Type);
+}
+
 // Reads the chunk the scan stopped at. 0, or the code that refuses the
 // file; *atBody is set at the BODY.
 int32_t ReadChunk(PictureReader& reader, const os::ContextNode* chunk, bool* atBody) {
@@ -145,7 +163,13 @@ int32_t ReadChunk(PictureReader& reader, const os::ContextNode* chunk, bool* atB
             // A BODY before any BMHD cannot be decoded; look for a later one.
             // The planes of an ACBM are its ABIT, the pixels of a DEEP its
             // DBOD; other forms have a BODY.
-            if (!reader.headerSeen || chunk->cn_ID != BodyChunkOf(chunk->cn_Type)) {
+            if (!IsPictureBody(chunk, reader.headerSeen)) {
+                return 0;
+            }
+            if (reader.picturesPassed < reader.options.pictureIndex) {
+                // A picture before the one asked for: the next starts afresh.
+                ++reader.picturesPassed;
+                ForgetPicture(reader);
                 return 0;
             }
             *atBody = true;
@@ -285,6 +309,38 @@ int32_t OpenPictureReader(const char* path, const PictureReadOptions& options, P
 int32_t OpenPictureReaderFrom(const PictureSource& source, const PictureReadOptions& options,
                               PictureReader** reader) {
     return Open(OpenIlbmSessionFrom(source), options, reader);
+}
+
+int32_t CountPictures(const char* path, int32_t* count) {
+    *count = 0;
+    os::IFFHandle* iff = OpenIlbmSession(path);
+    if (iff == nullptr) {
+        const int32_t code = os::IoErr();
+        return code != 0 ? code : os::ERROR_NO_FREE_STORE;
+    }
+    int32_t result = RegisterIlbmStops(iff);
+    bool headerSeen = false;
+    while (result == 0) {
+        os::ContextNode* chunk = nullptr;
+        const int32_t scanned = ScanNextChunk(iff, &chunk);
+        if (scanned != 0 || chunk == nullptr) {
+            if (scanned != 0 && scanned != os::IFFERR_EOF && *count == 0) result = IffResultCode(scanned);
+            break;
+        }
+        if (iff->iff_Depth <= 2) {
+            *count = 1;  // a chunk of a FORM at the top: one picture
+            break;
+        }
+        const uint32_t id = chunk->cn_ID;
+        if (id == ID_BMHD || id == ID_DGBL) {
+            headerSeen = true;
+        } else if ((id == ID_BODY || id == ID_ABIT || id == ID_DBOD) && IsPictureBody(chunk, headerSeen)) {
+            ++*count;
+            headerSeen = false;
+        }
+    }
+    CloseIlbmSession(iff);
+    return result;
 }
 
 const PictureInfo& PictureReaderInfo(const PictureReader* reader) { return reader->info; }
