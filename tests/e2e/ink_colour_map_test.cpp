@@ -1,12 +1,11 @@
-// The colour map given in inks (a CMYK chunk, four bytes a colour: cyan,
-// magenta, yellow, black), as photo editors export it, against ilbmtoppm's
-// reading: alone, and with a CMAP before or after it (the CMAP wins).
+// A colour map in inks (CMYK: cyan, magenta, yellow, black a colour), as
+// photo editors export it: alone, and with a CMAP before or after it (the
+// CMAP wins), as ilbmtoppm reads them.
 #include <string>
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/colour_maps.h"
-#include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace {
 
@@ -16,28 +15,20 @@ using namespace lanterna::ilbmw;
 class InkColourMapTest : public e2e::NetpbmTest {};
 
 TEST_F(InkColourMapTest, ColoursComeFromTheInksUnlessThereIsACmap) {
-    struct Case {
-        int planes;
-        int inkColours;
-        int cmap;        // 0 none, 1 before the CMYK, 2 after it
-    };
-    const Case cases[] = {{8, 256, 0}, {5, 32, 0}, {8, 256, 1}, {4, 16, 2}};
     std::vector<std::string> files;
-    int n = 0;
-    for (const Case& c : cases) {
-        const int width = 35, height = 12;
+    for (int cmap : {0, 1, 2}) {  // none, before the inks, after them
+        const int planes = cmap == 0 ? 8 : 5;
         IlbmPicture picture;
-        picture.header = SimpleHeader(width, height, c.planes, n % 2 == 0 ? cmpByteRun1 : cmpNone);
-        for (int i = 0; i < width * height; ++i) picture.pixels.push_back(uint32_t(i * 7 + i / width) % (1u << c.planes));
+        picture.header = SimpleHeader(35, 12, planes, cmap == 1 ? cmpByteRun1 : cmpNone);
+        for (int i = 0; i < 35 * 12; ++i) picture.pixels.push_back(uint32_t(i * 7 + i / 35) % (1u << planes));
         Bytes inks;
-        for (int i = 0; i < c.inkColours; ++i) {
-            inks.insert(inks.end(), {uint8_t(i * 37), uint8_t(i * 91 + 5), uint8_t(i * 53 + 7), uint8_t(i % 3 == 0 ? 0 : i * 29)});
-        }
-        const Bytes cmap = MakeChunk("CMAP", EncodeColourMap(test_support::Palette(1 << c.planes, n)));
-        if (c.cmap == 1) picture.extraChunks.push_back(cmap);
+        for (int i = 0; i < 1 << planes; ++i)
+            inks.insert(inks.end(), {uint8_t(i * 37), uint8_t(i * 91 + 5), uint8_t(i * 53 + 7), uint8_t(i % 3 ? i * 29 : 0)});
+        const Bytes map = MakeChunk("CMAP", EncodeColourMap(test_support::Palette(1 << planes, cmap)));
+        if (cmap == 1) picture.extraChunks.push_back(map);
         picture.extraChunks.push_back(MakeChunk("CMYK", inks));
-        if (c.cmap == 2) picture.extraChunks.push_back(cmap);
-        files.push_back(Save("cmyk" + std::to_string(n++) + ".iff", picture));
+        if (cmap == 2) picture.extraChunks.push_back(map);
+        files.push_back(Save("cmyk" + std::to_string(cmap) + ".iff", picture));
     }
     ShowAndCompare(files, [&](size_t i) { return Reference(files[i]); });
 }
