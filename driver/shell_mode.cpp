@@ -8,6 +8,7 @@
 #include "driver/show_picture.h"
 #include "driver/shown_names.h"
 #include "driver/shown_pictures.h"
+#include "ilbm/picture_reader.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
 #include "records/result_codes.h"
@@ -75,26 +76,44 @@ bool Completed(int32_t result, LoopState& state) {
     return true;
 }
 
-void PrintShowing(const char* path) {
+// The line of picture `picture` of `count` in the file; a file of one
+// picture has the plain line.
+void PrintShowing(const char* path, int32_t picture = 0, int32_t count = 1) {
     if (!gViewOptions.quiet) {
-        os::Printf("Showing \"%s\"... ", PrintedName(path).c_str());
+        if (count > 1) {
+            os::Printf("Showing \"%s\" (%ld of %ld)... ", PrintedName(path).c_str(), long{picture + 1}, long{count});
+        } else {
+            os::Printf("Showing \"%s\"... ", PrintedName(path).c_str());
+        }
         os::FFlush(os::Output());  // visible before the picture opens
     }
 }
 
-// Shows one name, with its "Showing" line, and acts on its result.
-// `place` counts the pictures shown before it; how many will follow is not
-// known while the names are still being matched.
-bool ShowName(void* context, const char* path, int32_t place, int32_t& result, PictureStep& step) {
-    PrintShowing(path);
-    result = gShowPicture(path, &step, RunPlace{place + 1, 0});
+// The pictures of a CAT or LIST; 1 for every other file, those that cannot
+// be read too (showing it says why).
+int32_t PictureCount(const char* path) {
+    int32_t count = 0;
+    return CountPictures(path, &count) == 0 && count > 1 ? count : 1;
+}
+
+// Shows one picture of a name, with its "Showing" line, and acts on its
+// result. `place` counts the pictures shown before it; how many will follow
+// is not known while the names are still being matched.
+bool ShowName(void* context, const char* path, int32_t place, int32_t picture, int32_t& result,
+              PictureStep& step) {
+    PrintShowing(path, picture, PictureCount(path));
+    result = gShowPicture(path, &step, RunPlace{place + 1, 0}, picture);
     return Completed(result, *static_cast<LoopState*>(context));
 }
 
-// Shows one file, and the ones before it again while the user steps back
-// with Page Up. False ends the whole loop.
+// Shows each picture of one file, and the ones before again while the user
+// steps back with Page Up. False ends the whole loop.
 bool ShowOne(const char* path, LoopState& state) {
-    return ShowGoingBack(state.shown, path, state.shown.Count(), &ShowName, &state);
+    const int32_t count = PictureCount(path);
+    for (int32_t picture = 0; picture < count; ++picture) {
+        if (!ShowGoingBack(state.shown, path, state.shown.Count(), picture, &ShowName, &state)) return false;
+    }
+    return true;
 }
 
 // A failure of one entry met during the walk (a sub-directory that cannot

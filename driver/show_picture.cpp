@@ -56,8 +56,9 @@ int32_t Input(Picture& picture, os::Window* window, CycleHandle* cycling) {
 // times the pages of an 8-bit one) keeps the second one busy making its
 // pages ready (the framebuffer's prefault): decoding there as well made
 // such pictures slower.
-PictureReadOptions ReadOptions() {
+PictureReadOptions ReadOptions(int32_t index) {
     PictureReadOptions options;
+    options.pictureIndex = index;
     options.halfBriteWithoutMode = gViewOptions.ehb && !gViewOptions.ham;
     options.decodeAheadMinBytes = gDecodeAheadMinBytes;
     const int32_t processors = os::ProcessorsAvailable();
@@ -185,8 +186,8 @@ int32_t View(Picture& picture, const char* path) {
     return code;
 }
 
-int32_t Show(Picture& picture, const char* path, RunPlace place) {
-    const int32_t opened = OpenPictureReader(path, ReadOptions(), &picture.reader);
+int32_t Show(Picture& picture, const char* path, RunPlace place, int32_t index) {
+    const int32_t opened = OpenPictureReader(path, ReadOptions(index), &picture.reader);
     if (opened != 0) {
         return opened;
     }
@@ -198,9 +199,9 @@ int32_t Show(Picture& picture, const char* path, RunPlace place) {
 
 }  // namespace
 
-int32_t ShowPicture(const char* path, PictureStep* step, RunPlace place) {
+int32_t ShowPicture(const char* path, PictureStep* step, RunPlace place, int32_t index) {
     Picture picture;
-    const int32_t result = Show(picture, path, place);
+    const int32_t result = Show(picture, path, place, index);
     if (step != nullptr) {
         *step = picture.step;
     }

@@ -14,7 +14,7 @@ ShownPictures::~ShownPictures() {
     count_ = capacity_ = 0;
 }
 
-bool ShownPictures::Add(const char* name, int32_t place) {
+bool ShownPictures::Add(const char* name, int32_t place, int32_t picture) {
     if (name == nullptr) return false;
     if (count_ == capacity_) {
         const int32_t more = capacity_ == 0 ? 16 : capacity_ * 2;
@@ -30,7 +30,7 @@ bool ShownPictures::Add(const char* name, int32_t place) {
     auto* copy = static_cast<char*>(os::AllocVec(length + 1, 0));
     if (copy == nullptr) return false;
     std::memcpy(copy, name, length + 1);
-    entries_[count_++] = Entry{copy, place};
+    entries_[count_++] = Entry{copy, place, picture};
     return true;
 }
 
@@ -40,16 +40,18 @@ bool Reached(int32_t result) { return result == 0 || result == CODE_NEXT; }
 
 }  // namespace
 
-bool ShowGoingBack(ShownPictures& shown, const char* name, int32_t place, ShowEntry show, void* context) {
+bool ShowGoingBack(ShownPictures& shown, const char* name, int32_t place, int32_t picture, ShowEntry show,
+                   void* context) {
     // `at` is the list's entry on view; -1 while it is `name` not (yet) kept.
     int32_t at = -1;
     const char* current = name;
     int32_t currentPlace = place;
+    int32_t currentPicture = picture;
     for (;;) {
         int32_t result = 0;
         PictureStep step = PictureStep::NEXT;
-        const bool goOn = show(context, current, currentPlace, result, step);
-        if (at < 0 && Reached(result) && shown.Add(name, place)) at = shown.Count() - 1;
+        const bool goOn = show(context, current, currentPlace, currentPicture, result, step);
+        if (at < 0 && Reached(result) && shown.Add(name, place, picture)) at = shown.Count() - 1;
         if (!goOn) return false;
         if (step == PictureStep::PREVIOUS && Reached(result) && shown.Count() > 0) {
             // Without a place in the list the one before is the newest kept.
@@ -62,6 +64,7 @@ bool ShowGoingBack(ShownPictures& shown, const char* name, int32_t place, ShowEn
         }
         current = shown.Name(at);
         currentPlace = shown.Place(at);
+        currentPicture = shown.Picture(at);
     }
 }
 

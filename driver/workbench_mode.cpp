@@ -17,6 +17,7 @@
 #include "driver/show_picture.h"
 #include "driver/shown_names.h"
 #include "driver/shown_pictures.h"
+#include "ilbm/picture_reader.h"
 #include "driver/tool_types.h"
 #include "platform/asl/asl.h"
 #include "platform/asl/workbench.h"
@@ -64,11 +65,11 @@ struct Outcome {
 
 // One selected picture: its directory becomes the current one while its
 // icon is read and it is shown.
-int32_t ShowSelection(const os::WBArg& arg, PictureStep* step, RunPlace place) {
+int32_t ShowSelection(const os::WBArg& arg, int32_t picture, PictureStep* step, RunPlace place) {
     if (arg.wa_Name == nullptr) return 0;
     os::FileLock* previous = os::CurrentDir(arg.wa_Lock);
     ApplyIconOf(arg.wa_Name);
-    const int32_t result = gShowPicture(arg.wa_Name, step, place);
+    const int32_t result = gShowPicture(arg.wa_Name, step, place, picture);
     os::CurrentDir(previous);
     return result;
 }
@@ -88,9 +89,10 @@ struct Selections {
 };
 
 // Shows the selection at `place` (its number in the list).
-bool ShowNumbered(void* context, const char* name, int32_t place, int32_t& result, PictureStep& step) {
+bool ShowNumbered(void* context, const char* name, int32_t place, int32_t picture, int32_t& result,
+                  PictureStep& step) {
     auto* selections = static_cast<Selections*>(context);
-    result = ShowSelection(selections->args[place], &step, RunPlace{place + 1, selections->count});
+    result = ShowSelection(selections->args[place], picture, &step, RunPlace{place + 1, selections->count});
     selections->outcome->Add(NamePart(name), result);
     return result != CODE_STOP;
 }
@@ -102,7 +104,14 @@ void ShowSelections(const os::WBArg* args, int32_t count, Outcome& outcome) {
     Selections selections{args, count, &outcome};
     for (int32_t i = 0; i < count; ++i) {
         if (args[i].wa_Name == nullptr) continue;
-        if (!ShowGoingBack(shown, args[i].wa_Name, i, &ShowNumbered, &selections)) return;
+        // Each picture of a CAT or LIST in turn, in the selection's drawer.
+        int32_t pictures = 0;
+        os::FileLock* previous = os::CurrentDir(args[i].wa_Lock);
+        if (CountPictures(args[i].wa_Name, &pictures) != 0 || pictures < 1) pictures = 1;
+        os::CurrentDir(previous);
+        for (int32_t picture = 0; picture < pictures; ++picture) {
+            if (!ShowGoingBack(shown, args[i].wa_Name, i, picture, &ShowNumbered, &selections)) return;
+        }
     }
 }
 

@@ -156,7 +156,7 @@ void ReadPicture(const char* name, Decoder decoder) {
                 case ID_CRNG: e = ReadColourRange(iff, picture); break;
                 case ID_CCRT: e = ReadCycleTiming(iff, picture); break;
                 case ID_SHAM:
-                case ID_CTBL: e = ReadLinePalettes(iff, cn->cn_Size, cn->cn_ID == ID_SHAM, picture); break;
+                case ID_CTBL: e = ReadLinePalettes(iff, cn->cn_Size, cn->cn_ID == ID_SHAM, header, picture); break;
                 case ID_PCHG: e = ReadPaletteChanges(iff, cn->cn_Size, picture); break;
                 case ID_DGBL: e = ReadDeepGlobals(iff, picture); header = true; break;
                 case ID_DPEL: e = ReadDeepPixelFormat(iff, cn->cn_Size, picture); break;
@@ -169,7 +169,7 @@ void ReadPicture(const char* name, Decoder decoder) {
             if (picture.rangeCount < 0 || picture.rangeCount > MAX_CYCLE_RANGES) std::abort();
             // Line palettes never outnumber the rows a header can give.
             if (picture.linePaletteCount < 0 || picture.linePaletteCount > 65535) std::abort();
-            if (picture.deep.known && (picture.deep.bytes < 3 || picture.deep.bytes > DEEP_MAX_ELEMENTS)) std::abort();
+            if (picture.deep.known && (picture.deep.bytes < 3 || picture.deep.bytes > DEEP_MAX_PIXEL_BYTES)) std::abort();
             if ((cn->cn_ID == ID_BODY || cn->cn_ID == ID_ABIT || cn->cn_ID == ID_DBOD) && header) {
                 DecodeBody(iff, cn, picture, decoder);
                 break;

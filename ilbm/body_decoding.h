@@ -23,7 +23,7 @@ struct BodyReader {
     bool runRepeats = false;
     uint8_t runByte = 0;
     uint8_t runColour[3] = {};  // RGB8 / RGBN: the colour of the run
-    uint8_t runPixel[8] = {};   // DEEP: the pixel a run repeats
+    uint8_t runPixel[DEEP_MAX_PIXEL_BYTES] = {};  // DEEP: the pixel a run repeats
 };
 
 // 0 when all plane rows were read in full; otherwise the first ReadChunkBytes

@@ -67,6 +67,28 @@ int32_t ReadColourMap(os::IFFHandle* iff, int32_t chunkSize, PictureInfo& pictur
     return 0;
 }
 
+int32_t ReadCmykColourMap(os::IFFHandle* iff, int32_t chunkSize, PictureInfo& picture) {
+    int32_t count = chunkSize > 0 ? chunkSize / 4 : 0;
+    if (count > COLOUR_TABLE_ENTRIES) count = COLOUR_TABLE_ENTRIES;
+    uint8_t inks[4 * COLOUR_TABLE_ENTRIES];
+    if (int32_t e = ReadRecord(iff, inks, count * 4)) return e;
+    os::FreeVec(picture.colours);
+    picture.colourCount = 0;
+    picture.colours = static_cast<uint8_t*>(os::AllocVec(COLOUR_TABLE_BYTES, os::MEMF_PUBLIC | os::MEMF_CLEAR));
+    if (!picture.colours) return os::ERROR_NO_FREE_STORE;
+    // Black ink darkens what the other three leave: each component is
+    // 255 - (ink * (255 - black) / 255 + black), as netpbm converts it.
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t black = inks[4 * i + 3];
+        for (int32_t c = 0; c < 3; ++c) {
+            const int32_t ink = inks[4 * i + c] * (255 - black) / 255 + black;
+            picture.colours[3 * i + c] = uint8_t(255 - (ink < 255 ? ink : 255));
+        }
+    }
+    picture.colourCount = count;
+    return 0;
+}
+
 int32_t ReadDisplayMode(os::IFFHandle* iff, PictureInfo& picture) {
     uint8_t b[4];
     if (int32_t e = ReadRecord(iff, b, 4)) return e;

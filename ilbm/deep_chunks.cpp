@@ -63,22 +63,29 @@ int32_t ReadDeepPixelFormat(os::IFFHandle* iff, int32_t chunkSize, PictureInfo& 
     }
     if (int32_t e = ReadRecord(iff, b + 4, int32_t(4 * count))) return e;
     int32_t red = -1, green = -1, blue = -1;
+    int32_t colourBits = 0;  // of red, green and blue alike
+    int32_t at = 0;          // the byte an element starts at
     bool showable = true;
     for (uint32_t i = 0; i < count; ++i) {
         const uint16_t type = Be16(b + 4 + 4 * i);
         const uint16_t bits = Be16(b + 6 + 4 * i);
         if (bits == 0 || bits > 32) return ERR_CORRUPT;
         // Elements of other depths are sound, but no screen here shows them.
-        if (bits != 8) showable = false;
+        if (bits != 8 && bits != 16) showable = false;
         int32_t* slot = type == DEEP_RED ? &red : type == DEEP_GREEN ? &green : type == DEEP_BLUE ? &blue : nullptr;
         if (slot != nullptr) {
             if (*slot >= 0) showable = false;  // a component twice: which one is the colour?
-            *slot = int32_t(i);
+            if (colourBits != 0 && colourBits != bits) showable = false;
+            colourBits = bits;
+            *slot = at;
         }
+        at += bits / 8;
     }
     if (!showable || red < 0 || green < 0 || blue < 0) return ERR_NO_SCREEN_MODE;
     DeepFormat& f = picture.deep;
-    f.bytes = uint8_t(count);
+    f.bytes = uint8_t(at);
+    f.elements = uint8_t(count);
+    f.wide = colourBits == 16;
     f.red = uint8_t(red);
     f.green = uint8_t(green);
     f.blue = uint8_t(blue);

@@ -15,8 +15,8 @@ int32_t ReadDeepGlobals(os::IFFHandle* iff, PictureInfo& picture);
 // DPEL: the elements of a pixel. ERR_CORRUPT for no elements, more than
 // DEEP_MAX_ELEMENTS, an element of 0 bits or more than 32, or a chunk too
 // short for its count; ERR_NO_SCREEN_MODE for elements that are sound but
-// make no colour a screen shows (other than 8 bits each, or red, green or
-// blue missing or twice).
+// make no colour a screen shows (other than 8 or 16 bits each, red, green
+// and blue of different depths, or one of them missing or twice).
 int32_t ReadDeepPixelFormat(os::IFFHandle* iff, int32_t chunkSize, PictureInfo& picture);
 // DLOC: the size of the body that follows.
 int32_t ReadDeepLocation(os::IFFHandle* iff, PictureInfo& picture);

@@ -1,5 +1,6 @@
 // The pixels of a DEEP picture, row after row, each pixel its elements in
-// the order DPEL gives (one byte each: only 8-bit elements are shown).
+// the order DPEL gives (one byte each, or two big-endian bytes for 16-bit
+// elements; these are rounded to 8 bits, and TVDC codes 8-bit ones only).
 //   0, none: every row is width pixels, with no padding.
 //   1, run-length: the ByteRun1 idea over whole pixels. A signed count byte
 //      n >= 0 is followed by n + 1 literal pixels; n < 0 by one pixel that
@@ -13,6 +14,9 @@
 // Red, green and blue go to the row; the other elements are read and not
 // shown.
 #include "ilbm/deep_decoding.h"
+
+#include "ilbm/wide_planes.h"
+#include "platform/exec/byte_order.h"
 
 namespace lanterna {
 
@@ -34,6 +38,12 @@ inline int32_t Channel(const DeepFormat& f, uint32_t e) {
 }
 
 inline void PutPixel(uint8_t* out, const uint8_t* pixel, const DeepFormat& f) {
+    if (f.wide) {
+        out[0] = Narrow16(os::Be16(pixel + f.red));
+        out[1] = Narrow16(os::Be16(pixel + f.green));
+        out[2] = Narrow16(os::Be16(pixel + f.blue));
+        return;
+    }
     out[0] = pixel[f.red];
     out[1] = pixel[f.green];
     out[2] = pixel[f.blue];
@@ -47,7 +57,7 @@ int32_t ReadPixel(BodyReader* reader, const DeepFormat& f, uint8_t* pixel) {
 }
 
 int32_t DecodePlainRow(BodyReader* reader, uint8_t* out, uint32_t width, const DeepFormat& f) {
-    uint8_t pixel[DEEP_MAX_ELEMENTS];
+    uint8_t pixel[DEEP_MAX_PIXEL_BYTES];
     for (uint32_t x = 0; x < width; ++x, out += 3) {
         if (int32_t r = ReadPixel(reader, f, pixel)) return r;
         PutPixel(out, pixel, f);
@@ -56,7 +66,7 @@ int32_t DecodePlainRow(BodyReader* reader, uint8_t* out, uint32_t width, const D
 }
 
 int32_t DecodeRunLengthRow(BodyReader* reader, uint8_t* out, uint32_t width, const DeepFormat& f) {
-    uint8_t pixel[DEEP_MAX_ELEMENTS];
+    uint8_t pixel[DEEP_MAX_PIXEL_BYTES];
     for (uint32_t x = 0; x < width; ++x, out += 3) {
         if (reader->runLeft == 0) {
             uint8_t code;

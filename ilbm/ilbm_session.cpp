@@ -131,11 +131,14 @@ os::Hook ilbmStreamHook = {IlbmStreamHookEntry, nullptr, nullptr};
 constexpr uint32_t PictureForms[] = {ID_ILBM, ID_PBM, ID_RGB8, ID_RGBN, ID_ACBM};
 constexpr uint32_t PictureChunks[] = {ID_BMHD, ID_CMAP, ID_CAMG, ID_BODY, ID_CCRT,
                                       ID_CRNG, ID_ABIT, ID_SHAM, ID_CTBL, ID_PCHG};
+// The colour map in inks is written by ILBM exporters only: a stop of ILBM
+// alone leaves room among the parser's stops for the frames of an ANIM.
+constexpr uint32_t IlbmOnlyChunks[] = {ID_CMYK};
 // DEEP shares none of them: only its own chunks are stops in it (the
 // parser holds a bounded number of stops).
 constexpr uint32_t DeepChunks[] = {ID_DGBL, ID_DPEL, ID_DLOC, ID_DBOD, ID_TVDC};
 constexpr int32_t STOP_PAIRS =
-    int32_t(std::size(PictureForms) * std::size(PictureChunks) + std::size(DeepChunks));
+    int32_t(std::size(PictureForms) * std::size(PictureChunks) + std::size(IlbmOnlyChunks) + std::size(DeepChunks));
 
 struct StopTable {
     int32_t pairs[2 * STOP_PAIRS];
@@ -149,6 +152,10 @@ constexpr StopTable MakeStopTable() {
             table.pairs[at++] = int32_t(form);
             table.pairs[at++] = int32_t(chunk);
         }
+    }
+    for (uint32_t chunk : IlbmOnlyChunks) {
+        table.pairs[at++] = int32_t(ID_ILBM);
+        table.pairs[at++] = int32_t(chunk);
     }
     for (uint32_t chunk : DeepChunks) {
         table.pairs[at++] = int32_t(ID_DEEP);

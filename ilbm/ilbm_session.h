@@ -23,9 +23,10 @@ struct PictureSource {
 // Null on any failure; the caller takes the code from os::IoErr().
 os::IFFHandle* OpenIlbmSession(const char* path);
 os::IFFHandle* OpenIlbmSessionFrom(const PictureSource& source);
-// Registers the stops BMHD, CMAP, CAMG, BODY, CCRT, CRNG, ABIT, SHAM and
-// CTBL, in that order, of every picture form (ILBM, PBM, RGB8, RGBN, ACBM). 0, or
-// IffResultCode of the parser's error.
+// Registers the stops BMHD, CMAP, CAMG, BODY, CCRT, CRNG, ABIT, SHAM, CTBL
+// and PCHG, in that order, of every picture form (ILBM, PBM, RGB8, RGBN,
+// ACBM), CMYK of ILBM, and the chunks of DEEP. 0, or IffResultCode of the
+// parser's error.
 int32_t RegisterIlbmStops(os::IFFHandle* iff);
 // 0 with *chunk set when the parser stopped at one of the six chunks;
 // otherwise the parser's negative status (IFFERR_EOF at the normal end;

@@ -13,7 +13,8 @@
 
 namespace lanterna {
 
-int32_t ReadLinePalettes(os::IFFHandle* iff, int32_t chunkSize, bool hasVersion, PictureInfo& picture) {
+int32_t ReadLinePalettes(os::IFFHandle* iff, int32_t chunkSize, bool hasVersion, bool headerKnown,
+                         PictureInfo& picture) {
     os::FreeVec(picture.linePalettes);
     picture.linePalettes = nullptr;
     picture.linePaletteCount = 0;
@@ -27,8 +28,10 @@ int32_t ReadLinePalettes(os::IFFHandle* iff, int32_t chunkSize, bool hasVersion,
     }
     // Palettes beyond the picture's rows are never used: they are left
     // unread, so the allocation is bounded by the height, not by the file.
+    // Before the header the height is not known yet: the most rows a header
+    // can give bound it, and the reader trims the count at the BODY.
     int32_t lines = left / LINE_PALETTE_BYTES;
-    const int32_t rows = picture.header.h > 0 ? int32_t{picture.header.h} : 1;
+    const int32_t rows = !headerKnown ? int32_t{UINT16_MAX} : picture.header.h > 0 ? int32_t{picture.header.h} : 1;
     if (lines > rows) lines = rows;
     if (lines <= 0) return 0;
     const int32_t bytes = lines * LINE_PALETTE_BYTES;

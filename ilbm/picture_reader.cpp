@@ -17,6 +17,7 @@
 #include "ilbm/palette_changes.h"
 #include "ilbm/picture_mode.h"
 #include "ilbm/rgbn_decoding.h"
+#include "ilbm/wide_planes.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
 #include "records/result_codes.h"
@@ -49,11 +50,22 @@ int32_t PrepareRows(PictureReader& reader, const os::ContextNode* chunk) {
     if (!RowsCanBeShown(info.header, info.formType)) {
         return ERR_NO_SCREEN_MODE;
     }
+    // Property chunks may come before the header: what depends on it is
+    // settled here, whatever their order.
+    const int32_t rowCount = info.header.h > 0 ? int32_t{info.header.h} : 1;
+    if (info.linePaletteCount > rowCount) info.linePaletteCount = rowCount;
     SettlePictureMode(info, reader.options.halfBriteWithoutMode);
     const bool linePalettes = HasLinePalettes(info);
     reader.rows = AllocRowBuffers(info.header, info.modeId, info.formType, linePalettes);
     if (reader.rows == nullptr) {
         return os::ERROR_NO_FREE_STORE;
+    }
+    if (reader.rows->pixelKind == PIXEL_WIDE_PLANES) {
+        // The rows handed on are RGB, as those of RGB8 are.
+        reader.wideRgb = AllocRowBuffers(info.header, 0, ID_RGB8);
+        if (reader.wideRgb == nullptr) {
+            return os::ERROR_NO_FREE_STORE;
+        }
     }
     if (linePalettes) {
         reader.lineColours = static_cast<uint8_t*>(os::AllocVec(COLOUR_TABLE_BYTES, os::MEMF_ANY));
@@ -67,6 +79,23 @@ int32_t PrepareRows(PictureReader& reader, const os::ContextNode* chunk) {
     reader.planeRows =
         ownRows ? 1 : int32_t{info.header.nPlanes} + (info.header.masking == mskHasMask ? 1 : 0);
     return 0;
+}
+
+// The chunks of a picture read past, so that the next one gets none of them.
+void ForgetPicture(PictureReader& reader) {
+    PictureInfo& info = reader.info;
+    os::FreeVec(info.colours);
+    os::FreeVec(info.linePalettes);
+    FreePaletteChanges(info.paletteChanges);
+    info = PictureInfo{};
+    reader.headerSeen = false;
+    reader.colourMapSeen = false;
+}
+
+// Whether a BODY chunk is the pixels of a picture: its form's own, after
+// the header.
+bool IsPictureBody(const os::ContextNode* chunk, bool headerSeen) {
+    return headerSeen && chunk->cn_ID == BodyChunkOf(chunk->cn_Type);
 }
 
 // Reads the chunk the scan stopped at. 0, or the code that refuses the
@@ -93,7 +122,11 @@ int32_t ReadChunk(PictureReader& reader, const os::ContextNode* chunk, bool* atB
         case ID_TVDC:
             return AsResult(ReadTvdcTable(iff, info));
         case ID_CMAP:
+            reader.colourMapSeen = true;
             return AsResult(ReadColourMap(iff, chunk->cn_Size, info));
+        case ID_CMYK:
+            // A CMAP wins over a CMYK, whichever comes first.
+            return reader.colourMapSeen ? 0 : AsResult(ReadCmykColourMap(iff, chunk->cn_Size, info));
         case ID_CAMG:
             return AsResult(ReadDisplayMode(iff, info));
         case ID_CRNG:
@@ -102,7 +135,7 @@ int32_t ReadChunk(PictureReader& reader, const os::ContextNode* chunk, bool* atB
         case ID_SHAM:
         case ID_CTBL:
             // A SHAM starts with its version word; a CTBL has none.
-            return ReadLinePalettes(iff, chunk->cn_Size, chunk->cn_ID == ID_SHAM, info);
+            return ReadLinePalettes(iff, chunk->cn_Size, chunk->cn_ID == ID_SHAM, reader.headerSeen, info);
         case ID_PCHG:
             return AsResult(ReadPaletteChanges(iff, chunk->cn_Size, info));
         case ID_CCRT:
@@ -113,7 +146,13 @@ int32_t ReadChunk(PictureReader& reader, const os::ContextNode* chunk, bool* atB
             // A BODY before any BMHD cannot be decoded; look for a later one.
             // The planes of an ACBM are its ABIT, the pixels of a DEEP its
             // DBOD; other forms have a BODY.
-            if (!reader.headerSeen || chunk->cn_ID != BodyChunkOf(chunk->cn_Type)) {
+            if (!IsPictureBody(chunk, reader.headerSeen)) {
+                return 0;
+            }
+            if (reader.picturesPassed < reader.options.pictureIndex) {
+                // A picture before the one asked for: the next starts afresh.
+                ++reader.picturesPassed;
+                ForgetPicture(reader);
                 return 0;
             }
             *atBody = true;
@@ -255,6 +294,38 @@ int32_t OpenPictureReaderFrom(const PictureSource& source, const PictureReadOpti
     return Open(OpenIlbmSessionFrom(source), options, reader);
 }
 
+int32_t CountPictures(const char* path, int32_t* count) {
+    *count = 0;
+    os::IFFHandle* iff = OpenIlbmSession(path);
+    if (iff == nullptr) {
+        const int32_t code = os::IoErr();
+        return code != 0 ? code : os::ERROR_NO_FREE_STORE;
+    }
+    int32_t result = RegisterIlbmStops(iff);
+    bool headerSeen = false;
+    while (result == 0) {
+        os::ContextNode* chunk = nullptr;
+        const int32_t scanned = ScanNextChunk(iff, &chunk);
+        if (scanned != 0 || chunk == nullptr) {
+            if (scanned != 0 && scanned != os::IFFERR_EOF && *count == 0) result = IffResultCode(scanned);
+            break;
+        }
+        if (iff->iff_Depth <= 2) {
+            *count = 1;  // a chunk of a FORM at the top: one picture
+            break;
+        }
+        const uint32_t id = chunk->cn_ID;
+        if (id == ID_BMHD || id == ID_DGBL) {
+            headerSeen = true;
+        } else if ((id == ID_BODY || id == ID_ABIT || id == ID_DBOD) && IsPictureBody(chunk, headerSeen)) {
+            ++*count;
+            headerSeen = false;
+        }
+    }
+    CloseIlbmSession(iff);
+    return result;
+}
+
 const PictureInfo& PictureReaderInfo(const PictureReader* reader) { return reader->info; }
 
 int32_t BeginPictureRows(PictureReader* reader) {
@@ -276,6 +347,8 @@ int32_t BeginPictureRows(PictureReader* reader) {
             refused = ERR_COMPRESSION;
         } else if (deep == deepTvdc && !info.deep.hasTvdc) {
             refused = ERR_CORRUPT;
+        } else if (deep == deepTvdc && info.deep.bytes != info.deep.elements) {
+            refused = ERR_COMPRESSION;  // its deltas are of 8-bit elements
         }
         source = RowSource::Deep;
     } else if (IsTrueColourForm(info.formType)) {
@@ -334,6 +407,10 @@ int32_t ReadPictureRow(PictureReader* reader, PictureRow* row) {
     if (reader->anim != nullptr) {
         KeepFirstFrameRow(reader->anim, rows, r);
     }
+    if (reader->wideRgb != nullptr) {
+        WidePlanesToRgb(rows->planeView.Planes, rows->width, reader->wideRgb->planeView.Planes[0]);
+        rows = reader->wideRgb;
+    }
     row->rows = rows;
     row->colours = RowColours(*reader, r);
     row->y = r;
@@ -367,6 +444,7 @@ void ClosePictureReader(PictureReader* reader) {
     FreePaletteChanges(info.paletteChanges);
     CloseIlbmSession(reader->iff);
     FreeRowBuffers(reader->rows);
+    FreeRowBuffers(reader->wideRgb);
     os::FreeVec(info.colours);
     reader->~PictureReader();
     os::FreeVec(reader);

@@ -26,6 +26,9 @@ struct PictureReadOptions {
     int64_t decodeAheadMinBytes = DECODE_AHEAD_MIN_BYTES;
     bool decodeAheadIndexRows = false;  // rows of colour indices (an 8-bit screen)
     bool decodeAheadRgbRows = false;    // rows converted to RGB (HAM, deep, line palettes)
+    // The picture of a CAT or LIST to read, 0 for the first; each picture
+    // is read with its own chunks alone.
+    int32_t pictureIndex = 0;
 };
 
 struct PictureReader;
@@ -48,6 +51,10 @@ constexpr int32_t PICTURE_ROWS_END = 1;
 int32_t OpenPictureReader(const char* path, const PictureReadOptions& options, PictureReader** reader);
 int32_t OpenPictureReaderFrom(const PictureSource& source, const PictureReadOptions& options,
                               PictureReader** reader);
+// How many pictures the file holds: 1 for a FORM, as many as it has
+// pictures with their header for a CAT or LIST (0 for none). 0 with *count
+// set, or the code of a file that cannot be read as IFF.
+int32_t CountPictures(const char* path, int32_t* count);
 // The facts, settled (mode, half-bright colours): valid until the close.
 const PictureInfo& PictureReaderInfo(const PictureReader* reader);
 // Checks the BODY's compression and starts its decoding: 0 or the code that

@@ -19,6 +19,7 @@ struct PictureReader {
     os::IFFHandle* iff = nullptr;
     os::ContextNode body{};         // the BODY (ABIT, DBOD) chunk the reading stopped at
     RowBuffers* rows = nullptr;
+    RowBuffers* wideRgb = nullptr;   // 16 bits a component: the RGB row made of the planes
     uint8_t* lineColours = nullptr;  // the colours of the current row, with SHAM, CTBL or PCHG
     BodyReader* bodyReader = nullptr;
     AbitReader* abit = nullptr;      // ACBM only
@@ -27,10 +28,12 @@ struct PictureReader {
     int32_t planeRows = 0;
     int32_t next = 0;                // the next picture row
     bool headerSeen = false;
+    bool colourMapSeen = false;      // a CMAP was read: a CMYK is passed over
     bool begun = false;
     int32_t ended = 0;               // not 0: what every later row call gives
     bool inAnimation = false;        // the picture is the first frame of a FORM ANIM
     PictureAnim* anim = nullptr;     // its frames, once opened
+    int32_t picturesPassed = 0;      // pictures of a CAT or LIST read past, toward options.pictureIndex
 };
 
 // The first frame's row just decoded, kept in the frame buffer of an

@@ -25,6 +25,7 @@ constexpr uint32_t ID_DBOD = os::MakeId('D', 'B', 'O', 'D');  // DEEP: the pixel
 constexpr uint32_t ID_TVDC = os::MakeId('T', 'V', 'D', 'C');  // DEEP: the delta table of compression 5
 constexpr uint32_t ID_BMHD = os::MakeId('B', 'M', 'H', 'D');
 constexpr uint32_t ID_CMAP = os::MakeId('C', 'M', 'A', 'P');
+constexpr uint32_t ID_CMYK = os::MakeId('C', 'M', 'Y', 'K');  // the colour map as cyan, magenta, yellow, black
 constexpr uint32_t ID_CAMG = os::MakeId('C', 'A', 'M', 'G');
 constexpr uint32_t ID_BODY = os::MakeId('B', 'O', 'D', 'Y');
 constexpr uint32_t ID_CCRT = os::MakeId('C', 'C', 'R', 'T');
@@ -50,13 +51,16 @@ constexpr uint16_t DEEP_RED = 1;
 constexpr uint16_t DEEP_GREEN = 2;
 constexpr uint16_t DEEP_BLUE = 3;
 constexpr int32_t DEEP_MAX_ELEMENTS = 8;
+constexpr int32_t DEEP_MAX_PIXEL_BYTES = 2 * DEEP_MAX_ELEMENTS;  // elements of 8 or 16 bits
 
 // How a DEEP pixel is laid out: its bytes, and which of them hold red,
 // green and blue (the others, alpha, mask or depth, are not shown).
 struct DeepFormat {
     bool known = false;  // a usable DPEL chunk was read
-    uint8_t bytes = 0;   // 3 to DEEP_MAX_ELEMENTS
-    uint8_t red = 0, green = 0, blue = 0;
+    uint8_t bytes = 0;   // 3 to DEEP_MAX_PIXEL_BYTES
+    uint8_t elements = 0;  // 3 to DEEP_MAX_ELEMENTS: as many as bytes when all are 8 bits
+    uint8_t red = 0, green = 0, blue = 0;  // the first byte of each component
+    bool wide = false;   // red, green and blue are 16 bits each (big-endian)
     uint16_t compression = deepNone;
     bool hasTvdc = false;
     int16_t tvdc[16] = {};

@@ -56,7 +56,8 @@ bool RowsCanBeShown(const BitMapHeader& header, uint32_t formType) {
     if (formType == ID_PBM) {
         return planes <= 8 && header.w < 0xFFFF;
     }
-    return planes <= 8 || (planes >= 12 && planes <= 24 && planes % 3 == 0) || planes == 32;
+    return planes <= 8 || (planes >= 12 && planes <= 24 && planes % 3 == 0) || planes == 32 || planes == 48 ||
+           planes == 64;
 }
 
 namespace {
@@ -130,9 +131,15 @@ RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_
         } else if ((modeId & HAM) == 0) {
             rows->pixelKind = PIXEL_COLOUR_MAPPED;
         } else {
-            rows->pixelKind = planes == 6 ? PIXEL_HAM6 : PIXEL_HAM8;
+            // Five planes are HAM6 with the sixth plane 0, as the display
+            // hardware reads them: values 16..31 modify blue. Seven planes
+            // are HAM8 with the eighth plane 0.
+            rows->pixelKind = planes == 5 || planes == 6 ? PIXEL_HAM6 : PIXEL_HAM8;
             bytesPerPixel = 3;
         }
+    } else if (planes == 48 || planes == 64) {
+        rows->pixelKind = PIXEL_WIDE_PLANES;
+        rows->componentBits = 16;
     } else {
         rows->pixelKind = PIXEL_DEEP;
         // 32 planes are 8 bits each of red, green, blue and alpha.
@@ -173,7 +180,9 @@ RowBuffers* AllocRowBuffers(const BitMapHeader& header, uint32_t modeId, uint32_
         }
     }
 
-    const int32_t owned = rows->pixelKind == PIXEL_DEEP ? planes + (masked ? 1 : 0) : SMALL_PLANE_ROWS;
+    const int32_t owned = rows->pixelKind == PIXEL_DEEP || rows->pixelKind == PIXEL_WIDE_PLANES
+                              ? planes + (masked ? 1 : 0)
+                              : SMALL_PLANE_ROWS;
     for (int32_t i = 0; i < owned; ++i) {
         rows->planeRows[i] = static_cast<uint8_t*>(os::AllocVec(bytesPerRow + LINE_SLACK, os::MEMF_ANY));
         if (rows->planeRows[i] == nullptr) {

@@ -10,10 +10,10 @@
 
 namespace lanterna {
 
-// Up to 32 colour planes (RGBA deep pictures) and a mask plane.
-constexpr int32_t MAX_PLANES = 33;
+// Up to 64 colour planes (RGBA of 16 bits a component) and a mask plane.
+constexpr int32_t MAX_PLANES = 65;
 
-// A BitMap header followed by 33 plane pointers instead of 8.
+// A BitMap header followed by 65 plane pointers instead of 8.
 struct PlaneView {
     uint16_t BytesPerRow = 0;
     uint16_t Rows = 0;
@@ -30,6 +30,9 @@ constexpr uint32_t PIXEL_DEEP = 3;
 constexpr uint32_t PIXEL_CHUNKY = 4;  // PBM: the row holds one colour index a pixel
 constexpr uint32_t PIXEL_RGB = 5;     // RGB8, RGBN: the row holds red, green, blue a pixel
 constexpr uint32_t PIXEL_MAPPED_RGB = 6;  // colour-mapped rows shown in RGB (a palette per line)
+// 48 and 64 planes, 16 bits a component: the planes as the BODY holds them,
+// which the reader turns into PIXEL_RGB rows; the display never gets them.
+constexpr uint32_t PIXEL_WIDE_PLANES = 7;
 
 struct RowBuffers {
     PlaneView planeView;       // plane i of the current row at Planes[i]
@@ -43,12 +46,13 @@ struct RowBuffers {
     uint32_t width = 0;
     uint32_t pixelKind = PIXEL_COLOUR_MAPPED;
     uint32_t planeCount = 0;  // nPlanes of the header: the planes that make a pixel value
-    uint32_t componentBits = 0;  // deep pictures: bits of each of red, green and blue
+    uint32_t componentBits = 0;  // deep and wide pictures: bits of each of red, green and blue
 };
 
 // Whether rows of this plane count (and form) can be shown: up to 8 planes
 // colour-mapped or HAM; 12 to 24 planes in three equal components; 32 planes
-// of red, green, blue and alpha. A chunky (PBM) row is one byte a pixel and
+// of red, green, blue and alpha; 48 and 64 planes of the same with 16 bits
+// each. A chunky (PBM) row is one byte a pixel and
 // must fit a 16-bit row length. RGB8 and RGBN rows are decoded to RGB
 // whatever their plane count says.
 bool RowsCanBeShown(const BitMapHeader& header, uint32_t formType);

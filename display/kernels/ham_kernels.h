@@ -22,7 +22,7 @@ HamPath BestHamPath();
 bool HamPathAvailable(HamPath path);
 
 // codes[p] is pixel p's value. HAM6 (`ham6`): the control in bits 4 and 5, the
-// data in bits 0 to 3, codes below 64. HAM8 (any other plane count up to 8):
+// data in bits 0 to 3, codes below 64 (five planes too). HAM8 (other plane counts up to 8):
 // the control in bits 6 and 7, the data in bits 0 to 5. Control 0 loads base
 // colour `data` of `colours` (RGB triplets, at least 64 of them; black when
 // `colours` is null); 1 sets blue, 2 red, 3 green to the data as an 8-bit

@@ -172,7 +172,8 @@ TEST_F(PixelTransfer, HamRowsMatchAReferenceDecoder) {
     for (auto& c : palette) {
         c = static_cast<uint8_t>(random());
     }
-    // 5 and 7 HAM planes follow the 8-plane rules, control in bits 6 and 7.
+    // 5 HAM planes follow the 6-plane rules (the sixth plane is 0), 7 the
+    // 8-plane rules, control in bits 6 and 7.
     for (uint8_t planes : {4, 5, 6, 7, 8}) {
         for (bool withPalette : {true, false}) {
             SCOPED_TRACE(::testing::Message() << int{planes} << " planes, palette " << withPalette);
@@ -186,7 +187,7 @@ TEST_F(PixelTransfer, HamRowsMatchAReferenceDecoder) {
             std::memset(rows->planeView.Planes[planes], 0xFF, rows->planeView.BytesPerRow);
             const uint8_t* colours = withPalette ? palette.data() : nullptr;
             WriteRow(0, 0, false, rows.get(), colours);
-            const auto expected = ReferenceHam(codes, colours, planes == 6 ? 6 : 8);
+            const auto expected = ReferenceHam(codes, colours, planes == 5 || planes == 6 ? 6 : 8);
             for (int x = 0; x < kWidth; ++x) {
                 ASSERT_EQ(Colour(x, 0), expected[x]) << "x " << x << " code " << codes[x];
             }

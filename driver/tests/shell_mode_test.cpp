@@ -36,7 +36,7 @@ std::vector<Call> gCalls;
 std::vector<int32_t> gResults;
 bool gBreakOnFirst = false;
 
-int32_t FakeShowPicture(const char* path, PictureStep*, RunPlace place) {
+int32_t FakeShowPicture(const char* path, PictureStep*, RunPlace place, int32_t) {
     gCalls.push_back({path, gViewOptions, place});
     if (gBreakOnFirst && gCalls.size() == 1) {
         os::Signal(os::FindTask(nullptr), os::SIGBREAKF_CTRL_C);

@@ -233,7 +233,7 @@ TEST_F(ShowPictureTest, UnknownCompressionAfterTheDisplayIsPrepared) {
 // A plane count that no screen shows is a missing screen mode, told before
 // any display is touched; it is no lack of memory.
 TEST_F(ShowPictureTest, UnsupportedDepthsGiveNoScreenModeBeforeAnyDisplay) {
-    for (int32_t planes : {9, 10, 11, 13, 14, 23, 25, 27, 31, 33, 64}) {
+    for (int32_t planes : {9, 10, 11, 13, 14, 23, 25, 27, 31, 33, 47, 63, 65}) {
         SCOPED_TRACE(planes);
         IlbmPicture picture = Picture(8, 2, 1, cmpNone);
         picture.header.nPlanes = uint8_t(planes);

@@ -49,7 +49,7 @@ std::string CurrentDirectoryPath() {
     return ok ? buffer : "?";
 }
 
-int32_t FakeShowPicture(const char* name, PictureStep*, RunPlace place) {
+int32_t FakeShowPicture(const char* name, PictureStep*, RunPlace place, int32_t) {
     Call call{name, CurrentDirectoryPath(), gViewOptions, false, place};
     call.breakPending = (os::SetSignal(0, 0) & os::SIGBREAKF_CTRL_C) != 0;
     gCalls.push_back(call);

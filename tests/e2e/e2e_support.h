@@ -58,7 +58,8 @@ struct Image {
 };
 
 // Reads a binary PPM (P6); samples are scaled to 0..255 when the maximum is
-// smaller (a 12-plane picture comes out of ilbmtoppm with maximum 15).
+// another (a 12-plane picture comes out of ilbmtoppm with maximum 15, a
+// 48-plane one with 65535 in two bytes a sample), to the nearest level.
 inline Image ReadPpm(const fs::path& path) {
     Image image;
     const std::string data = ReadText(path);
@@ -66,14 +67,16 @@ inline Image ReadPpm(const fs::path& path) {
     std::string magic;
     int maxval = 0;
     in >> magic >> image.width >> image.height >> maxval;
-    if (magic != "P6" || maxval <= 0 || maxval > 255 || image.width <= 0 || image.height <= 0) return {};
+    if (magic != "P6" || maxval <= 0 || maxval > 65535 || image.width <= 0 || image.height <= 0) return {};
     in.get();
     const size_t count = size_t(image.width) * image.height * 3;
+    const size_t bytes = maxval > 255 ? 2 : 1;
     const size_t start = size_t(in.tellg());
-    if (data.size() < start + count) return {};
+    if (data.size() < start + count * bytes) return {};
     image.rgb.resize(count);
     for (size_t i = 0; i < count; ++i) {
-        const int v = uint8_t(data[start + i]);
+        const uint8_t* at = reinterpret_cast<const uint8_t*>(data.data()) + start + i * bytes;
+        const int64_t v = bytes == 2 ? (at[0] << 8 | at[1]) : at[0];
         image.rgb[i] = uint8_t((v * 255 + maxval / 2) / maxval);
     }
     return image;

@@ -1,7 +1,7 @@
 // Forms netpbm's ilbmtoppm does not read, shown by build/lanterna and
 // compared pixel by pixel with ffmpeg's reading: FORM DEEP in every
-// compression ffmpeg knows and with every element order, ACBM, and 32-plane
-// RGBA; and DEEP element formats that cannot be shown, refused.
+// compression ffmpeg knows and with every element order, ACBM, 32-plane
+// RGBA and five-plane HAM; and DEEP element formats that cannot be shown, refused.
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -128,9 +128,31 @@ TEST_F(FfmpegReferenceTest, AcbmAndRgbaAgainstFfmpeg) {
     Compare(files, sizes);
 }
 
+// HAM with five planes: the missing sixth plane is 0, so values 16..31
+// modify blue and the rest load the 16 base colours, as ffmpeg reads them;
+// with both BODY compressions and an odd width.
+TEST_F(FfmpegReferenceTest, FivePlaneHamModifiesBlue) {
+    std::vector<std::string> files;
+    std::vector<std::pair<int, int>> sizes;
+    for (uint8_t compression : {cmpNone, cmpByteRun1}) {
+        IlbmPicture ham;
+        const int width = 37 + 8 * compression, height = 9;
+        ham.header = SimpleHeader(width, height, 5, compression);
+        ham.hasCamg = true;
+        ham.camg = HAM;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) ham.pixels.push_back(uint32_t((x / 2 * 7 + y * 3 + (x * y) % 5) % 32));
+        for (int i = 0; i < 16; ++i) ham.colours.push_back(Rgb{uint8_t(i * 17), uint8_t(255 - i * 16), uint8_t(i * 5 * 17 % 256)});
+        files.push_back(Save("ham5-" + std::to_string(compression) + ".iff", MakeIlbm(ham)));
+        sizes.emplace_back(width, height);
+    }
+    Compare(files, sizes);
+}
+
 // Element formats with no elements, too many, elements of no bits or of
 // absurd sizes, and a DPEL shorter than its count are corrupt; sound
-// formats that make no colour (16-bit elements, no blue) have no screen.
+// formats that make no colour (components of different depths, 12-bit
+// elements, no blue) have no screen.
 TEST_F(FfmpegReferenceTest, DeepElementFormatsThatCannotBeShownAreRefused) {
     struct Case {
         Bytes dpel;
@@ -148,7 +170,8 @@ TEST_F(FfmpegReferenceTest, DeepElementFormatsThatCannotBeShownAreRefused) {
              return b;
          }(),
          "Data in file is corrupt"},
-        {EncodeDeepPixelFormat({{1, 16}, {2, 16}, {3, 16}}), "Requested screen mode is not available"},
+        {EncodeDeepPixelFormat({{1, 16}, {2, 8}, {3, 16}}), "Requested screen mode is not available"},
+        {EncodeDeepPixelFormat({{1, 8}, {2, 12}, {3, 8}}), "Requested screen mode is not available"},
         {EncodeDeepPixelFormat({{1, 8}, {2, 8}, {4, 8}}), "Requested screen mode is not available"},
     };
     std::vector<std::string> files;

@@ -382,7 +382,10 @@ void PackTvdcLine(const std::vector<uint8_t>& values, const std::vector<int16_t>
 }  // namespace
 
 Bytes MakeDeepBody(const DeepPicture& picture) {
-    const size_t n = picture.elements.size();
+    // The bytes of a pixel: elements of 16 bits take two (TVDC codes each
+    // element as a line of bytes, 8-bit elements only).
+    size_t n = 0;
+    for (const auto& element : picture.elements) n += (element.second + 7u) / 8u;
     const size_t rowBytes = size_t(picture.width) * n;
     Bytes out;
     for (size_t y = 0; y < picture.height; ++y) {
@@ -422,8 +425,11 @@ Bytes MakeDeep(const DeepPicture& picture) {
 
 int32_t PlaneRowBytes(int32_t width) { return 2 * ((width + 15) / 16); }
 
-Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,
-                     const std::vector<uint8_t>& mask) {
+namespace {
+
+template <typename Value>
+Bytes PlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<Value>& pixels,
+                 const std::vector<uint8_t>& mask) {
     const int32_t rowBytes = PlaneRowBytes(width);
     const int32_t planeRows = planes + (mask.empty() ? 0 : 1);
     Bytes out(size_t(rowBytes) * size_t(planeRows) * size_t(height), 0);
@@ -445,6 +451,18 @@ Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::v
         }
     }
     return out;
+}
+
+}  // namespace
+
+Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,
+                     const std::vector<uint8_t>& mask) {
+    return PlanarBody(width, height, planes, pixels, mask);
+}
+
+Bytes MakeWidePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint64_t>& pixels,
+                         const std::vector<uint8_t>& mask) {
+    return PlanarBody(width, height, planes, pixels, mask);
 }
 
 Bytes PackByteRun1(const uint8_t* row, size_t count) {
@@ -667,7 +685,10 @@ Bytes MakeBodyData(const IlbmPicture& picture) {
         return picture.packAsStream ? PackBodyStream(chunky) : PackBody(chunky, h.w + (h.w & 1));
     }
     if (picture.formType == "ACBM") return MakeContiguousPlanes(h.w, h.h, h.nPlanes, pixels, mask);
-    Bytes planar = MakePlanarBody(h.w, h.h, h.nPlanes, pixels, mask);
+    std::vector<uint64_t> wide = picture.widePixels;
+    if (!wide.empty()) wide.resize(size_t(h.w) * h.h, 0);
+    Bytes planar = wide.empty() ? MakePlanarBody(h.w, h.h, h.nPlanes, pixels, mask)
+                                : MakeWidePlanarBody(h.w, h.h, h.nPlanes, wide, mask);
     if (h.compression == cmpByteRun1) {
         return picture.packAsStream ? PackBodyStream(planar) : PackBody(planar, PlaneRowBytes(h.w));
     }
@@ -676,10 +697,11 @@ Bytes MakeBodyData(const IlbmPicture& picture) {
 
 Bytes MakeIlbm(const IlbmPicture& picture) {
     std::vector<Bytes> parts;
-    parts.push_back(MakeChunk("BMHD", EncodeBitMapHeader(picture.header)));
+    if (!picture.propertiesFirst) parts.push_back(MakeChunk("BMHD", EncodeBitMapHeader(picture.header)));
     if (!picture.colours.empty()) parts.push_back(MakeChunk("CMAP", EncodeColourMap(picture.colours)));
     if (picture.hasCamg) parts.push_back(MakeChunk("CAMG", EncodeDisplayMode(picture.camg)));
     for (const Bytes& c : picture.extraChunks) parts.push_back(c);
+    if (picture.propertiesFirst) parts.push_back(MakeChunk("BMHD", EncodeBitMapHeader(picture.header)));
     const char* bodyId = picture.formType == "ACBM" ? "ABIT" : "BODY";
     parts.push_back(MakeChunk(bodyId, picture.body.empty() ? MakeBodyData(picture) : picture.body));
     return MakeGroup("FORM", picture.formType.c_str(), Concat(parts));

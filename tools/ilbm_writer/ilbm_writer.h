@@ -91,6 +91,9 @@ int32_t PlaneRowBytes(int32_t width);
 // pixels.size() must be width * height (mask likewise when given).
 Bytes MakePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint32_t>& pixels,
                      const std::vector<uint8_t>& mask = {});
+// The same for more than 32 planes (48 and 64: 16 bits a component).
+Bytes MakeWidePlanarBody(int32_t width, int32_t height, int32_t planes, const std::vector<uint64_t>& pixels,
+                         const std::vector<uint8_t>& mask = {});
 // ByteRun1 of one plane row (never a run across its end): repeat runs of up
 // to 128 equal bytes, literal runs of up to 128 bytes that end where three or
 // more equal bytes begin.
@@ -135,9 +138,9 @@ std::vector<Rgb> DecodeHamRow(const std::vector<uint32_t>& codes, const std::vec
                               int32_t hamPlanes);
 
 // ---- FORM DEEP -------------------------------------------------------------------
-// A DEEP picture: pixels of 8-bit elements in the order of `elements` (type
-// and depth in bits, as DPEL lists them), width * height * elements.size()
-// bytes. compression 0 (none), 1 (run-length over pixels, runs never
+// A DEEP picture: pixels of elements in the order of `elements` (type and
+// depth in bits, as DPEL lists them), one byte an 8-bit element and two
+// (big-endian) a 16-bit one. compression 0 (none), 1 (run-length over pixels, runs never
 // across rows) or 5 (TVDC nibble deltas over `tvdc`; a value no delta of the
 // table reaches is approached by the nearest one, so pictures meant to be
 // exact step by the table's deltas).
@@ -166,6 +169,7 @@ struct IlbmPicture {
     std::string formType = "ILBM";
     BitMapHeader header;             // w, h, nPlanes, masking, compression as wanted
     std::vector<uint32_t> pixels;    // w * h values
+    std::vector<uint64_t> widePixels;  // instead of pixels, for more than 32 planes (ILBM only)
     std::vector<uint8_t> mask;       // w * h, used when header.masking == mskHasMask
     std::vector<Rgb> colours;        // CMAP entries; no CMAP when empty
     bool hasCamg = false;
@@ -176,11 +180,14 @@ struct IlbmPicture {
     Bytes body;
     // With ByteRun1: pack the BODY as one stream instead of row by row.
     bool packAsStream = false;
+    // CMAP, CAMG and the extra chunks before the BMHD instead of after it.
+    bool propertiesFirst = false;
 };
 
 // The BODY data the picture's pixels give (plain or packed by its header).
 Bytes MakeBodyData(const IlbmPicture& picture);
-// FORM ILBM (or the picture's form type): BMHD, CMAP, CAMG, extra chunks, BODY.
+// FORM ILBM (or the picture's form type): BMHD, CMAP, CAMG, extra chunks, BODY
+// (the BMHD after the extra chunks with propertiesFirst).
 Bytes MakeIlbm(const IlbmPicture& picture);
 // A picture with pageWidth/pageHeight set to the size and aspect 1:1.
 BitMapHeader SimpleHeader(int32_t width, int32_t height, int32_t planes, uint8_t compression,
