@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "convert/anim_convert.h"
 #include "convert/cycle_timeline.h"
 #include "convert/frame_sink.h"
 #include "convert/output_names.h"
@@ -38,16 +39,7 @@ int32_t OpenSink(Job& job, SinkKind kind, const PictureLines& lines, FrameSink**
     format.height = lines.outHeight;
     format.indexed = lines.bytes == 1;
     format.paletteCount = lines.paletteCount;
-    format.replace = job.options.force;
-    format.inputs = &job.options.files;
-    const bool toStandardOutput =
-        kind != SinkKind::PngSeries &&
-        (job.options.outputDir == "-" || (job.input == "-" && job.options.outputDir.empty()));
-    const std::string base = OutputBase(job.input, job.options.outputDir == "-" ? "" : job.options.outputDir);
-    const std::string path = toStandardOutput ? "-" : kind == SinkKind::PngSeries ? base : base + Extension(kind);
-    job.result.output = kind == SinkKind::PngSeries ? base + "-0001.png" : path;
-    const int32_t code = OpenFrameSink(path, format, sink);
-    return code;
+    return OpenOutputSink(job.input, job.options, format, &job.result, sink);
 }
 
 int32_t Finish(Job& job, FrameSink* sink, int32_t code) {
@@ -163,7 +155,21 @@ int32_t Convert(Job& job, PictureReader* reader) {
 
 }  // namespace
 
+int32_t OpenOutputSink(const std::string& input, const ConvertOptions& options, SinkFormat format,
+                       ConvertResult* result, FrameSink** sink) {
+    format.replace = options.force;
+    format.inputs = &options.files;
+    const SinkKind kind = format.kind;
+    const bool toStandardOutput =
+        kind != SinkKind::PngSeries && (options.outputDir == "-" || (input == "-" && options.outputDir.empty()));
+    const std::string base = OutputBase(input, options.outputDir == "-" ? "" : options.outputDir);
+    const std::string path = toStandardOutput ? "-" : kind == SinkKind::PngSeries ? base : base + Extension(kind);
+    result->output = kind == SinkKind::PngSeries ? base + "-0001.png" : path;
+    return OpenFrameSink(path, format, sink);
+}
+
 ConvertResult ConvertFile(const std::string& input, const ConvertOptions& options) {
+    if (IsAnimFile(input)) return ConvertAnimFile(input, options);
     ConvertResult result;
     Job job{input, options, result, {}};
     StartProgress(&job.progress, input);

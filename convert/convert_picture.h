@@ -20,6 +20,15 @@ struct ConvertResult {
 constexpr int32_t CONVERT_TOO_MANY_COLOURS = -3;
 constexpr int32_t CONVERT_NEEDS_ANIMATION = -4;
 
+struct FrameSink;
+struct SinkFormat;
+
+// The output of `input` in the shape of `format` (its kind, size and
+// pixels): named after the input, or standard output; result->output names it.
+int32_t OpenOutputSink(const std::string& input, const ConvertOptions& options, SinkFormat format,
+                       ConvertResult* result, FrameSink** sink);
+
+// A still or a picture's cycling; a FORM ANIM goes to ConvertAnimFile.
 ConvertResult ConvertFile(const std::string& input, const ConvertOptions& options);
 
 }  // namespace lanterna

@@ -7,6 +7,7 @@
 
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/colour_maps.h"
+#include "tools/ilbm_writer/anim_writer.h"
 
 namespace {
 
@@ -216,6 +217,80 @@ TEST_F(ConvertTest, RefusalsAndFailuresLeaveTheRestGoingOn) {
     EXPECT_EQ(Reference("c.png").width, 8);  // still the picture, --force or not
 
     EXPECT_EQ(Convert({"--scale", "0", "a.iff"}).result, 2);
+}
+
+// An animation of byte vertical deltas with a colour change: the GIF's
+// frames and the PNG a frame equal ffmpeg's own decoding of the file, with
+// the GIF's delays from the frame headers. HAM goes to WebP, frame for frame
+// equal to the PNGs.
+TEST_F(ConvertTest, AnimationsBecomeGifOrWebpFrameForFrame) {
+    auto moving = [](int planes, int frame) {
+        std::vector<uint32_t> px;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 48; ++x) {
+                const bool square = x >= 3 * frame && x < 3 * frame + 10 && y >= 5 && y < 12;
+                px.push_back(uint32_t(square ? 7 + frame : x / 6 + y) % (1u << planes));
+            }
+        return px;
+    };
+    for (const int planes : {4, 6}) {
+        SCOPED_TRACE(planes);
+        AnimFile anim;
+        anim.first = Stripes(48, 20, planes, cmpByteRun1);
+        anim.first.pixels = moving(planes, 0);
+        anim.first.camg = planes == 6 ? HAM : 0;
+        if (planes == 6) anim.first.colours.resize(16);
+        for (int f = 1; f < 5; ++f) {
+            AnimFrameInput frame;
+            frame.pixels = moving(planes, f);
+            frame.relTime = uint32_t(2 + f);
+            if (f == 2) frame.colours = test_support::Palette(16, 9);
+            anim.frames.push_back(frame);
+        }
+        const std::string name = "a" + std::to_string(planes);
+        Save(name + ".anim", MakeAnim(anim));
+        ASSERT_EQ(Convert({name + ".anim"}).result, 0);
+        ASSERT_EQ(Convert({"--frames", name + ".anim"}).result, 0);
+        std::vector<Image> pngs;
+        for (int f = 1; fs::exists(Path(name + "-000" + std::to_string(f) + ".png")); ++f)
+            pngs.push_back(Png(name + "-000" + std::to_string(f) + ".png"));
+        ASSERT_EQ(pngs.size(), 5u);
+        EXPECT_NE(e2e::Difference(pngs[0], pngs[4]), "");  // the square moved
+        if (planes == 4) {
+            const std::vector<Image> reference = FfmpegFrames(name + ".anim", 48, 20);
+            const std::vector<Image> gif = FfmpegFrames(name + ".gif", 48, 20);
+            ASSERT_EQ(reference.size(), 5u);
+            ASSERT_EQ(gif.size(), 5u);
+            for (size_t f = 0; f < 5; ++f) {
+                EXPECT_EQ(e2e::Difference(pngs[f], reference[f]), "") << f;
+                EXPECT_EQ(e2e::Difference(gif[f], reference[f]), "") << f;
+            }
+            ASSERT_EQ(std::system(("ffprobe -v error -show_entries packet=duration -of csv=p=0 " +
+                                   e2e::Quote(Path(name + ".gif").string()) + " > " + e2e::Quote(Path("d.txt").string()))
+                                      .c_str()),
+                      0);
+            // Ticks 0, 3, 7, 12, 18 and the loop's 3 more: 5, 7, 8, 10, 5 hundredths.
+            EXPECT_EQ(e2e::ReadText(Path("d.txt")), "5\n7\n8\n10\n5\n");
+            continue;
+        }
+        const std::string webp = e2e::ReadText(Path(name + ".webp"));
+        WebPData data{reinterpret_cast<const uint8_t*>(webp.data()), webp.size()};
+        WebPAnimDecoderOptions options;
+        ASSERT_TRUE(WebPAnimDecoderOptionsInit(&options));
+        options.color_mode = MODE_RGBA;
+        WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+        ASSERT_NE(decoder, nullptr);
+        size_t f = 0;
+        for (; WebPAnimDecoderHasMoreFrames(decoder) && f < pngs.size(); ++f) {
+            uint8_t* rgba = nullptr;
+            int time = 0;
+            ASSERT_TRUE(WebPAnimDecoderGetNext(decoder, &rgba, &time));
+            const std::vector<Image> frame = Split(std::string(reinterpret_cast<char*>(rgba), 48 * 20 * 4), 48, 20, 4);
+            EXPECT_EQ(e2e::Difference(frame.at(0), pngs[f]), "") << f;
+        }
+        WebPAnimDecoderDelete(decoder);
+        EXPECT_EQ(f, 5u);
+    }
 }
 
 }  // namespace
