@@ -140,9 +140,9 @@ ConvertResult ConvertAnimFile(const std::string& input, const ConvertOptions& op
         result.code = pass.failure;
         return result;
     }
-    if (pass.failure != 0) {
-        result.note = "frame " + std::to_string(pass.starts.size() + 1) + " cannot be decoded: the frames before it written";
-    }
+    // A frame that cannot be decoded ends the animation: the frames before
+    // it are written, and the file still counts as failed.
+    const std::string broken = "frame " + std::to_string(pass.starts.size() + 1) + " cannot be decoded";
     // Painting programs' loops: the last two frames lead back to the first
     // two, so the animation is written without them unless each frame is asked for.
     size_t count = pass.starts.size();
@@ -199,6 +199,10 @@ ConvertResult ConvertAnimFile(const std::string& input, const ConvertOptions& op
     if (sink != nullptr) result.output = SinkPath(sink);
     const int32_t closed = CloseFrameSink(sink, result.code == 0);
     if (result.code == 0) result.code = closed;
+    if (result.code == 0 && pass.failure != 0) {
+        result.code = pass.failure;
+        result.note = broken + ": the frames before it are in " + result.output;
+    }
     return result;
 }
 

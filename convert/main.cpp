@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
                                 result.code == lanterna::CONVERT_WOULD_REPLACE_INPUT;
             const std::string& name = output ? result.output : file;
             std::fprintf(stderr, "%s: %s: %s\n", kProgram, name.c_str(), Reason(result.code).c_str());
-        } else if (!result.note.empty()) {
+        }
+        if (!result.note.empty()) {
             std::fprintf(stderr, "%s: %s: %s\n", kProgram, file.c_str(), result.note.c_str());
         }
     }

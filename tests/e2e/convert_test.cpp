@@ -217,6 +217,24 @@ TEST_F(ConvertTest, RefusalsAndFailuresLeaveTheRestGoingOn) {
     EXPECT_EQ(Reference("c.png").width, 8);  // still the picture, --force or not
 
     EXPECT_EQ(Convert({"--scale", "0", "a.iff"}).result, 2);
+
+    // An animation whose third frame points past its planes: the two before
+    // are written, the file counts as failed.
+    AnimFile anim;
+    anim.first = Stripes(32, 8, 3, cmpByteRun1);
+    for (int f = 0; f < 3; ++f) {
+        AnimFrameInput frame;
+        frame.pixels = anim.first.pixels;
+        frame.pixels[size_t(f)] ^= 1;
+        if (f == 1) frame.delta = Bytes(64, 0x7f);
+        anim.frames.push_back(frame);
+    }
+    Save("broken.anim", MakeAnim(anim));
+    const e2e::RunResult broken = Convert({"broken.anim"});
+    EXPECT_EQ(broken.result, 1);
+    EXPECT_NE(broken.errors.find("broken.anim: frame 3 cannot be decoded: the frames before it are in broken.gif"),
+              std::string::npos) << broken.errors;
+    EXPECT_EQ(FfmpegFrames("broken.gif", 32, 8).size(), 2u);
 }
 
 // An animation of byte vertical deltas with a colour change: the GIF's
