@@ -173,6 +173,8 @@ fi
 
 echo "Colour cycling:"
 sh "$HERE/cycle_cpu.sh" "$BUILD" "$CYCLE_SECONDS" || status=1
+echo "Animations:"
+sh "$HERE/anim_cpu.sh" "$BUILD" || status=1
 
 [ "$status" = 0 ] && echo "bench: every target met" || echo "bench: a target was missed"
 exit $status
