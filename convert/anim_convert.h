@@ -1,7 +1,7 @@
 // FORM ANIM to an animated GIF (colour-mapped frames) or lossless WebP (HAM
-// and deeper), or to a PNG a frame, through the frame engine
-// (ilbm/anim_frames.h). Until the picture reader reads an animation's first
-// picture itself, the small glue here does: BMHD, CMAP, CAMG and the BODY.
+// and deeper), or to a PNG a frame, through the picture reader's frames
+// (ilbm/anim_reader.h). The file is read twice: once for the frames' times
+// (a GIF frame's delay comes before it) and the loop rule, once to write.
 #pragma once
 
 #include <string>
@@ -10,8 +10,6 @@
 
 namespace lanterna {
 
-// True when the file begins FORM ... ANIM.
-bool IsAnimFile(const std::string& path);
 ConvertResult ConvertAnimFile(const std::string& input, const ConvertOptions& options);
 
 }  // namespace lanterna

@@ -11,6 +11,7 @@
 #include "convert/picture_lines.h"
 #include "convert/progress.h"
 #include "display/pixels/pixel_aspect.h"
+#include "ilbm/anim_reader.h"
 #include "ilbm/picture_reader.h"
 #include "platform/dos/dos.h"
 #include "records/result_codes.h"
@@ -169,7 +170,6 @@ int32_t OpenOutputSink(const std::string& input, const ConvertOptions& options, 
 }
 
 ConvertResult ConvertFile(const std::string& input, const ConvertOptions& options) {
-    if (IsAnimFile(input)) return ConvertAnimFile(input, options);
     ConvertResult result;
     Job job{input, options, result, {}};
     StartProgress(&job.progress, input);
@@ -182,6 +182,12 @@ ConvertResult ConvertFile(const std::string& input, const ConvertOptions& option
         result.code = OpenPictureReaderFrom(source, readOptions, &reader);
     } else {
         result.code = OpenPictureReader(input.c_str(), readOptions, &reader);
+    }
+    // An animation is read twice, so standard input gives its first frame.
+    if (result.code == 0 && input != "-" && PictureIsAnimation(reader)) {
+        ClosePictureReader(reader);
+        EndProgress(&job.progress);
+        return ConvertAnimFile(input, options);
     }
     if (result.code == 0) {
         result.code = Convert(job, reader);
