@@ -1,5 +1,5 @@
-// lanterna-convert: pictures of the IFF family to PNG, and their colour
-// cycling to animated GIF or WebP, through the viewer's own reader and
+// lanterna-convert: pictures of the IFF family to PNG, animations and
+// colour cycling to animated GIF or WebP, through the viewer's own reader and
 // pixel conversion. Each file is converted on its own: one that fails is
 // reported and the rest go on; the result says whether any failed.
 #include <cstdio>
@@ -20,8 +20,9 @@ constexpr const char* kVersion = "lanterna-convert 1.12";
 void PrintHelp() {
     std::printf(
         "Usage: %s [OPTION]... FILE...\n"
-        "Converts IFF pictures (ILBM, PBM, ACBM, RGB8, RGBN, DEEP) to PNG, and their colour\n"
-        "cycling to animated GIF or WebP. FILE - reads standard input and writes standard output.\n"
+        "Converts IFF pictures (ILBM, PBM, ACBM, RGB8, RGBN, DEEP) to PNG, and animations\n"
+        "(FORM ANIM) and colour cycling to animated GIF or lossless WebP.\n"
+        "FILE - reads standard input and writes standard output.\n"
         "\n"
         "  -o, --output DIR     write into DIR (default: beside each file); - for standard output\n"
         "      --aspect         hires and interlaced pictures in the shape the viewer gives them\n"
@@ -29,7 +30,8 @@ void PrintHelp() {
         "      --frames         one PNG a frame: NAME-0001.png, NAME-0002.png, ...\n"
         "      --cycle[=SECONDS]  write the colour cycling as an animation: one whole period of\n"
         "                       its ranges when that is at most a minute, else SECONDS (10)\n"
-        "      --format FORMAT  png, gif or webp (default: png, gif for cycling)\n"
+        "      --format FORMAT  png, gif or webp (default: png; gif for cycling and colour-mapped\n"
+        "                       animations, webp for HAM and deeper ones)\n"
         "  -f, --force          replace existing output files (never an input)\n"
         "      --ehb            a 6-plane picture without a display mode is Extra-Half-Brite\n"
         "  -h, --help           show this help and exit\n"
