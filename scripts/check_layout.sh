@@ -1,9 +1,9 @@
 #!/bin/sh
 # The shape of the tree: which folder may include which. Each folder uses only
-# the folders listed for it (and itself); nothing uses driver/. A folder's
+# the folders listed for it (and itself); nothing uses driver/ or convert/. A folder's
 # tests/ may use what the folder uses, plus the fault injection of
 # platform/testing, the writers in tools/ and tests/support. The program's
-# folders (records, ilbm, cycle, display, driver) include no system header:
+# folders (records, ilbm, cycle, display, driver, convert) include no system header:
 # only the C++ standard library's and the compiler's vector intrinsics
 # (<immintrin.h>, for the pixel kernels); everything else comes through
 # platform/. The pixel kernels of display/kernels use nothing else at all,
@@ -35,6 +35,7 @@ display/kernels:
 display/pixels: display/kernels records
 thumbnailer: ilbm records display/pixels platform/imagefile platform/iffparse platform/dos platform/exec
 display: display/pixels display/kernels records platform/graphics platform/dos platform/exec
+convert: ilbm records display/pixels platform/imagefile platform/iffparse platform/dos platform/exec
 driver: records ilbm cycle display platform/libraries platform/asl platform/icon platform/dos platform/iffparse platform/graphics platform/exec
 tools: records
 ilbm/tests: ilbm records platform/iffparse platform/dos platform/exec display
@@ -53,7 +54,7 @@ BEGIN {
         keys[key] = 1
         allowed[key] = " " deps " "
     }
-    program["records"] = program["ilbm"] = program["cycle"] = program["display"] = program["display/kernels"] = program["driver"] = program["thumbnailer"] = 1
+    program["records"] = program["ilbm"] = program["cycle"] = program["display"] = program["display/kernels"] = program["driver"] = program["thumbnailer"] = program["convert"] = program["display/pixels"] = 1
     bad = 0
 }
 # The rule folder a path lies in: the longest key that is a prefix of it.

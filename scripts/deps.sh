@@ -4,7 +4,7 @@
 # prints the one command that would, and fails. `deps.sh deb` also takes
 # those that building the Debian package needs (`make deb`).
 set -e
-PKGS="cmake ninja-build g++ clang pkg-config libsdl2-dev libx11-dev libpng-dev libgtest-dev libgmock-dev \
+PKGS="cmake ninja-build g++ clang pkg-config libsdl2-dev libx11-dev libpng-dev libgif-dev libwebp-dev libgtest-dev libgmock-dev \
 netpbm ffmpeg xvfb xauth xdotool x11-apps x11-utils openbox desktop-file-utils shared-mime-info time \
 libglib2.0-bin appstream groff-base libclang-rt-14-dev weston bubblewrap strace libgdk-pixbuf2.0-bin"
 [ "$1" = deb ] && PKGS="$PKGS debhelper dpkg-dev lintian pkgconf"

@@ -148,6 +148,7 @@ int32_t ErrorReport(int32_t code, int32_t type, FileHandle* file, MsgPort* port)
 // ---- output ----------------------------------------------------------------
 FileHandle* Output();
 FileHandle* Input();
+FileHandle* ErrorOutput();  // standard error, for IsInteractive
 int32_t Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int32_t FFlush(FileHandle* file);
 // True when the handle is a terminal a person reads (not a pipe or a file).

@@ -84,6 +84,11 @@ FileHandle* Output() { return &StandardOutput(); }
 
 FileHandle* Input() { return &StandardInput(); }
 
+FileHandle* ErrorOutput() {
+    static FileHandle handle{nullptr, 0, 2};
+    return &handle;
+}
+
 bool IsInteractive(FileHandle* file) { return file != nullptr && file->fd >= 0 && isatty(file->fd) == 1; }
 
 namespace {

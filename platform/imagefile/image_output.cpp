@@ -1,6 +1,7 @@
 #include "platform/imagefile/image_output.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -52,6 +53,12 @@ int32_t CloseImageOutput(ImageOutput* out, bool keep) {
     }
     *out = ImageOutput{};
     return code;
+}
+
+bool IsSameFile(const char* a, const char* b) {
+    struct stat first, second;
+    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 }  // namespace os

@@ -21,4 +21,8 @@ int32_t OpenImageOutput(const char* path, bool replace, ImageOutput* out);
 // (the file is then removed); without keep the file is removed. Idempotent.
 int32_t CloseImageOutput(ImageOutput* out, bool keep);
 
+// True when both names lead to one existing file (a link, another spelling):
+// an output that would replace an input is refused by the caller.
+bool IsSameFile(const char* a, const char* b);
+
 }  // namespace os

@@ -1,5 +1,6 @@
 // The arithmetic of one cycling tick, apart from the task that runs it: the
-// phase accumulator of a range and the rotation of its colours.
+// phase accumulator of a range and the rotation of its colours. Pure, so the
+// viewer's cycling task and the converter's cycling animation step alike.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,17 @@
 #include "records/ilbm_records.h"
 
 namespace lanterna {
+
+// A range's rate is added to its phase once a tick (60 a second); it steps
+// each time the phase reaches the threshold. Slower ranges are not cycled.
+constexpr int32_t CYCLE_MIN_RATE = 36;
+constexpr int32_t CYCLE_STEP_THRESHOLD = 16384;
+constexpr int32_t CYCLE_TICKS_PER_SECOND = 60;
+
+// A range that may be rotated: fast enough, at least two entries, and with
+// every entry it touches inside the palette (on a half-brite screen that
+// includes the copies 32 entries above). The active flag is the caller's.
+bool RangeUsable(const CycleRange& range, int32_t colourCount, bool halfBrite);
 
 // Adds the range's rate to its phase (pad1). Returns true when the sum
 // reached CYCLE_STEP_THRESHOLD, that is when the range steps on this tick.

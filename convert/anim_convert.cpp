@@ -1,0 +1,153 @@
+#include "convert/anim_convert.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "convert/frame_sink.h"
+#include "convert/picture_lines.h"
+#include "display/pixels/pixel_aspect.h"
+#include "display/pixels/row_pixels.h"
+#include "ilbm/anim_reader.h"
+#include "records/result_codes.h"
+
+namespace lanterna {
+
+namespace {
+
+struct Reader {
+    PictureReader* reader = nullptr;
+    ~Reader() { ClosePictureReader(reader); }
+};
+
+int32_t OpenFrames(const std::string& path, const ConvertOptions& options, Reader* r) {
+    PictureReadOptions readOptions;
+    readOptions.halfBriteWithoutMode = options.halfBrite;
+    if (const int32_t code = OpenPictureReader(path.c_str(), readOptions, &r->reader)) return code;
+    if (!PictureIsAnimation(r->reader)) return ERR_NOT_ILBM;
+    return OpenPictureFrames(r->reader);
+}
+
+// The times of one pass: the frames' starts in ticks, the loop rule, and
+// the failure that ended the pass early.
+struct Pass {
+    std::vector<int64_t> starts;
+    bool loopsThroughSecond = false;
+    int32_t failure = 0;
+};
+
+Pass Times(const std::string& path, const ConvertOptions& options) {
+    Pass pass;
+    Reader r;
+    pass.failure = OpenFrames(path, options, &r);
+    if (pass.failure != 0) return pass;
+    PictureRow row;
+    int32_t code;
+    while ((code = ReadPictureRow(r.reader, &row)) == 0) {
+    }
+    if (code != PICTURE_ROWS_END) {
+        pass.failure = code;
+        return pass;
+    }
+    pass.starts.push_back(0);
+    AnimFrame frame;
+    while ((code = NextPictureFrame(r.reader, &frame)) == 0) pass.starts.push_back(pass.starts.back() + frame.delayTicks);
+    if (code != ANIM_END) pass.failure = code;
+    pass.loopsThroughSecond = PictureFrames(r.reader)->loopsThroughSecond;
+    return pass;
+}
+
+// The frame on show's colours, every entry a pixel can take.
+void FrameColours(PictureReader* reader, int32_t paletteCount, std::vector<uint8_t>* table) {
+    int32_t count = 0;
+    const uint8_t* colours = PictureFrameColours(reader, &count);
+    table->assign(size_t(std::max(paletteCount, COLOUR_TABLE_ENTRIES)) * 3, 0);
+    if (colours != nullptr) std::memcpy(table->data(), colours, size_t(std::min(count, COLOUR_TABLE_ENTRIES)) * 3);
+}
+
+}  // namespace
+
+ConvertResult ConvertAnimFile(const std::string& input, const ConvertOptions& options) {
+    ConvertResult result;
+    const Pass pass = Times(input, options);
+    if (pass.starts.empty()) {
+        result.code = pass.failure;
+        return result;
+    }
+    // Painting programs' loops: the last two frames lead back to the first
+    // two, so the animation is written without them unless each frame is
+    // asked for.
+    size_t count = pass.starts.size();
+    if (pass.loopsThroughSecond && !options.frames && count > 2) count -= 2;
+    const int64_t loopDelay = pass.starts.size() > 1 ? pass.starts[1] : 6;
+
+    Reader r;
+    result.code = OpenFrames(input, options, &r);
+    if (result.code != 0) return result;
+    const PictureInfo& info = PictureReaderInfo(r.reader);
+    PixelAspect aspect;
+    if (options.aspect) aspect = PixelAspectOfMode(info.modeId);
+    PictureLines lines;
+    result.code = StartPictureLines(r.reader, aspect.xScale * options.scale, aspect.yScale * options.scale, &lines);
+    if (result.code == 0) result.code = NextPictureLine(&lines);
+    if (result.code != 0) return result;
+    const bool indexed = lines.bytes == 1;
+    if (options.kind == OutputKind::Gif && !indexed) {
+        result.code = CONVERT_TOO_MANY_COLOURS;
+        return result;
+    }
+    if (options.kind == OutputKind::Png && !options.frames) {
+        result.code = CONVERT_NEEDS_ANIMATION;
+        return result;
+    }
+    SinkFormat format;
+    format.kind = options.frames ? SinkKind::PngSeries
+                  : options.kind == OutputKind::Webp || !indexed ? SinkKind::Webp : SinkKind::Gif;
+    format.width = lines.outWidth;
+    format.height = lines.outHeight;
+    format.indexed = indexed;
+    format.paletteCount = lines.paletteCount;
+    FrameSink* sink = nullptr;
+    result.code = OpenOutputSink(input, options, format, &result, &sink);
+
+    auto end = [&](size_t f) { return f + 1 < pass.starts.size() ? pass.starts[f + 1] : pass.starts[f] + loopDelay; };
+    // The first frame as the reader gives its rows.
+    if (result.code == 0) result.code = BeginSinkFrame(sink, lines.palette.data(), 0, end(0));
+    for (uint32_t y = 0; result.code == 0; ++y) {
+        for (int32_t k = 0; k < lines.yRepeat && result.code == 0; ++k) result.code = WriteSinkRow(sink, lines.line.data());
+        if (result.code != 0 || y + 1 == lines.height) break;
+        result.code = NextPictureLine(&lines);
+    }
+    std::vector<uint8_t> table;
+    for (size_t f = 1; f < count && result.code == 0; ++f) {
+        AnimFrame frame;
+        result.code = NextPictureFrame(r.reader, &frame);
+        if (result.code != 0) break;
+        FrameColours(r.reader, lines.paletteCount, &table);
+        result.code = BeginSinkFrame(sink, table.data(), pass.starts[f], end(f));
+        for (uint32_t y = 0; y < lines.height && result.code == 0; ++y) {
+            RowBuffers* rows = PictureFrameRow(r.reader, int32_t(y));
+            if (ConvertRowPixels(rows, table.data(), 0, lines.width, false) != lines.bytes) {
+                result.code = ERR_CORRUPT;
+                break;
+            }
+            WidenLine(rows->lineBuffer, lines.width, lines.bytes, lines.xRepeat, lines.line.data());
+            for (int32_t k = 0; k < lines.yRepeat && result.code == 0; ++k) {
+                result.code = WriteSinkRow(sink, lines.line.data());
+            }
+        }
+    }
+    if (sink != nullptr) result.output = SinkPath(sink);
+    const int32_t closed = CloseFrameSink(sink, result.code == 0);
+    if (result.code == 0) result.code = closed;
+    // A frame that cannot be decoded ends the animation: the frames before
+    // it are written, and the file still counts as failed.
+    if (result.code == 0 && pass.failure != 0) {
+        result.code = pass.failure;
+        result.note = "frame " + std::to_string(pass.starts.size() + 1) +
+                      " cannot be decoded: the frames before it are in " + result.output;
+    }
+    return result;
+}
+
+}  // namespace lanterna
