@@ -1,7 +1,9 @@
 // Where an image file goes: a new file by name, or standard output for "-".
 // A file is created only when it does not exist, unless the caller allows
 // replacing it; a file that is not finished is removed, so a failure never
-// leaves half an image behind.
+// leaves half an image behind. A file being replaced stays as it was until
+// the new one is finished: the new one is written beside it and takes its
+// name only then.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +13,8 @@ namespace os {
 
 struct ImageOutput {
     FILE* file = nullptr;
-    char* path = nullptr;  // null for standard output
+    char* path = nullptr;     // null for standard output
+    char* written = nullptr;  // replacing: the file written beside `path`
 };
 
 // 0 with *out open, or a DOS error code (ERROR_OBJECT_EXISTS when the file

@@ -1,10 +1,12 @@
 // PNG files as written read back through libpng's own reader, and the
 // output's rules: an existing file kept unless replacing is allowed, an
-// unfinished file removed.
+// unfinished file removed, a file being replaced kept until the new one is
+// finished.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -81,9 +83,16 @@ TEST(PngWriter, ExistingFilesStayAndUnfinishedOnesGo) {
     EXPECT_EQ(Write(path, format, {{9, 9, 9}, {9, 9, 9}}), os::ERROR_OBJECT_EXISTS);
     uint32_t w = 0, h = 0;
     EXPECT_EQ(ReadRgba(path, &w, &h)[0], 1);
-    // A row missing: the file is not left behind, whatever it replaced.
+    // A row missing in a replacement: the file replaced stays as it was.
     EXPECT_NE(Write(path, format, {{9, 9, 9}}, true), 0);
-    EXPECT_NE(access(path.c_str(), F_OK), 0);
+    EXPECT_EQ(ReadRgba(path, &w, &h)[0], 1);
+    // A finished replacement takes the name, and nothing is left beside it.
+    ASSERT_EQ(Write(path, format, {{7, 7, 7}, {8, 8, 8}}, true), 0);
+    EXPECT_EQ(ReadRgba(path, &w, &h)[0], 7);
+    unlink(path.c_str());
+    const std::string dir = ::testing::TempDir();
+    EXPECT_EQ(system(("ls " + dir + " | grep -q 'png_writer_rules.png.'").c_str()) == 0, false);
+    // A new file that fails is not left behind.
     EXPECT_EQ(Write(path, os::PngFormat{.width = 0, .height = 1}, {}), os::ERROR_BAD_NUMBER);
     EXPECT_NE(access(path.c_str(), F_OK), 0);
 }
