@@ -6,6 +6,11 @@
 // before any other thread exists (threads inherit the mask) and one small
 // thread takes them with sigwait and signals the main task like any other
 // task would. SIGPIPE is ignored.
+//
+// A run asked to stop stops within moments. If it has not (a call into the
+// display that never returns, say), a second stop signal, coming a while
+// after the first, ends the process as the signal itself would have: no
+// call can keep the user from stopping the program.
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -30,15 +35,37 @@ void Delay(int32_t ticks) {
 
 namespace {
 
+// Long enough for any teardown the program does after a stop; shorter than
+// a user's patience with a program that ignores them.
+constexpr int64_t STOP_GRACE_NS = 2'000'000'000;
+
+int64_t MonotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
 void BreakThread(Task* mainTask, sigset_t set) {
+    int64_t firstStop = -1;
     for (;;) {
         int sig = 0;
         if (sigwait(&set, &sig) != 0) continue;
         if (sig == SIGUSR1) {
             Signal(mainTask, SIGBREAKF_CTRL_F);
-        } else {
-            Signal(mainTask, SIGBREAKF_CTRL_C);
+            continue;
         }
+        const int64_t now = MonotonicNs();
+        if (firstStop >= 0 && now - firstStop >= STOP_GRACE_NS) {
+            // The run did not stop when asked: the signal's own action ends it.
+            std::signal(sig, SIG_DFL);
+            sigset_t only;
+            sigemptyset(&only);
+            sigaddset(&only, sig);
+            pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+            raise(sig);
+        }
+        if (firstStop < 0) firstStop = now;
+        Signal(mainTask, SIGBREAKF_CTRL_C);
     }
 }
 
