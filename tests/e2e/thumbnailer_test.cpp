@@ -199,6 +199,12 @@ TEST_F(ThumbnailerTest, RunsInTheFileManagersSandbox) {
     EXPECT_EQ(got.height, 40);
 
     if (!e2e::HaveProgram("strace")) return;
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // A sanitizer's own leak check traces the program at its end and starts
+    // a process of its own for it: under strace it cannot, and what it
+    // starts is not the thumbnailer's doing.
+    return;
+#endif
     ASSERT_EQ(Thumbnail("in.iff", 64, "traced.png",
                         "strace -f -qq -e trace=%process,%file -o trace.txt $T"), 0);
     std::istringstream trace(e2e::ReadText(Path("trace.txt")));
