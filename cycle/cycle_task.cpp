@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "cycle/cycle_hooks.h"
-#include "cycle/cycle_steps.h"
+#include "records/cycle_steps.h"
 #include "cycle/cycling.h"
 #include "platform/exec/exec.h"
 #include "platform/exec/timer.h"

@@ -19,17 +19,6 @@ namespace {
 constexpr int32_t MAX_PALETTE_COLOURS = 256;
 constexpr const char* CYCLE_TASK_NAME = "Cycle Task";
 
-// A range the task may rotate: fast enough, at least two entries, and with
-// every entry it touches inside the palette (on a half-brite screen that
-// includes the copies 32 entries above).
-bool RangeUsable(const CycleRange& range, int32_t colourCount, bool halfBrite) {
-    if (range.rate <= CYCLE_MIN_RATE || range.low >= range.high) {
-        return false;
-    }
-    const int32_t top = halfBrite ? int32_t(range.high) + 32 : int32_t(range.high);
-    return top < colourCount;
-}
-
 void FreeHandle(CycleHandle* handle) {
     handle->~CycleHandle();
     os::FreeVec(handle);

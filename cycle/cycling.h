@@ -7,13 +7,11 @@
 
 #include "platform/exec/exec.h"
 #include "platform/graphics/graphics.h"
+#include "records/cycle_steps.h"
 #include "records/ilbm_records.h"
 
 namespace lanterna {
 
-constexpr int32_t CYCLE_MIN_RATE = 36;
-constexpr int32_t CYCLE_STEP_THRESHOLD = 16384;
-constexpr uint32_t CYCLE_TICK_MICROS = 16666;
 constexpr uint32_t CYCLE_STACK_SIZE = 8192;
 
 struct CycleHandle {

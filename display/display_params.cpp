@@ -8,19 +8,13 @@ namespace lanterna {
 DisplayParameters ChooseDisplayParameters(const PictureInfo& picture) {
     const BitMapHeader& header = picture.header;
     const uint32_t mode = picture.modeId;
-    const bool hires = (mode & HIRES) != 0;
-    const bool lace = (mode & LACE) != 0;
     const bool ham = (mode & HAM) != 0;
     const bool trueColour = IsTrueColourForm(picture.formType);
     DisplayParameters display;
 
-    // High resolution without interlace has tall pixels, interlace without
-    // high resolution wide ones.
-    if (hires && !lace) {
-        display.yScale = 2;
-    } else if (lace && !hires) {
-        display.xScale = 2;
-    }
+    const PixelAspect aspect = PixelAspectOf(picture);
+    display.xScale = aspect.xScale;
+    display.yScale = aspect.yScale;
 
     // The pen is chosen among the file's own colours, before half-brite.
     if (header.nPlanes <= 8 && !ham && !trueColour && !HasLinePalettes(picture)) {

@@ -3,14 +3,9 @@
 
 #include <cstdint>
 
+#include "records/message_table.h"
+
 namespace lanterna {
-
-struct ErrorEntry {
-    int32_t code;
-    const char* message;  // null ends the table
-};
-
-extern const ErrorEntry ErrorTable[];
 
 // The table's message, or the system's fault text for any other code.
 const char* ErrorText(int32_t code);

@@ -20,7 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cycle/cycle_steps.h"
+#include "records/cycle_steps.h"
 #include "display/display.h"
 #include "display/pixel_transfer.h"
 #include "ilbm/decode_ahead.h"

@@ -36,6 +36,20 @@ inline bool HasLinePalettes(const PictureInfo& picture) {
            (picture.formType == ID_ILBM || picture.formType == ID_ACBM);
 }
 
+// The shape of the picture's pixels on the screen: high resolution without
+// interlace has tall pixels (each row shown twice), interlace without high
+// resolution wide ones (each pixel shown twice).
+struct PixelAspect {
+    int32_t xScale = 1;
+    int32_t yScale = 1;
+};
+
+inline PixelAspect PixelAspectOf(const PictureInfo& picture) {
+    const bool hires = (picture.modeId & HIRES) != 0;
+    const bool lace = (picture.modeId & LACE) != 0;
+    return PixelAspect{lace && !hires ? 2 : 1, hires && !lace ? 2 : 1};
+}
+
 constexpr int32_t COLOUR_TABLE_ENTRIES = 256;
 constexpr int32_t COLOUR_TABLE_BYTES = COLOUR_TABLE_ENTRIES * 3;
 

@@ -1,10 +1,16 @@
-#include "cycle/cycle_steps.h"
+#include "records/cycle_steps.h"
 
 #include <cstring>
 
-#include "cycle/cycling.h"
-
 namespace lanterna {
+
+bool RangeUsable(const CycleRange& range, int32_t colourCount, bool halfBrite) {
+    if (range.rate <= CYCLE_MIN_RATE || range.low >= range.high) {
+        return false;
+    }
+    const int32_t top = halfBrite ? int32_t(range.high) + 32 : int32_t(range.high);
+    return top < colourCount;
+}
 
 bool AdvancePhase(CycleRange& range) {
     // In 32 bits: a phase near the top of int16 plus a large rate must not wrap.

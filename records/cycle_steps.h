@@ -1,5 +1,7 @@
-// The arithmetic of one cycling tick, apart from the task that runs it: the
-// phase accumulator of a range and the rotation of its colours.
+// The arithmetic of colour cycling, apart from any task that runs it: which
+// ranges cycle, the phase accumulator of a range and the rotation of its
+// colours at each tick. The viewer's cycling task and programs that play a
+// picture's cycling elsewhere step the same way.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +9,15 @@
 #include "records/ilbm_records.h"
 
 namespace lanterna {
+
+constexpr int32_t CYCLE_MIN_RATE = 36;
+constexpr int32_t CYCLE_STEP_THRESHOLD = 16384;
+constexpr uint32_t CYCLE_TICK_MICROS = 16666;  // one tick of the 60 Hz display
+
+// A range that cycles: fast enough, at least two entries, and with every
+// entry it touches inside the palette (on a half-brite screen that includes
+// the copies 32 entries above).
+bool RangeUsable(const CycleRange& range, int32_t colourCount, bool halfBrite);
 
 // Adds the range's rate to its phase (pad1). Returns true when the sum
 // reached CYCLE_STEP_THRESHOLD, that is when the range steps on this tick.

@@ -3,8 +3,7 @@
 
 #include <vector>
 
-#include "cycle/cycle_steps.h"
-#include "cycle/cycling.h"
+#include "records/cycle_steps.h"
 
 namespace lanterna {
 namespace {
