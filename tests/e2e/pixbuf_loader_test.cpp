@@ -1,0 +1,241 @@
+// The gdk-pixbuf loader as the desktop uses it: registered in a scratch
+// loaders cache with the MIME package in a scratch data folder,
+// gdk-pixbuf-thumbnailer makes of every sample form what the viewer shows
+// (its headless snapshot), at full size and scaled; a GdkPixbufLoader fed in
+// random pieces gives the same; a cycling picture is an animation whose
+// frames move; a file that is no picture fails with the program's message.
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <algorithm>
+#include <random>
+
+#include "tests/e2e/e2e_support.h"
+
+namespace e2e {
+namespace {
+
+using namespace lanterna::ilbmw;
+
+// Set once for the whole process, before gdk-pixbuf reads its modules.
+struct Registration {
+    fs::path dir;
+    bool ok = false;
+    Registration() {
+        dir = fs::temp_directory_path() / ("lanterna-loader-" + std::to_string(::getpid()));
+        fs::create_directories(dir / "data" / "mime" / "packages");
+        fs::copy_file(std::string(LANTERNA_SOURCE_DIR) + "/data/lanterna-ilbm.xml",
+                      dir / "data" / "mime" / "packages" / "lanterna-ilbm.xml", fs::copy_options::overwrite_existing);
+        const std::string cache = (dir / "loaders.cache").string();
+        ok = std::system(("update-mime-database " + Quote((dir / "data" / "mime").string()) + " 2>/dev/null").c_str()) == 0 &&
+             std::system((Quote(PIXBUF_QUERY_LOADERS) + " " + Quote(PIXBUF_LOADER_MODULE) + " > " + Quote(cache)).c_str()) == 0;
+        setenv("GDK_PIXBUF_MODULE_FILE", cache.c_str(), 1);
+        setenv("XDG_DATA_DIRS", ((dir / "data").string() + ":/usr/share").c_str(), 1);
+    }
+    ~Registration() {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+};
+
+Registration& Registered() {
+    static Registration registration;
+    return registration;
+}
+
+std::vector<fs::path> Samples() {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(std::string(LANTERNA_BINARY_DIR) + "/samples")) {
+        if (entry.path().extension() == ".iff") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+Image FromPixbuf(GdkPixbuf* pixbuf) {
+    Image image;
+    if (pixbuf == nullptr || gdk_pixbuf_get_n_channels(pixbuf) != 3) return image;
+    image.width = gdk_pixbuf_get_width(pixbuf);
+    image.height = gdk_pixbuf_get_height(pixbuf);
+    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
+    for (int y = 0; y < image.height; ++y) {
+        const guchar* row = pixels + size_t(y) * gdk_pixbuf_get_rowstride(pixbuf);
+        image.rgb.insert(image.rgb.end(), row, row + size_t(image.width) * 3);
+    }
+    return image;
+}
+
+struct Loaded {
+    Image image;
+    int prepared = 0;
+    bool rowsInside = true;  // every updated area lies in the picture
+    bool ok = false;
+    std::string message;
+    GdkPixbufAnimation* animation = nullptr;  // kept
+};
+
+void OnPrepared(GdkPixbufLoader*, gpointer user) { ++static_cast<Loaded*>(user)->prepared; }
+void OnUpdated(GdkPixbufLoader* loader, int x, int y, int w, int h, gpointer user) {
+    GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+    static_cast<Loaded*>(user)->rowsInside &= x == 0 && y >= 0 && h > 0 && w == gdk_pixbuf_get_width(pixbuf) &&
+                                              y + h <= gdk_pixbuf_get_height(pixbuf);
+}
+
+// Hands the bytes to a GdkPixbufLoader in pieces of 1 to maxPiece bytes.
+Loaded LoadInPieces(const Bytes& data, size_t maxPiece, uint32_t seed) {
+    Loaded loaded;
+    std::mt19937 random(seed);
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+    g_signal_connect(loader, "area-prepared", G_CALLBACK(OnPrepared), &loaded);
+    g_signal_connect(loader, "area-updated", G_CALLBACK(OnUpdated), &loaded);
+    GError* error = nullptr;
+    bool ok = true;
+    for (size_t at = 0; ok && at < data.size();) {
+        const size_t n = std::min(data.size() - at, size_t(random() % maxPiece) + 1);
+        ok = gdk_pixbuf_loader_write(loader, data.data() + at, n, &error);
+        at += n;
+    }
+    ok = gdk_pixbuf_loader_close(loader, ok ? &error : nullptr) && ok;
+    loaded.ok = ok;
+    if (error != nullptr) {
+        loaded.message = error->message;
+        g_error_free(error);
+    }
+    if (ok) {
+        loaded.image = FromPixbuf(gdk_pixbuf_loader_get_pixbuf(loader));
+        loaded.animation = GDK_PIXBUF_ANIMATION(g_object_ref(gdk_pixbuf_loader_get_animation(loader)));
+    }
+    g_object_unref(loader);
+    return loaded;
+}
+
+Bytes ReadBytes(const fs::path& path) {
+    const std::string text = ReadText(path);
+    return Bytes(text.begin(), text.end());
+}
+
+class PixbufLoaderTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        if (!Registered().ok) GTEST_SKIP() << "gdk-pixbuf-query-loaders or update-mime-database failed";
+    }
+    // The viewer's snapshot of every sample, in the order of Samples().
+    std::vector<Image> Snapshots() {
+        const RunResult run = Lanterna({std::string(LANTERNA_BINARY_DIR) + "/samples"});
+        EXPECT_EQ(run.result, 0) << run.output << run.errors;
+        std::vector<Image> images;
+        for (int i = 1; i <= SnapshotCount(); ++i) images.push_back(Snapshot(i));
+        return images;
+    }
+    // gdk-pixbuf-thumbnailer's thumbnail of a file as an image.
+    Image Thumbnail(const fs::path& file, int size, const std::string& name) {
+        const fs::path png = Path(name + ".png");
+        const std::string command = "gdk-pixbuf-thumbnailer -s " + std::to_string(size) + " " +
+                                    Quote(file.string()) + " " + Quote(png.string()) + " 2>/dev/null";
+        if (std::system(command.c_str()) != 0) return {};
+        GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(png.c_str(), nullptr);
+        const Image image = FromPixbuf(pixbuf);
+        if (pixbuf != nullptr) g_object_unref(pixbuf);
+        return image;
+    }
+};
+
+TEST_F(PixbufLoaderTest, ThumbnailsOfEveryFormAreTheViewersPicture) {
+    const std::vector<fs::path> samples = Samples();
+    const std::vector<Image> shown = Snapshots();
+    ASSERT_EQ(shown.size(), samples.size());
+    for (size_t i = 0; i < samples.size(); ++i) {
+        SCOPED_TRACE(samples[i].filename().string());
+        ASSERT_TRUE(shown[i].Valid());
+        // At the picture's own size: the viewer's pixels exactly.
+        EXPECT_EQ(Difference(Thumbnail(samples[i], std::max(shown[i].width, shown[i].height), "full"), shown[i]), "");
+        // Scaled down: what the same filter makes of the snapshot.
+        char snapshot[32];
+        std::snprintf(snapshot, sizeof snapshot, "%03d.png", int(i + 1));
+        const Image small = Thumbnail(samples[i], 96, "small");
+        ASSERT_TRUE(small.Valid());
+        EXPECT_EQ(Difference(small, Thumbnail(Path("snapshots") / snapshot, 96, "small-snapshot")), "");
+    }
+}
+
+TEST_F(PixbufLoaderTest, BytesInRandomPiecesGiveTheViewersPicture) {
+    const std::vector<fs::path> samples = Samples();
+    const std::vector<Image> shown = Snapshots();
+    ASSERT_EQ(shown.size(), samples.size());
+    for (size_t i = 0; i < samples.size(); ++i) {
+        SCOPED_TRACE(samples[i].filename().string());
+        const Bytes data = ReadBytes(samples[i]);
+        for (size_t maxPiece : {size_t(7), size_t(300), size_t(70000)}) {
+            Loaded loaded = LoadInPieces(data, maxPiece, uint32_t(i * 31 + maxPiece));
+            ASSERT_TRUE(loaded.ok) << loaded.message;
+            EXPECT_EQ(loaded.prepared, 1);
+            EXPECT_TRUE(loaded.rowsInside);
+            EXPECT_EQ(Difference(loaded.image, shown[i]), "");
+            g_object_unref(loaded.animation);
+        }
+    }
+}
+
+TEST_F(PixbufLoaderTest, ACyclingPictureIsAnAnimationOfItsCycling) {
+    const Bytes data = ReadBytes(std::string(LANTERNA_BINARY_DIR) + "/samples/14-colour-cycling.iff");
+    Loaded loaded = LoadInPieces(data, 4096, 1);
+    ASSERT_TRUE(loaded.ok) << loaded.message;
+    ASSERT_FALSE(gdk_pixbuf_animation_is_static_image(loaded.animation));
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    GTimeVal time = {1000, 0};
+    GdkPixbufAnimationIter* iter = gdk_pixbuf_animation_get_iter(loaded.animation, &time);
+    EXPECT_EQ(Difference(FromPixbuf(gdk_pixbuf_animation_iter_get_pixbuf(iter)), loaded.image), "");
+    const int delay = gdk_pixbuf_animation_iter_get_delay_time(iter);
+    EXPECT_GT(delay, 0);
+    EXPECT_LT(delay, 1000);
+    time.tv_sec += 1;  // a second later the ranges have moved
+    EXPECT_TRUE(gdk_pixbuf_animation_iter_advance(iter, &time));
+    EXPECT_NE(Difference(FromPixbuf(gdk_pixbuf_animation_iter_get_pixbuf(iter)), loaded.image), "");
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    g_object_unref(iter);
+    g_object_unref(loaded.animation);
+    // A picture without ranges is a still.
+    Loaded still = LoadInPieces(ReadBytes(std::string(LANTERNA_BINARY_DIR) + "/samples/03-sixteen-colours.iff"), 4096, 2);
+    ASSERT_TRUE(still.ok);
+    EXPECT_TRUE(gdk_pixbuf_animation_is_static_image(still.animation));
+    g_object_unref(still.animation);
+}
+
+TEST_F(PixbufLoaderTest, FilesThatAreNoPictureFailWithTheProgramsMessage) {
+    IlbmPicture picture;
+    picture.header = SimpleHeader(40, 30, 4, lanterna::cmpByteRun1);
+    for (int i = 0; i < 16; ++i) picture.colours.push_back({uint8_t(i * 16), 0, 0});
+    picture.pixels.assign(40 * 30, 3);
+    const Bytes good = MakeIlbm(picture);
+    Bytes badCompression = good;
+    badCompression[8 + 12 + 10] = 9;  // BMHD compression
+    const struct {
+        const char* name;
+        Bytes data;
+        bool loads;  // otherwise it fails with the message the viewer prints
+    } cases[] = {
+        {"cut in its BODY", Truncated(good, good.size() - 20), true},
+        {"cut before its BODY", Truncated(good, 40), false},
+        {"unknown compression", badCompression, false},
+        {"not IFF", Bytes{'F', 'O', 'R', 'X', 0, 0, 0, 4, 'I', 'L', 'B', 'M'}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loaded loaded = LoadInPieces(c.data, 16, 3);
+        EXPECT_EQ(loaded.ok, c.loads) << loaded.message;
+        if (!c.loads) {
+            ASSERT_TRUE(WriteFile(Path("failing.iff").string(), c.data));
+            const RunResult run = Lanterna({"failing.iff"});
+            EXPECT_EQ(run.output, Showing("failing.iff") + loaded.message + "\n");
+        }
+        if (loaded.animation != nullptr) g_object_unref(loaded.animation);
+    }
+    // Not an IFF picture at all: gdk-pixbuf's own loaders never see it as ours.
+    const fs::path text = Path("notes.iff");
+    std::ofstream(text) << "FORM is a word, not a picture\n";
+    EXPECT_FALSE(Thumbnail(text, 64, "none").Valid());
+    EXPECT_FALSE(fs::exists(Path("none.png")));
+}
+
+}  // namespace
+}  // namespace e2e
