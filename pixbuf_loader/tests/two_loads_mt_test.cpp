@@ -12,6 +12,13 @@
 #include "pixbuf_loader/gdk_pixbuf_backend.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
+// GLib is not built for ThreadSanitizer: its slice allocator's per-thread
+// caches synchronise in ways the sanitizer cannot see. That one GLib
+// function is left out of the reports; nothing of the loader is.
+#if defined(__SANITIZE_THREAD__)
+extern "C" const char* __tsan_default_suppressions() { return "race:g_slice_alloc0\n"; }
+#endif
+
 namespace lanterna {
 namespace {
 
@@ -51,7 +58,7 @@ std::vector<uint8_t> Load(const Bytes& data, uint32_t seed) {
 
 TEST(PixbufLoaderThreads, TwoLoadsOnTwoThreadsAtOnce) {
     const std::string cache = TempPath("loaders") + ".cache";
-    ASSERT_EQ(std::system(("'" PIXBUF_QUERY_LOADERS "' '" PIXBUF_LOADER_MODULE "' > '" + cache + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("env " PIXBUF_TOOL_ENV "'" PIXBUF_QUERY_LOADERS "' '" PIXBUF_LOADER_MODULE "' > '" + cache + "'").c_str()), 0);
     setenv("GDK_PIXBUF_MODULE_FILE", cache.c_str(), 1);
     const Bytes files[] = {MakeIlbm(Picture("ILBM", 5, true)), MakeIlbm(Picture("PBM ", 8, false))};
     const std::vector<uint8_t> alone[] = {Load(files[0], 1), Load(files[1], 1)};

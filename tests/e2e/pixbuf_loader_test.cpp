@@ -27,7 +27,7 @@ struct Registration {
                       dir / "data" / "mime" / "packages" / "lanterna-ilbm.xml", fs::copy_options::overwrite_existing);
         const std::string cache = (dir / "loaders.cache").string();
         ok = std::system(("update-mime-database " + Quote((dir / "data" / "mime").string()) + " 2>/dev/null").c_str()) == 0 &&
-             std::system((Quote(PIXBUF_QUERY_LOADERS) + " " + Quote(PIXBUF_LOADER_MODULE) + " > " + Quote(cache)).c_str()) == 0;
+             std::system(("env " PIXBUF_TOOL_ENV + Quote(PIXBUF_QUERY_LOADERS) + " " + Quote(PIXBUF_LOADER_MODULE) + " > " + Quote(cache)).c_str()) == 0;
         setenv("GDK_PIXBUF_MODULE_FILE", cache.c_str(), 1);
         setenv("XDG_DATA_DIRS", ((dir / "data").string() + ":/usr/share").c_str(), 1);
     }
@@ -130,7 +130,7 @@ protected:
     // gdk-pixbuf-thumbnailer's thumbnail of a file as an image.
     Image Thumbnail(const fs::path& file, int size, const std::string& name) {
         const fs::path png = Path(name + ".png");
-        const std::string command = "gdk-pixbuf-thumbnailer -s " + std::to_string(size) + " " +
+        const std::string command = "env " PIXBUF_TOOL_ENV "gdk-pixbuf-thumbnailer -s " + std::to_string(size) + " " +
                                     Quote(file.string()) + " " + Quote(png.string()) + " 2>/dev/null";
         if (std::system(command.c_str()) != 0) return {};
         GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(png.c_str(), nullptr);
