@@ -3,13 +3,15 @@
 // gdk-pixbuf-thumbnailer makes of every sample form what the viewer shows
 // (its headless snapshot), at full size and scaled; a GdkPixbufLoader fed in
 // random pieces gives the same; a cycling picture is an animation whose
-// frames move; a file that is no picture fails with the program's message.
+// frames move; a file that is no picture fails with the program's message;
+// eog under Xvfb shows a picture and plays a picture's cycling.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <algorithm>
 #include <random>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/xvfb_support.h"
 
 namespace e2e {
 namespace {
@@ -235,6 +237,57 @@ TEST_F(PixbufLoaderTest, FilesThatAreNoPictureFailWithTheProgramsMessage) {
     std::ofstream(text) << "FORM is a word, not a picture\n";
     EXPECT_FALSE(Thumbnail(text, 64, "none").Valid());
     EXPECT_FALSE(fs::exists(Path("none.png")));
+}
+
+// How many pixels of the screenshot have exactly this colour.
+int Count(const xvfb_test::Image& shot, const Rgb& colour) {
+    int n = 0;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x) n += shot.Is(x, y, colour.r, colour.g, colour.b) ? 1 : 0;
+    return n;
+}
+
+TEST_F(PixbufLoaderTest, EogShowsAPictureAndPlaysItsCycling) {
+    if (!HaveProgram("eog") || !HaveProgram("Xvfb") || !HaveProgram("xwd")) GTEST_SKIP() << "needs eog, Xvfb, xwd";
+    ASSERT_GE(xvfb_test::StartXvfb(), 0);
+    // Four blocks of four colours.
+    IlbmPicture blocks;
+    blocks.header = SimpleHeader(240, 160, 2, lanterna::cmpByteRun1);
+    blocks.colours = {{200, 30, 40}, {20, 180, 60}, {30, 60, 210}, {230, 220, 20}};
+    for (int y = 0; y < 160; ++y)
+        for (int x = 0; x < 240; ++x) blocks.pixels.push_back(uint32_t((y >= 80 ? 2 : 0) + (x >= 120 ? 1 : 0)));
+    ASSERT_TRUE(WriteFile(Path("blocks.iff").string(), MakeIlbm(blocks)));
+    const std::string cycling = std::string(LANTERNA_BINARY_DIR) + "/samples/14-colour-cycling.iff";
+    for (const std::string& file : {Path("blocks.iff").string(), cycling}) {
+        SCOPED_TRACE(file);
+        const std::string pidFile = Path("eog.pid").string();
+        const std::string command = xvfb_test::OnDisplay("env GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 " PIXBUF_TOOL_ENV
+                                                         "eog --new-instance " + Quote(file) +
+                                                         " >/dev/null 2>&1 & echo $! > " + Quote(pidFile));
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const long pid = std::atol(ReadText(pidFile).c_str());
+        ASSERT_GT(pid, 0);
+        bool shown = false;
+        xvfb_test::Image first;
+        xvfb_test::WaitUntil([&] {
+            first = xvfb_test::Screenshot();
+            if (file != cycling) {
+                shown = true;
+                for (const Rgb& colour : blocks.colours) shown = shown && Count(first, colour) > 3000;
+            } else {
+                shown = Count(first, Rgb{0, 0, 0}) < first.width * first.height * 9 / 10;
+            }
+            return shown;
+        }, 20000, 200);
+        EXPECT_TRUE(shown);
+        if (file == cycling && shown) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            const xvfb_test::Image later = xvfb_test::Screenshot();
+            EXPECT_TRUE(later.rgb != first.rgb) << "the cycling does not play";
+        }
+        kill(pid_t(pid), SIGTERM);
+        xvfb_test::WaitUntil([&] { return xvfb_test::ProcessGone(pid); }, 5000);
+    }
 }
 
 }  // namespace
