@@ -42,6 +42,7 @@ struct Prefix {
 int32_t PrefixRead(void* user, void* buffer, int32_t count) {
     auto* prefix = static_cast<Prefix*>(user);
     const size_t n = std::min(size_t(count), prefix->count - prefix->at);
+    if (n == 0) return 0;
     std::memcpy(buffer, prefix->bytes + prefix->at, n);
     prefix->at += n;
     return int32_t(n);
@@ -155,7 +156,7 @@ ProgressiveLoad* BeginProgressiveLoad(GdkPixbufModuleSizeFunc sizeFunc, GdkPixbu
 }
 
 bool AddLoadBytes(ProgressiveLoad* load, const uint8_t* bytes, size_t count, GError** error) {
-    if (load->declined) {
+    if (load->declined || count == 0) {
         return true;
     }
     if (count > SIZE_MAX / 2 - load->count) {
