@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "ilbm/memory_source.h"
 #include "ilbm/picture_reader.h"
 #include "pixbuf_loader/cycling_animation.h"
 #include "pixbuf_loader/load_error.h"
@@ -32,29 +33,6 @@ struct ProgressiveLoad {
 namespace {
 
 constexpr size_t FIRST_RUN_BYTES = 64;
-
-struct Prefix {
-    const uint8_t* bytes;
-    size_t count;
-    size_t at;
-};
-
-int32_t PrefixRead(void* user, void* buffer, int32_t count) {
-    auto* prefix = static_cast<Prefix*>(user);
-    const size_t n = std::min(size_t(count), prefix->count - prefix->at);
-    if (n == 0) return 0;
-    std::memcpy(buffer, prefix->bytes + prefix->at, n);
-    prefix->at += n;
-    return int32_t(n);
-}
-
-int32_t PrefixSeek(void* user, int64_t distance) {
-    auto* prefix = static_cast<Prefix*>(user);
-    const int64_t to = int64_t(prefix->at) + distance;
-    if (to < 0 || to > int64_t(prefix->count)) return -1;
-    prefix->at = size_t(to);
-    return 0;
-}
 
 // The pixbuf for the picture, handed to the caller with the cycling
 // animation when its ranges cycle. 0, or the code that ends the load.
@@ -90,10 +68,9 @@ int32_t Prepare(ProgressiveLoad& load, const PictureInfo& info) {
 // made, or facts that change between runs.
 int32_t Run(ProgressiveLoad& load) {
     load.lastRun = load.count;
-    Prefix prefix{load.bytes, load.count, 0};
+    MemoryBytes prefix{load.bytes, load.count, 0};
     PictureReader* reader = nullptr;
-    const int32_t opened = OpenPictureReaderFrom(PictureSource{PrefixRead, PrefixSeek, &prefix},
-                                                 PictureReadOptions{}, &reader);
+    const int32_t opened = OpenPictureReaderFrom(MemorySource(prefix), PictureReadOptions{}, &reader);
     load.runResult = opened;
     if (opened != 0) {
         return 0;
