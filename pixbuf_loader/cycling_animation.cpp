@@ -58,6 +58,8 @@ CyclingIter* AsIter(gpointer object) {
     return G_TYPE_CHECK_INSTANCE_CAST(object, cycling_iter_get_type(), CyclingIter);
 }
 
+constexpr int64_t MAX_TICKS_STEPPED = 60 * 60 * 60;
+
 int64_t MicrosOf(const GTimeVal* time) {
     if (time == nullptr) {
         return g_get_real_time();
@@ -162,6 +164,10 @@ gboolean IterAdvance(GdkPixbufAnimationIter* object, const GTimeVal* now) {
     CyclingIter* iter = AsIter(object);
     const int64_t elapsed = MicrosOf(now) - iter->startMicros;
     const int64_t target = elapsed < 0 ? iter->tick : elapsed / CYCLE_TICK_MICROS;
+    // After a long pause (or a clock that jumped) only the last hour's
+    // ticks are stepped: the colours move on as they would, at a bounded
+    // cost.
+    iter->tick = std::max(iter->tick, target - MAX_TICKS_STEPPED);
     bool changed = false;
     for (; iter->tick < target; ++iter->tick) {
         for (CycleRange& range : iter->ranges) {
