@@ -174,6 +174,8 @@ fi
 
 echo "Colour cycling:"
 sh "$HERE/cycle_cpu.sh" "$BUILD" "$CYCLE_SECONDS" || status=1
+echo "Animations:"
+sh "$HERE/anim_cpu.sh" "$BUILD" || status=1
 echo
 BENCH_RUNS=$RUNS sh "$HERE/pixbuf_loader.sh" "$BUILD" "$TMP/$SIZE" || status=1
 

@@ -47,6 +47,10 @@ int32_t PauseAfterOpen(os::Window* window, int32_t seconds, PictureStep* step = 
 struct UserRequest {
     int32_t code = 0;                      // 0, CODE_NEXT or CODE_STOP
     PictureStep step = PictureStep::NEXT;  // with a code: the way the input that set it asks for
+    // An animation's keys, which end nothing: F5 pause or play (the count
+    // of presses), F6 and F7 a frame back and on (-1 and +1 each).
+    int32_t pauses = 0;
+    int32_t steps = 0;
 };
 // Every queued message is consumed, a later one overriding an earlier one.
 // Each Tab calls tab(context) before its message is answered, when given:

@@ -13,6 +13,7 @@ constexpr uint16_t KEY_CTRL_C = 0x03;
 }  // namespace
 
 UserRequest PollWindowInput(os::Window* window, void (*tab)(void* context), void* context) {
+    UserRequest keys;
     int32_t result = 0;
     PictureStep step = PictureStep::NEXT;  // the way of the message that set the result
     if (window == nullptr || window->UserPort == nullptr) {
@@ -43,11 +44,17 @@ UserRequest PollWindowInput(os::Window* window, void (*tab)(void* context), void
             if (input->Code == os::RAWKEY_PAGEDOWN || input->Code == os::RAWKEY_PAGEUP) {
                 result = CODE_NEXT;
                 step = input->Code == os::RAWKEY_PAGEUP ? PictureStep::PREVIOUS : PictureStep::NEXT;
+            } else if (input->Code == os::RAWKEY_F5) {
+                ++keys.pauses;
+            } else if (input->Code == os::RAWKEY_F6 || input->Code == os::RAWKEY_F7) {
+                keys.steps += input->Code == os::RAWKEY_F7 ? 1 : -1;
             }
         }
         os::ReplyMsg(message);
     }
-    return UserRequest{result, result != 0 ? step : PictureStep::NEXT};
+    keys.code = result;
+    keys.step = result != 0 ? step : PictureStep::NEXT;
+    return keys;
 }
 
 }  // namespace lanterna

@@ -9,8 +9,10 @@
 #include "display/display.h"
 #include "display/pixel_transfer.h"
 #include "driver/picture_facts.h"
+#include "driver/play_animation.h"
 #include "driver/services.h"
 #include "driver/window_title.h"
+#include "ilbm/anim_reader.h"
 #include "ilbm/picture_reader.h"
 #include "platform/dos/dos.h"
 #include "platform/exec/exec.h"
@@ -31,6 +33,7 @@ struct Picture {
     DisplayParameters display;
     CycleHandle* cycling = nullptr;
     PictureStep step = PictureStep::NEXT;  // the way on, of the input that ended the picture
+    bool animation = false;  // the first frame of a FORM ANIM, its frames played once drawn
 };
 
 // Tab in the window of a finished picture.
@@ -107,7 +110,7 @@ int32_t ShowBody(Picture& picture, const char* path) {
         return prepared;
     }
     // Also when the screen is reused: the title names the picture on it.
-    os::SetWindowTitles(gDisplay.window, WindowTitle(path, info).c_str(), nullptr);
+    os::SetWindowTitles(gDisplay.window, WindowTitle(path, info, picture.animation ? 0 : -1).c_str(), nullptr);
     os::SetWindowInfo(gDisplay.window, PictureFacts(path, info, picture.display.depth).c_str());
     PlaceRowZero(info, gViewOptions.center, picture.display);
     int32_t result = BeginPictureRows(picture.reader);
@@ -119,14 +122,14 @@ int32_t ShowBody(Picture& picture, const char* path) {
 }
 
 // The finished picture stays up until the time-out, the user, or a break.
-int32_t View(Picture& picture) {
+int32_t View(Picture& picture, const char* path) {
     const PictureInfo& info = PictureReaderInfo(picture.reader);
     os::Window* window = gDisplay.window;
     if (window != nullptr) {
         os::SetWindowPointer(window, {{os::WA_Pointer, reinterpret_cast<uintptr_t>(gDisplay.pointer)},
                                       {os::TAG_DONE, 0}});
     }
-    if (gViewOptions.waitSeconds > 0) {
+    if (gViewOptions.waitSeconds > 0 && !picture.animation) {
         StartTimer(static_cast<uint32_t>(gViewOptions.waitSeconds), 0);
     }
     if (picture.display.depth == 8 && info.rangeCount > 0) {
@@ -143,7 +146,10 @@ int32_t View(Picture& picture) {
     const uint32_t timerSignal =
         gServices.timerPort != nullptr ? 1u << gServices.timerPort->mp_SigBit : 0;
     int32_t code = 0;
-    for (;;) {
+    if (picture.animation) {
+        code = PlayAnimation(picture.reader, path, picture.display, picture.cycling, &picture.step);
+    }
+    for (; !picture.animation;) {
         code = 0;
         const uint32_t got = os::Wait(windowSignal | timerSignal | os::SIGBREAKF_CTRL_C |
                                       os::SIGBREAKF_CTRL_F);
@@ -184,8 +190,10 @@ int32_t Show(Picture& picture, const char* path) {
     if (opened != 0) {
         return opened;
     }
+    // An animation whose frames cannot be held is shown as its first frame.
+    picture.animation = PictureIsAnimation(picture.reader) && OpenPictureFrames(picture.reader) == 0;
     const int32_t drawn = ShowBody(picture, path);
-    return drawn != 0 ? drawn : View(picture);
+    return drawn != 0 ? drawn : View(picture, path);
 }
 
 }  // namespace

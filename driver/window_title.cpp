@@ -20,14 +20,15 @@ std::string Kind(const PictureInfo& picture) {
 
 }  // namespace
 
-std::string WindowTitle(const char* path, const PictureInfo& picture) {
+std::string WindowTitle(const char* path, const PictureInfo& picture, int32_t frames) {
     const char* name = path != nullptr ? path : "";
     for (const char* p = name; *p != '\0'; ++p)
         if (*p == '/' && p[1] != '\0') name = p + 1;
     std::string title = ValidUtf8(name);
     if (!title.empty() && title.back() == '/') title.pop_back();
     title += " \u2014 " + std::to_string(picture.header.w) + "\u00D7" + std::to_string(picture.header.h) + ", " +
-             Kind(picture) + " \u2014 Lanterna";
+             Kind(picture) + (frames < 0 ? "" : frames == 0 ? ", animation" : ", animation of " + std::to_string(frames) + " frames") +
+             " \u2014 Lanterna";
     return title;
 }
 

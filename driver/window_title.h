@@ -2,6 +2,7 @@
 // picture's size and kind as people name them, then the program.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "records/picture_info.h"
@@ -10,6 +11,8 @@ namespace lanterna {
 
 // "king_tut.iff — 320×200, 32 colours — Lanterna"; the kind is "N colours",
 // "Extra-Half-Brite", "HAM6", "HAM8" or "N-bit" for deep pictures.
-std::string WindowTitle(const char* path, const PictureInfo& picture);
+// An animation adds ", animation", or ", animation of N frames" once its
+// frames are counted (frames: -1 a still, 0 not yet counted).
+std::string WindowTitle(const char* path, const PictureInfo& picture, int32_t frames = -1);
 
 }  // namespace lanterna

@@ -2,9 +2,13 @@
 // and the compression, the line colours of each row, and the decoding ahead.
 #include "ilbm/picture_reader.h"
 
+#include "ilbm/picture_reader_state.h"
+
 #include <new>
 
 #include "ilbm/acbm_decoding.h"
+#include "ilbm/anim_header.h"
+#include "ilbm/anim_reader.h"
 #include "ilbm/body_decoding.h"
 #include "ilbm/chunk_readers.h"
 #include "ilbm/deep_chunks.h"
@@ -18,27 +22,6 @@
 #include "records/result_codes.h"
 
 namespace lanterna {
-
-// How a BODY is decoded, chosen by its form and compression.
-enum class RowSource { Plain, ByteRun1, Rgb8, Rgbn, Abit, Deep };
-
-struct PictureReader {
-    PictureInfo info;
-    PictureReadOptions options;
-    os::IFFHandle* iff = nullptr;
-    os::ContextNode body{};         // the BODY (ABIT, DBOD) chunk the reading stopped at
-    RowBuffers* rows = nullptr;
-    uint8_t* lineColours = nullptr;  // the colours of the current row, with SHAM, CTBL or PCHG
-    BodyReader* bodyReader = nullptr;
-    AbitReader* abit = nullptr;      // ACBM only
-    DecodeAhead* ahead = nullptr;
-    RowSource source = RowSource::Plain;
-    int32_t planeRows = 0;
-    int32_t next = 0;                // the next picture row
-    bool headerSeen = false;
-    bool begun = false;
-    int32_t ended = 0;               // not 0: what every later row call gives
-};
 
 namespace {
 
@@ -60,6 +43,9 @@ int32_t PrepareRows(PictureReader& reader, const os::ContextNode* chunk) {
     PictureInfo& info = reader.info;
     reader.body = *chunk;
     info.formType = chunk->cn_Type;
+    const os::ContextNode* form = os::ParentChunk(reader.iff, chunk);
+    const os::ContextNode* outer = os::ParentChunk(reader.iff, form);
+    reader.inAnimation = outer != nullptr && outer->cn_ID == os::ID_FORM && outer->cn_Type == ID_ANIM;
     if (!RowsCanBeShown(info.header, info.formType)) {
         return ERR_NO_SCREEN_MODE;
     }
@@ -345,6 +331,9 @@ int32_t ReadPictureRow(PictureReader* reader, PictureRow* row) {
         return decoded;
     }
     ++reader->next;
+    if (reader->anim != nullptr) {
+        KeepFirstFrameRow(reader->anim, rows, r);
+    }
     row->rows = rows;
     row->colours = RowColours(*reader, r);
     row->y = r;
@@ -369,6 +358,7 @@ void ClosePictureReader(PictureReader* reader) {
     }
     // The second task first: it owns the stream until it is stopped.
     StopDecodeAhead(reader->ahead);
+    ClosePictureFrames(reader);
     CloseBodyReader(reader->bodyReader);
     CloseAbitReader(reader->abit);
     os::FreeVec(reader->lineColours);

@@ -80,6 +80,9 @@ constexpr uint32_t IDCMP_VANILLAKEY = 0x00200000;
 constexpr uint32_t IDCMP_RAWKEY = 0x00000400;
 constexpr uint16_t RAWKEY_PAGEUP = 0x48;
 constexpr uint16_t RAWKEY_PAGEDOWN = 0x49;
+constexpr uint16_t RAWKEY_F5 = 0x54;
+constexpr uint16_t RAWKEY_F6 = 0x55;
+constexpr uint16_t RAWKEY_F7 = 0x56;
 
 constexpr uint16_t IECODE_LBUTTON = 0x68;
 constexpr uint16_t IECODE_RBUTTON = 0x69;
@@ -169,6 +172,14 @@ void SetWindowTitles(Window* window, const char* windowTitle, const char* screen
 // desktop's window shows them, with its keys, over the picture while F1 is
 // on. They never reach the screen's pixels or a snapshot.
 void SetWindowInfo(Window* window, const char* text);
+
+// While held, rows written to the screen are not shown: a whole frame of an
+// animation is written, then let go, so no present shows half of one.
+void HoldScreenPresents(Screen* screen, bool hold);
+// A paced window's program waits for its own frames as well as for the
+// user: headless input then gives its tokens one a wait until a "none",
+// after which the window gets nothing until it is no longer paced.
+void SetWindowPaced(Window* window, bool paced);
 
 struct Object;
 Object* NewObject(void* classPtr, const char* classId, Tags tags);  // "pointerclass"

@@ -63,6 +63,8 @@ struct WindowPrivate {
     std::vector<IntuiMessage*> messages;  // every message not yet freed
     PointerKind pointerKind = PointerKind::Normal;
     const Object* pointer = nullptr;      // with PointerKind::Custom
+    bool paced = false;                   // SetWindowPaced
+    bool pacedQuiet = false;              // a "none" came while paced
 };
 
 namespace gfx {
@@ -98,6 +100,8 @@ struct Backend {
     virtual void titleChanged(Window* /*window*/, const char* /*title*/) {}
     // The picture's facts for the window's F1 overlay changed (UTF-8 lines).
     virtual void infoChanged(Window* /*window*/, const char* /*text*/) {}
+    // HoldScreenPresents.
+    virtual void holdPresents(Screen* /*screen*/, bool /*hold*/) {}
     // A window kept for the next screen is to go now.
     virtual void releaseKept() {}
 };

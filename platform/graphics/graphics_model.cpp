@@ -404,6 +404,18 @@ void SetWindowTitles(Window* window, const char* windowTitle, const char* /*scre
     gfx::CurrentBackend()->titleChanged(window, windowTitle != nullptr ? windowTitle : "");
 }
 
+void HoldScreenPresents(Screen* screen, bool hold) {
+    if (screen == nullptr || screen->priv == nullptr) return;
+    gfx::CurrentBackend()->holdPresents(screen, hold);
+}
+
+void SetWindowPaced(Window* window, bool paced) {
+    if (window == nullptr || window->priv == nullptr) return;
+    auto* wp = static_cast<WindowPrivate*>(window->priv);
+    wp->paced = paced;
+    wp->pacedQuiet = false;
+}
+
 void SetWindowInfo(Window* window, const char* text) {
     if (window == nullptr || window->priv == nullptr) return;
     gfx::CurrentBackend()->infoChanged(window, text != nullptr ? text : "");

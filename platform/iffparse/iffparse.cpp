@@ -277,6 +277,15 @@ ContextNode* CurrentChunk(IFFHandle* iff) {
     return &st->nodes[st->depth - 1];
 }
 
+ContextNode* ParentChunk(IFFHandle* iff, const ContextNode* node) {
+    ParserState* st = StateOf(iff);
+    if (!st || !st->open || node == nullptr) return nullptr;
+    for (int32_t i = st->depth - 1; i > 0; --i) {
+        if (&st->nodes[i] == node) return &st->nodes[i - 1];
+    }
+    return nullptr;
+}
+
 int32_t ReadChunkBytes(IFFHandle* iff, void* buffer, int32_t size) {
     ParserState* st = StateOf(iff);
     if (!st || !st->open || st->depth == 0) return IFFERR_EOF;

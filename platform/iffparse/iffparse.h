@@ -82,6 +82,9 @@ void CloseIFF(IFFHandle* iff);
 int32_t StopChunks(IFFHandle* iff, const int32_t* pairs, int32_t count);
 int32_t ParseIFF(IFFHandle* iff, int32_t control);
 ContextNode* CurrentChunk(IFFHandle* iff);
+// The context that holds `node` (a FORM round a chunk, a FORM ANIM round a
+// FORM ILBM); null at the outermost one.
+ContextNode* ParentChunk(IFFHandle* iff, const ContextNode* node);
 // Bytes read (never past the current chunk's end), or a negative IFFERR_*.
 int32_t ReadChunkBytes(IFFHandle* iff, void* buffer, int32_t size);
 

@@ -154,12 +154,15 @@ public:
         }
         // Only the owner closes its window, and the owner is this task.
         if (target == nullptr) return;
+        auto* wp = static_cast<WindowPrivate*>(target->priv);
+        if (wp != nullptr && wp->paced && wp->pacedQuiet) return;
         Settings& s = LoadedState();
         std::string token = "click";
         {
             std::lock_guard<std::mutex> guard(s.lock);
             if (s.scriptPos < s.script.size()) token = s.script[s.scriptPos++];
         }
+        if (wp != nullptr && wp->paced && token == "none") wp->pacedQuiet = true;
         Deliver(target, token);
     }
 };
@@ -182,6 +185,9 @@ bool ParseInputToken(const std::string& token, std::vector<InputEvent>& events) 
     else if (token == "tab") key(0x09);
     else if (token == "pageup") events.push_back({IDCMP_RAWKEY, RAWKEY_PAGEUP});
     else if (token == "pagedown") events.push_back({IDCMP_RAWKEY, RAWKEY_PAGEDOWN});
+    else if (token == "f5") events.push_back({IDCMP_RAWKEY, RAWKEY_F5});
+    else if (token == "f6") events.push_back({IDCMP_RAWKEY, RAWKEY_F6});
+    else if (token == "f7") events.push_back({IDCMP_RAWKEY, RAWKEY_F7});
     else if (token.rfind("key:", 0) == 0) {
         std::string c = token.substr(4);
         if (c.size() == 1) {

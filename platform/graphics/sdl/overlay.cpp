@@ -42,6 +42,8 @@ std::string OverlayText(const std::string& facts) {
         "  arrows, drag       move over the picture\n"
         "  wheel              zoom: 1:1 to fit\n"
         "  Home               the first view\n"
+        "  F5                 animation: pause or play\n"
+        "  F6 / F7            animation: a frame back / on\n"
         "  F11                full screen\n"
         "  F1                 this overlay on or off\n";
     if (!facts.empty()) text += "\n" + facts;

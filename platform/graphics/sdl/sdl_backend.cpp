@@ -135,7 +135,12 @@ void SdlBackend::rowsChanged(Screen* screen, uint32_t top, uint32_t bottom) {
     // The first rows of a picture are shown at once; after them, once a
     // frame. A fill (the screen cleared for the next picture) starts over.
     if (!screen->priv->drawn) s->rowsShown = false;
-    if (!s->rowsShown || gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs) Frame();
+    if (!s->held && (!s->rowsShown || gSdl->SDL_GetTicks64() - lastFrame_ >= kFrameMs)) Frame();
+}
+
+void SdlBackend::holdPresents(Screen* screen, bool hold) {
+    SdlScreen* s = Of(screen);
+    if (s != nullptr) s->held = hold;
 }
 
 void SdlBackend::toFront(Screen* screen) {

@@ -42,7 +42,8 @@ struct SdlScreen {
     uint32_t dirtyBottom = 0;
     uint32_t paletteShown = 0;   // paletteSerial of the colours in the window
     bool needPresent = true;     // the whole window: exposed, resized, new
-    bool rowsShown = false;      // a present has shown rows of the picture (written, not filled)
+    bool rowsShown = false;
+    bool held = false;           // HoldScreenPresents      // a present has shown rows of the picture (written, not filled)
     bool fullScreen = false;
     Placement placed;            // the part of the bitmap shown, and where in the window surface
     std::vector<uint32_t> xMap;  // source x of every surface x, from the view's left edge (placed.srcX)
@@ -92,6 +93,7 @@ public:
     void titleChanged(Window* window, const char* title) override;
     void infoChanged(Window* window, const char* text) override;
     void releaseKept() override;
+    void holdPresents(Screen* screen, bool hold) override;
     void waitHook(uint32_t signalMask) override;
 
 private:

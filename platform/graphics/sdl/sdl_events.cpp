@@ -83,6 +83,10 @@ void SdlBackend::Pump() {
                     Post(s, IDCMP_RAWKEY, e.key.keysym.sym == SDLK_PAGEUP ? RAWKEY_PAGEUP : RAWKEY_PAGEDOWN);
                     break;
                 }
+                if (e.key.keysym.sym >= SDLK_F5 && e.key.keysym.sym <= SDLK_F7) {
+                    Post(s, IDCMP_RAWKEY, static_cast<uint16_t>(RAWKEY_F5 + (e.key.keysym.sym - SDLK_F5)));
+                    break;
+                }
                 int code = ControlCode(e.key.keysym);
                 if (code >= 0) Post(s, IDCMP_VANILLAKEY, static_cast<uint16_t>(code));
                 break;

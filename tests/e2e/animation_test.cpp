@@ -1,0 +1,115 @@
+// FORM ANIM played headless: the snapshot taken when the picture ends shows
+// the frame on the screen then, compared with the frame the writer coded
+// (the engine's tests hold the writer to ffmpeg); WAIT ends an animation at
+// the end of its first pass when that is later; F5, F6 and F7 pause and
+// step; a frame that cannot be decoded ends it with its message, the frame
+// before it kept.
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_support.h"
+#include "tools/ilbm_writer/anim_writer.h"
+
+namespace {
+
+using namespace lanterna;
+using namespace lanterna::ilbmw;
+using e2e::Image;
+
+constexpr int kW = 32, kH = 16, kPlanes = 3, kFrames = 6;
+
+std::vector<uint32_t> FramePixels(int frame) {
+    std::vector<uint32_t> px;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) px.push_back(uint32_t((x / 4 + y / 4 + frame) % 8));
+    return px;
+}
+
+std::vector<Rgb> Colours() {
+    std::vector<Rgb> c;
+    for (int i = 0; i < 8; ++i) c.push_back({uint8_t(i * 30 + 10), uint8_t(200 - i * 20), uint8_t(i * 7)});
+    return c;
+}
+
+AnimFile Animation(uint32_t jiffies) {
+    AnimFile a;
+    a.first.header = SimpleHeader(kW, kH, kPlanes, cmpByteRun1);
+    a.first.pixels = FramePixels(0);
+    a.first.colours = Colours();
+    for (int i = 1; i < kFrames; ++i) {
+        AnimFrameInput f;
+        f.pixels = FramePixels(i);
+        f.relTime = jiffies;
+        a.frames.push_back(f);
+    }
+    return a;
+}
+
+// Which frame (from 1) the image shows, 0 for none.
+int FrameShown(const Image& image) {
+    if (!image.Valid() || image.width != kW || image.height != kH) return 0;
+    const std::vector<Rgb> colours = Colours();
+    for (int f = 0; f < kFrames; ++f) {
+        const std::vector<uint32_t> px = FramePixels(f);
+        bool same = true;
+        for (int i = 0; i < kW * kH && same; ++i) {
+            const uint8_t* p = image.At(i % kW, i / kW);
+            const Rgb& c = colours[px[size_t(i)]];
+            same = p[0] == c.r && p[1] == c.g && p[2] == c.b;
+        }
+        if (same) return f + 1;
+    }
+    return 0;
+}
+
+class AnimationTest : public e2e::ProgramTest {
+protected:
+    void SetUp() override {
+        e2e::ProgramTest::SetUp();
+        if (!e2e::HaveProgram("pngtopnm")) GTEST_SKIP() << "netpbm is needed (scripts/deps.sh)";
+    }
+};
+
+TEST_F(AnimationTest, WaitEndsAtTheEndOfTheFirstPassWhenThatIsLater) {
+    // Five frames of 0.3 s: the pass ends 1.5 s after the first frame.
+    ASSERT_TRUE(WriteFile(Path("slow.anim").string(), MakeAnim(Animation(18))));
+    const e2e::RunResult run = Lanterna({"slow.anim", "WAIT=1"}, {"LANTERNA_INPUT=none"});
+    EXPECT_EQ(run.output, e2e::Showing("slow.anim") + "Done.\n") << run.errors;
+    EXPECT_EQ(FrameShown(Snapshot(1)), kFrames);
+    EXPECT_GE(run.milliseconds, 1400);
+    // Quick frames loop: WAIT's seconds decide, and some frame is on show.
+    ASSERT_TRUE(WriteFile(Path("quick.anim").string(), MakeAnim(Animation(2))));
+    const e2e::RunResult quick = Lanterna({"quick.anim", "WAIT=1"}, {"LANTERNA_INPUT=none"});
+    EXPECT_EQ(quick.output, e2e::Showing("quick.anim") + "Done.\n") << quick.errors;
+    EXPECT_NE(FrameShown(Snapshot(1)), 0);
+    EXPECT_GE(quick.milliseconds, 1000);
+    EXPECT_LT(quick.milliseconds, 5000);
+}
+
+TEST_F(AnimationTest, KeysPauseAndStepAndAClickEndsItAsAStill) {
+    ASSERT_TRUE(WriteFile(Path("a.anim").string(), MakeAnim(Animation(30))));
+    struct Case {
+        const char* input;
+        int frame;
+    };
+    for (const Case& c : {Case{"f5,f7,f7,f7,f6,none", 3}, Case{"f5,f6,none", kFrames}, Case{"f5,f7,f7,f6,f6,none", 1},
+                          Case{"f5,click", 1}}) {
+        SCOPED_TRACE(c.input);
+        const e2e::RunResult run = Lanterna({"a.anim", "WAIT=1"}, {std::string("LANTERNA_INPUT=") + c.input});
+        EXPECT_EQ(run.output, e2e::Showing("a.anim") + "Done.\n") << run.errors;
+        EXPECT_EQ(FrameShown(Snapshot(1)), c.frame);
+    }
+}
+
+TEST_F(AnimationTest, AFrameThatCannotBeDecodedEndsItWithTheFrameBeforeKept) {
+    AnimFile a = Animation(3);
+    // Frame 4's first plane starts far past the chunk.
+    a.frames[2].delta.assign(64, 0);
+    a.frames[2].delta[1] = 0x7F;
+    ASSERT_TRUE(WriteFile(Path("bad.anim").string(), MakeAnim(a)));
+    const e2e::RunResult run = Lanterna({"bad.anim"}, {"LANTERNA_INPUT=none"});
+    EXPECT_EQ(run.output, e2e::Showing("bad.anim") + "Data in file is corrupt\n") << run.errors;
+    EXPECT_EQ(FrameShown(Snapshot(1)), 3);
+}
+
+}  // namespace
