@@ -34,10 +34,11 @@ GdkPixbufModulePattern signatures[] = {
     {const_cast<char*>("FORM    RGB8"), const_cast<char*>("    ****    "), 100},
     {const_cast<char*>("FORM    RGBN"), const_cast<char*>("    ****    "), 100},
     {const_cast<char*>("FORM    DEEP"), const_cast<char*>("    ****    "), 100},
+    {const_cast<char*>("FORM    ANIM"), const_cast<char*>("    ****    "), 100},
     {nullptr, nullptr, 0},
 };
 
-const char* extensions[] = {"iff", "ilbm", "lbm", "ham", "acbm", "deep", "rgb8", "rgbn", nullptr};
+const char* extensions[] = {"iff", "ilbm", "lbm", "ham", "acbm", "deep", "rgb8", "rgbn", "anim", nullptr};
 
 }  // namespace
 

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <new>
 
+#include "ilbm/anim_reader.h"
 #include "ilbm/memory_source.h"
+#include "pixbuf_loader/anim_animation.h"
 #include "ilbm/picture_reader.h"
 #include "pixbuf_loader/cycling_animation.h"
 #include "pixbuf_loader/load_error.h"
@@ -25,7 +27,8 @@ struct ProgressiveLoad {
     size_t lastRun = 0;      // the bytes the last run had
     int32_t runResult = 0;   // how the last run ended, as if the file ended there
     GdkPixbuf* pixbuf = nullptr;
-    GdkPixbufAnimation* cycling = nullptr;
+    GdkPixbufAnimation* cycling = nullptr;  // a picture whose ranges cycle
+    GdkPixbufAnimation* frames = nullptr;   // a FORM ANIM
     int32_t rowsShown = 0;   // rows read by the runs so far
     bool declined = false;   // the caller asked for no pixels (a size of 0)
 };
@@ -36,7 +39,8 @@ constexpr size_t FIRST_RUN_BYTES = 64;
 
 // The pixbuf for the picture, handed to the caller with the cycling
 // animation when its ranges cycle. 0, or the code that ends the load.
-int32_t Prepare(ProgressiveLoad& load, const PictureInfo& info) {
+int32_t Prepare(ProgressiveLoad& load, PictureReader* reader) {
+    const PictureInfo& info = PictureReaderInfo(reader);
     const PixelAspect aspect = PixelAspectOf(info);
     int width = info.header.w * aspect.xScale;
     int height = info.header.h * aspect.yScale;
@@ -53,11 +57,13 @@ int32_t Prepare(ProgressiveLoad& load, const PictureInfo& info) {
         return os::ERROR_NO_FREE_STORE;
     }
     gdk_pixbuf_fill(load.pixbuf, 0x000000ff);
-    if (RowsAreMappedIndices(info)) {
+    if (PictureIsAnimation(reader)) {
+        load.frames = NewAnimAnimation(load.pixbuf);
+    } else if (RowsAreMappedIndices(info)) {
         load.cycling = NewCyclingAnimation(load.pixbuf, info);
     }
     if (load.preparedFunc != nullptr) {
-        load.preparedFunc(load.pixbuf, load.cycling, load.userData);
+        load.preparedFunc(load.pixbuf, load.frames != nullptr ? load.frames : load.cycling, load.userData);
     }
     return 0;
 }
@@ -80,7 +86,7 @@ int32_t Run(ProgressiveLoad& load) {
     const int32_t width = info.header.w * aspect.xScale;
     int32_t result = 0;
     if (load.pixbuf == nullptr) {
-        result = Prepare(load, info);
+        result = Prepare(load, reader);
     } else if (gdk_pixbuf_get_width(load.pixbuf) != width ||
                gdk_pixbuf_get_height(load.pixbuf) != info.header.h * aspect.yScale) {
         result = ERR_CORRUPT;
@@ -180,6 +186,13 @@ bool EndProgressiveLoad(ProgressiveLoad* load, GError** error) {
     if (load->cycling != nullptr) {
         EndCyclingLoad(load->cycling);
         g_object_unref(load->cycling);
+    }
+    if (load->frames != nullptr) {
+        if (result == 0) {  // the frames are read from the whole file, kept by the animation
+            SetAnimBytes(load->frames, load->bytes, load->count);
+            load->bytes = nullptr;
+        }
+        g_object_unref(load->frames);
     }
     if (load->pixbuf != nullptr) {
         g_object_unref(load->pixbuf);

@@ -8,7 +8,8 @@
 // decoded at most about three times, the reader only ever sees a plain
 // prefix of the file, and nothing has to be resumed. The first run that
 // gets past the header prepares the pixbuf; each run brings the rows it read
-// up to date.
+// up to date. A FORM ANIM loads its first frame so; its later frames are
+// played from the whole file once it is in (anim_animation.h).
 #pragma once
 
 #include <cstdint>

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "tests/e2e/e2e_support.h"
+#include "tools/ilbm_writer/anim_writer.h"
 #include "tests/support/xvfb_support.h"
 
 namespace e2e {
@@ -207,6 +208,56 @@ TEST_F(PixbufLoaderTest, ACyclingPictureIsAnAnimationOfItsCycling) {
     ASSERT_TRUE(still.ok);
     EXPECT_TRUE(gdk_pixbuf_animation_is_static_image(still.animation));
     g_object_unref(still.animation);
+}
+
+// The pixels of a frame through its colours.
+Image FrameImage(int width, int height, const std::vector<uint32_t>& pixels, const std::vector<Rgb>& colours) {
+    Image image{width, height, {}};
+    for (uint32_t v : pixels) image.rgb.insert(image.rgb.end(), {colours[v].r, colours[v].g, colours[v].b});
+    return image;
+}
+
+TEST_F(PixbufLoaderTest, AnAnimationPlaysItsFramesAtTheirTimes) {
+    AnimFile anim;
+    anim.first.header = SimpleHeader(48, 32, 3, lanterna::cmpByteRun1);
+    for (int i = 0; i < 8; ++i) anim.first.colours.push_back({uint8_t(i * 30), uint8_t(200 - i * 20), uint8_t(i * 9)});
+    auto frame = [](int k) {
+        std::vector<uint32_t> pixels;
+        for (int i = 0; i < 48 * 32; ++i) pixels.push_back(uint32_t((i % 48 / 6 + k) % 8));
+        return pixels;
+    };
+    anim.first.pixels = frame(0);
+    for (int k = 1; k <= 3; ++k) {
+        AnimFrameInput input;
+        input.pixels = frame(k);
+        input.relTime = 6;  // a tenth of a second
+        anim.frames.push_back(input);
+    }
+    Loaded loaded = LoadInPieces(MakeAnim(anim), 100, 4);
+    ASSERT_TRUE(loaded.ok) << loaded.message;
+    EXPECT_EQ(Difference(loaded.image, FrameImage(48, 32, frame(0), anim.first.colours)), "");
+    ASSERT_FALSE(gdk_pixbuf_animation_is_static_image(loaded.animation));
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    GTimeVal time = {5000, 0};
+    GdkPixbufAnimationIter* iter = gdk_pixbuf_animation_get_iter(loaded.animation, &time);
+    for (int k = 1; k <= 3; ++k) {
+        SCOPED_TRACE(k);
+        const int delay = gdk_pixbuf_animation_iter_get_delay_time(iter);
+        EXPECT_NEAR(delay, 100, 1);
+        time.tv_usec += delay * 1000 / 2;  // half-way: still the frame before
+        EXPECT_FALSE(gdk_pixbuf_animation_iter_advance(iter, &time));
+        time.tv_usec += delay * 1000 / 2 + 1000;
+        EXPECT_TRUE(gdk_pixbuf_animation_iter_advance(iter, &time));
+        EXPECT_EQ(Difference(FromPixbuf(gdk_pixbuf_animation_iter_get_pixbuf(iter)),
+                             FrameImage(48, 32, frame(k), anim.first.colours)), "");
+    }
+    // And on round: the animation loops.
+    time.tv_sec += 10;
+    EXPECT_TRUE(gdk_pixbuf_animation_iter_advance(iter, &time));
+    EXPECT_GT(gdk_pixbuf_animation_iter_get_delay_time(iter), 0);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    g_object_unref(iter);
+    g_object_unref(loaded.animation);
 }
 
 TEST_F(PixbufLoaderTest, FilesThatAreNoPictureFailWithTheProgramsMessage) {
