@@ -23,8 +23,9 @@ constexpr int32_t MAX_FRAMES_PER_ADVANCE = 600;  // a late iterator catches up b
 struct AnimAnimation {
     GdkPixbufAnimation parent;
     GdkPixbuf* still;
-    uint8_t* bytes;  // null until the load ends
+    uint8_t* bytes;  // null until the load ends, and after a load that failed
     size_t count;
+    bool ended;      // the load is over
 };
 
 struct AnimAnimationClass {
@@ -200,7 +201,10 @@ void anim_iter_finalize(GObject* object) {
 
 int IterDelay(GdkPixbufAnimationIter* object) {
     const AnimIter* iter = AsIter(object);
-    if (!iter->ahead) return iter->over ? -1 : 20;  // not started: asked again soon
+    if (!iter->ahead) {
+        // Over, or never to start: the frame shown stays; not started yet: asked again soon.
+        return iter->over || iter->animation->ended ? -1 : 20;
+    }
     return int(std::max<int64_t>(iter->dueMicros - iter->nowMicros, 1000) / 1000);
 }
 
@@ -211,7 +215,7 @@ GdkPixbuf* IterPixbuf(GdkPixbufAnimationIter* object) {
 
 gboolean IterLoading(GdkPixbufAnimationIter* object) {
     const AnimIter* iter = AsIter(object);
-    return iter->animation->bytes == nullptr && !iter->over;
+    return !iter->animation->ended && !iter->over;
 }
 
 gboolean IterAdvance(GdkPixbufAnimationIter* object, const GTimeVal* now) {
@@ -257,6 +261,7 @@ void SetAnimBytes(GdkPixbufAnimation* object, uint8_t* bytes, size_t count) {
     g_free(animation->bytes);
     animation->bytes = bytes;
     animation->count = count;
+    animation->ended = true;
 }
 
 }  // namespace lanterna

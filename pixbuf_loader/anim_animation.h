@@ -15,8 +15,9 @@ namespace lanterna {
 // The animation of the picture in `still`; its bytes come at the end of the
 // load (SetAnimBytes). Null when memory runs out.
 GdkPixbufAnimation* NewAnimAnimation(GdkPixbuf* still);
-// Every byte of the file is in: the animation takes `bytes` (g_malloc'd)
-// over and frees them when it goes.
+// The load is over: the animation takes every byte of the file (g_malloc'd)
+// over and frees them when it goes; null after a load that failed, when
+// only the still is shown.
 void SetAnimBytes(GdkPixbufAnimation* animation, uint8_t* bytes, size_t count);
 
 }  // namespace lanterna

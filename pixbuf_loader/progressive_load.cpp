@@ -188,10 +188,9 @@ bool EndProgressiveLoad(ProgressiveLoad* load, GError** error) {
         g_object_unref(load->cycling);
     }
     if (load->frames != nullptr) {
-        if (result == 0) {  // the frames are read from the whole file, kept by the animation
-            SetAnimBytes(load->frames, load->bytes, load->count);
-            load->bytes = nullptr;
-        }
+        // The frames are read from the whole file, which the animation keeps.
+        SetAnimBytes(load->frames, result == 0 ? load->bytes : nullptr, result == 0 ? load->count : 0);
+        if (result == 0) load->bytes = nullptr;
         g_object_unref(load->frames);
     }
     if (load->pixbuf != nullptr) {
