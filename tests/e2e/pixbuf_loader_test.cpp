@@ -4,7 +4,8 @@
 // (its headless snapshot), at full size and scaled; a GdkPixbufLoader fed in
 // random pieces gives the same; a cycling picture is an animation whose
 // frames move; a file that is no picture fails with the program's message;
-// eog under Xvfb shows a picture and plays a picture's cycling.
+// eog under Xvfb shows a picture and plays a picture's cycling and an
+// animation.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <algorithm>
@@ -304,7 +305,7 @@ int Count(const xvfb_test::Image& shot, const Rgb& colour) {
     return n;
 }
 
-TEST_F(PixbufLoaderTest, EogShowsAPictureAndPlaysItsCycling) {
+TEST_F(PixbufLoaderTest, EogShowsAPictureAndPlaysCyclingAndAnimations) {
     if (!HaveProgram("eog") || !HaveProgram("Xvfb") || !HaveProgram("xwd")) GTEST_SKIP() << "needs eog, Xvfb, xwd";
     ASSERT_GE(xvfb_test::StartXvfb(), 0);
     // Four blocks of four colours.
@@ -315,7 +316,17 @@ TEST_F(PixbufLoaderTest, EogShowsAPictureAndPlaysItsCycling) {
         for (int x = 0; x < 240; ++x) blocks.pixels.push_back(uint32_t((y >= 80 ? 2 : 0) + (x >= 120 ? 1 : 0)));
     ASSERT_TRUE(WriteFile(Path("blocks.iff").string(), MakeIlbm(blocks)));
     const std::string cycling = std::string(LANTERNA_BINARY_DIR) + "/samples/14-colour-cycling.iff";
-    for (const std::string& file : {Path("blocks.iff").string(), cycling}) {
+    // An animation: the blocks moving a column a frame, ten frames a second.
+    AnimFile anim;
+    anim.first = blocks;
+    for (int k = 1; k <= 8; ++k) {
+        AnimFrameInput frame;
+        for (int i = 0; i < 240 * 160; ++i) frame.pixels.push_back(blocks.pixels[(i / 240) * 240 + (i % 240 + k * 15) % 240]);
+        anim.frames.push_back(frame);
+    }
+    ASSERT_TRUE(WriteFile(Path("moving.anim").string(), MakeAnim(anim)));
+    for (const std::string& file : {Path("blocks.iff").string(), cycling, Path("moving.anim").string()}) {
+        const bool moves = file != Path("blocks.iff").string();
         SCOPED_TRACE(file);
         const std::string pidFile = Path("eog.pid").string();
         const std::string command = xvfb_test::OnDisplay("env GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 " PIXBUF_TOOL_ENV
@@ -329,7 +340,7 @@ TEST_F(PixbufLoaderTest, EogShowsAPictureAndPlaysItsCycling) {
         xvfb_test::WaitUntil([&] {
             first = xvfb_test::Screenshot();
             if (file != cycling) {
-                shown = true;
+                shown = true;  // the blocks (an animation's first frames too)
                 for (const Rgb& colour : blocks.colours) shown = shown && Count(first, colour) > 3000;
             } else {
                 shown = Count(first, Rgb{0, 0, 0}) < first.width * first.height * 9 / 10;
@@ -337,10 +348,10 @@ TEST_F(PixbufLoaderTest, EogShowsAPictureAndPlaysItsCycling) {
             return shown;
         }, 20000, 200);
         EXPECT_TRUE(shown);
-        if (file == cycling && shown) {
+        if (moves && shown) {
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             const xvfb_test::Image later = xvfb_test::Screenshot();
-            EXPECT_TRUE(later.rgb != first.rgb) << "the cycling does not play";
+            EXPECT_TRUE(later.rgb != first.rgb) << "it does not play";
         }
         kill(pid_t(pid), SIGTERM);
         xvfb_test::WaitUntil([&] { return xvfb_test::ProcessGone(pid); }, 5000);
