@@ -4,8 +4,8 @@
 // every mutation cuts them differently), as gdk-pixbuf hands a file or a
 // download.
 // Every updated area must lie in the prepared pixbuf, a load must end with
-// its pixbuf or a message, and a cycling picture's frames are stepped for a
-// few seconds' worth of ticks and drawn. The harness declines pictures over
+// its pixbuf or a message, and an animation's frames (cycling or FORM ANIM)
+// are played for a few seconds and drawn. The harness declines pictures over
 // 4 million pixels through the size callback, as a thumbnailer may.
 #include <algorithm>
 #include <cstddef>
@@ -42,7 +42,7 @@ void Updated(GdkPixbuf* pixbuf, int x, int y, int width, int height, gpointer us
     }
 }
 
-void PlayCycling(GdkPixbufAnimation* animation) {
+void PlayFrames(GdkPixbufAnimation* animation) {
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     GTimeVal time = {100, 0};
     GdkPixbufAnimationIter* iter = gdk_pixbuf_animation_get_iter(animation, &time);
@@ -50,7 +50,8 @@ void PlayCycling(GdkPixbufAnimation* animation) {
         time.tv_sec += 1;
         gdk_pixbuf_animation_iter_advance(iter, &time);
         if (gdk_pixbuf_animation_iter_get_pixbuf(iter) == nullptr) abort();
-        if (gdk_pixbuf_animation_iter_get_delay_time(iter) <= 0) abort();
+        const int delay = gdk_pixbuf_animation_iter_get_delay_time(iter);
+        if (delay == 0 || delay < -1) abort();  // -1: the frame shown stays
     }
     g_object_unref(iter);
     G_GNUC_END_IGNORE_DEPRECATIONS
@@ -80,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ended && (error == nullptr || error->message == nullptr || error->message[0] == '\0')) abort();
     if (error != nullptr) g_error_free(error);
     if (watch.animation != nullptr) {
-        if (ok && ended) PlayCycling(watch.animation);
+        if (ok && ended) PlayFrames(watch.animation);
         g_object_unref(watch.animation);
     }
     if (watch.pixbuf != nullptr) g_object_unref(watch.pixbuf);
