@@ -205,7 +205,8 @@ int IterDelay(GdkPixbufAnimationIter* object) {
         // Over, or never to start: the frame shown stays; not started yet: asked again soon.
         return iter->over || iter->animation->ended ? -1 : 20;
     }
-    return int(std::max<int64_t>(iter->dueMicros - iter->nowMicros, 1000) / 1000);
+    // A delay of up to 2^32 jiffies is more milliseconds than an int holds.
+    return int(std::clamp<int64_t>((iter->dueMicros - iter->nowMicros) / 1000, 1, INT32_MAX));
 }
 
 GdkPixbuf* IterPixbuf(GdkPixbufAnimationIter* object) {

@@ -256,9 +256,18 @@ TEST_F(PixbufLoaderTest, AnAnimationPlaysItsFramesAtTheirTimes) {
     time.tv_sec += 10;
     EXPECT_TRUE(gdk_pixbuf_animation_iter_advance(iter, &time));
     EXPECT_GT(gdk_pixbuf_animation_iter_get_delay_time(iter), 0);
-    G_GNUC_END_IGNORE_DEPRECATIONS
     g_object_unref(iter);
     g_object_unref(loaded.animation);
+    // A frame due in 2^32 - 1 jiffies (two years) is a long delay, not a
+    // negative one.
+    anim.frames[0].relTime = 0xFFFFFFFFu;
+    Loaded slow = LoadInPieces(MakeAnim(anim), 100, 5);
+    ASSERT_TRUE(slow.ok) << slow.message;
+    iter = gdk_pixbuf_animation_get_iter(slow.animation, &time);
+    EXPECT_GT(gdk_pixbuf_animation_iter_get_delay_time(iter), 1000000000);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    g_object_unref(iter);
+    g_object_unref(slow.animation);
 }
 
 TEST_F(PixbufLoaderTest, FilesThatAreNoPictureFailWithTheProgramsMessage) {
