@@ -7,8 +7,10 @@
 # 1024, 2048 and 8192 squares, as time per megapixel (also above the fixed
 # cost of a run, measured on a 16x16 picture), to show that time and
 # memory grow with the pixel count; then the thumbnailer against
-# gdk-pixbuf-thumbnailer (bench/thumbnail.sh); then the window (bench/window.sh) and the
-# cost of colour cycling (bench/cycle_cpu.sh) when an X server can be started.
+# gdk-pixbuf-thumbnailer (bench/thumbnail.sh) and a thumbnail through the
+# gdk-pixbuf loader (bench/pixbuf_loader.sh); then the window (bench/window.sh)
+# and the cost of colour cycling (bench/cycle_cpu.sh) when an X server can be
+# started.
 #
 # Targets: at most 1/8 of ilbmtoppm's time and 1/4 of ffmpeg's on each of the
 # three pictures, peak memory at most the screen plus 16 MiB at every size.
@@ -160,6 +162,8 @@ echo "Colour cycling:"
 sh "$HERE/cycle_cpu.sh" "$BUILD" "$CYCLE_SECONDS" || status=1
 echo "Animations:"
 sh "$HERE/anim_cpu.sh" "$BUILD" || status=1
+echo
+BENCH_RUNS=$RUNS sh "$HERE/pixbuf_loader.sh" "$BUILD" "$TMP/$SIZE" || status=1
 
 [ "$status" = 0 ] && echo "bench: every target met" || echo "bench: a target was missed"
 exit $status

@@ -6,7 +6,7 @@
 
 #include "convert/frame_sink.h"
 #include "convert/picture_lines.h"
-#include "display/pixels/pixel_aspect.h"
+#include "display/pixels/pixel_shape.h"
 #include "display/pixels/row_pixels.h"
 #include "ilbm/anim_reader.h"
 #include "records/result_codes.h"

@@ -10,7 +10,7 @@
 #include "convert/output_names.h"
 #include "convert/picture_lines.h"
 #include "convert/progress.h"
-#include "display/pixels/pixel_aspect.h"
+#include "display/pixels/pixel_shape.h"
 #include "ilbm/anim_reader.h"
 #include "ilbm/picture_reader.h"
 #include "platform/dos/dos.h"

@@ -12,7 +12,6 @@
 
 namespace lanterna {
 
-constexpr uint32_t CYCLE_TICK_MICROS = 16666;
 constexpr uint32_t CYCLE_STACK_SIZE = 8192;
 
 struct CycleHandle {

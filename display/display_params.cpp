@@ -1,7 +1,7 @@
 // Display parameters of one picture: pixel aspect, background pen and the
 // screen depth, from the facts the reader settled.
 #include "display/display.h"
-#include "display/pixels/pixel_aspect.h"
+#include "display/pixels/pixel_shape.h"
 #include "records/row_buffers.h"
 
 namespace lanterna {

@@ -34,6 +34,7 @@
 #include "ilbm/deep_decoding.h"
 #include "ilbm/ilbm_session.h"
 #include "ilbm/line_palettes.h"
+#include "ilbm/memory_source.h"
 #include "ilbm/palette_changes.h"
 #include "ilbm/picture_reader.h"
 #include "ilbm/rgbn_decoding.h"
@@ -183,39 +184,17 @@ void ReadPicture(const char* name, Decoder decoder) {
     FreePaletteChanges(picture.paletteChanges);
 }
 
-// Bytes in memory behind the reader's source hook; seeks only for some
-// inputs, so that forward moves by reading are met too.
-struct Held {
-    const uint8_t* data;
-    size_t size;
-    size_t at;
-};
-
-int32_t HeldRead(void* user, void* buffer, int32_t count) {
-    auto* held = static_cast<Held*>(user);
-    const size_t n = std::min(size_t(count), held->size - held->at);
-    std::memcpy(buffer, held->data + held->at, n);
-    held->at += n;
-    return int32_t(n);
-}
-
-int32_t HeldSeek(void* user, int64_t distance) {
-    auto* held = static_cast<Held*>(user);
-    const int64_t to = int64_t(held->at) + distance;
-    if (to < 0 || to > int64_t(held->size)) return -1;
-    held->at = size_t(to);
-    return 0;
-}
-
-// The reader as another program uses it: from memory, every row to its end,
-// decoded ahead for some inputs; the result is one the message table knows.
+// The reader as another program uses it: from memory (seeks only for some
+// inputs, so that forward moves by reading are met too), every row to its
+// end, decoded ahead for some inputs; the result is one the message table
+// knows.
 void ReadFromMemory(const uint8_t* data, size_t size, bool seeks, bool ahead) {
-    Held held{data, size, 0};
+    MemoryBytes held{data, size, 0};
     PictureReadOptions options;
     options.decodeAheadMinBytes = 0;
     options.decodeAheadIndexRows = options.decodeAheadRgbRows = ahead;
     PictureReader* reader = nullptr;
-    const PictureSource source{HeldRead, seeks ? HeldSeek : nullptr, &held};
+    const PictureSource source = MemorySource(held, seeks);
     int32_t result = OpenPictureReaderFrom(source, options, &reader);
     if (result == 0) {
         const int32_t height = PictureReaderInfo(reader).header.h;

@@ -1,9 +1,11 @@
-// Writes the seed corpus of fuzz_picture into the directory given: small
-// pictures of every kind the reader knows, made with the project's writer.
+// Writes the seed corpus of fuzz_picture (and fuzz_pixbuf_loader) into the
+// directory given: small pictures of every kind the reader knows, and small
+// animations, made with the project's writer.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tools/ilbm_writer/anim_writer.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 using namespace lanterna;
@@ -160,6 +162,23 @@ int main(int argc, char** argv) {
             rgb.body = MakeRgbnBody(rgb.pixels, rgb.formType == "RGBN", 1);
             seeds.emplace_back(std::string(form) + "-long-counts", MakeIlbm(rgb));
         }
+    }
+
+    // Animations: a few frames of two delta operations, and one that loops
+    // through its second frame.
+    for (uint8_t operation : {uint8_t(5), uint8_t(7)}) {
+        AnimFile anim;
+        anim.first = Picture(24, 6, 3, cmpByteRun1);
+        for (uint32_t k = 1; k <= 4; ++k) {
+            AnimFrameInput frame;
+            frame.operation = operation;
+            frame.pixels = anim.first.pixels;
+            for (size_t i = 0; i < frame.pixels.size(); i += k + 2) frame.pixels[i] = (frame.pixels[i] + k) & 7;
+            if (k == 3) frame.pixels = anim.first.pixels;
+            frame.relTime = k;
+            anim.frames.push_back(frame);
+        }
+        seeds.emplace_back("anim-" + std::to_string(operation), MakeAnim(anim));
     }
 
     int failures = 0;

@@ -4,7 +4,7 @@
 #
 #   sh fuzz/run.sh TARGET [SECONDS] [MAX_RUNS]
 #
-# TARGET is picture, thumbnailer, anim, icon, icon_run, pattern, read_args or scripts. The corpus grows in
+# TARGET is picture, thumbnailer, pixbuf_loader, anim, icon, icon_run, pattern, read_args or scripts. The corpus grows in
 # build-fuzz/<target>_corpus, from the seeds the writers made (picture, icon)
 # (icon_run starts from the icon seeds) or the text seeds in fuzz/seeds/<target>. Findings land in build-fuzz/findings.
 # fuzz/lsan.supp names the one leak report that is not the program's.
@@ -20,7 +20,7 @@ exe=$build/fuzz_$target
 corpus=$build/${target}_corpus
 mkdir -p "$corpus" "$build/findings"
 case $target in
-    picture|thumbnailer) seeds=$build/corpus ;;
+    picture|thumbnailer|pixbuf_loader) seeds=$build/corpus ;;
     anim) seeds=$build/anim_seeds ;;
     icon|icon_run) seeds=$build/icon_corpus; set -- -max_len=4096 ;;
     *) seeds=$top/fuzz/seeds/$target ;;

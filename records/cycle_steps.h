@@ -14,6 +14,7 @@ namespace lanterna {
 constexpr int32_t CYCLE_MIN_RATE = 36;
 constexpr int32_t CYCLE_STEP_THRESHOLD = 16384;
 constexpr int32_t CYCLE_TICKS_PER_SECOND = 60;
+constexpr uint32_t CYCLE_TICK_MICROS = 16666;  // one tick of the 60 Hz display
 
 // A range that may be rotated: fast enough, at least two entries, and with
 // every entry it touches inside the palette (on a half-brite screen that

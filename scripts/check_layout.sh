@@ -8,6 +8,8 @@
 # (<immintrin.h>, for the pixel kernels); everything else comes through
 # platform/. The pixel kernels of display/kernels use nothing else at all,
 # no other folder either.
+# The gdk-pixbuf loader (pixbuf_loader/) is the one folder outside platform/
+# that includes a library's headers: gdk-pixbuf's and GLib's, and it alone.
 # tests/e2e, tests/support, fuzz/ and bench/ may use anything. The reader's
 # tests may also use display/, which chooses from the facts it settles.
 #
@@ -37,6 +39,7 @@ thumbnailer: ilbm records display/pixels platform/imagefile platform/iffparse pl
 display: display/pixels display/kernels records platform/graphics platform/dos platform/exec
 convert: ilbm records display/pixels platform/imagefile platform/iffparse platform/dos platform/exec
 driver: records ilbm cycle display platform/libraries platform/asl platform/icon platform/dos platform/iffparse platform/graphics platform/exec
+pixbuf_loader: ilbm records display/pixels platform/iffparse platform/dos platform/exec
 tools: records
 ilbm/tests: ilbm records platform/iffparse platform/dos platform/exec display
 '
@@ -77,6 +80,10 @@ function folder(path,    k, best) {
     inTests = (index(file, "/tests/") > 0)
     if (match(text, /<[^>]*>/)) {
         header = substr(text, RSTART + 1, RLENGTH - 2)
+        if (header ~ /^(gdk-pixbuf|glib|gio|gobject)/ && from != "pixbuf_loader") {
+            printf "%s:%s: includes <%s>; only pixbuf_loader/ includes gdk-pixbuf and GLib\n", file, line, header
+            bad = 1
+        }
         if ((from in program) && !inTests && (header ~ /\// || header ~ /\./) && header != "immintrin.h") {
             printf "%s:%s: includes <%s>; outside platform/ only the C++ standard library is included\n", file, line, header
             bad = 1

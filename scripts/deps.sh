@@ -6,7 +6,7 @@
 set -e
 PKGS="cmake ninja-build g++ clang pkg-config libsdl2-dev libx11-dev libpng-dev libgif-dev libwebp-dev libgtest-dev libgmock-dev \
 netpbm ffmpeg xvfb xauth xdotool x11-apps x11-utils openbox desktop-file-utils shared-mime-info time \
-libglib2.0-bin appstream groff-base libclang-rt-14-dev weston bubblewrap strace libgdk-pixbuf2.0-bin"
+libglib2.0-bin libgdk-pixbuf-2.0-dev eog appstream groff-base libclang-rt-14-dev weston bubblewrap strace libgdk-pixbuf2.0-bin"
 [ "$1" = deb ] && PKGS="$PKGS debhelper dpkg-dev lintian pkgconf"
 missing=""
 for p in $PKGS; do

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "display/pixels/area_filter.h"
-#include "display/pixels/pixel_aspect.h"
+#include "display/pixels/pixel_shape.h"
 #include "display/pixels/row_pixels.h"
 #include "platform/imagefile/png_writer.h"
 #include "records/picture_info.h"

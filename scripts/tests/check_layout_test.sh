@@ -55,6 +55,9 @@ expect "tests may use the writers and fault injection" 0 display/tests/palette_t
 expect "tests may not use a folder above theirs" 1 cycle/tests/cycling_test.cpp '#include "display/display.h"'
 expect "the kernels use no other folder" 1 display/kernels/ham_kernels.cpp '#include "display/palette.h"'
 expect "the kernels include no system header" 1 display/kernels/ham_kernels.cpp '#include <sys/mman.h>'
+expect "the loader includes gdk-pixbuf" 0 pixbuf_loader/progressive_load.h '#include <gdk-pixbuf/gdk-pixbuf.h>'
+expect "only the loader includes gdk-pixbuf" 1 platform/dos/dos.cpp '#include <gdk-pixbuf/gdk-pixbuf.h>'
+expect "the loader does not use the display" 1 pixbuf_loader/row_rgb.cpp '#include "display/display.h"'
 expect "an indented include counts too" 1 ilbm/chunk_readers.cpp '  #  include "driver/result_codes.h"'
 
 [ "$failures" -eq 0 ] || { echo "$failures failed"; exit 1; }

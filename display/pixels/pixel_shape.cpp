@@ -1,5 +1,5 @@
 // The pixel aspect of a display mode.
-#include "display/pixels/pixel_aspect.h"
+#include "display/pixels/pixel_shape.h"
 
 #include "records/ilbm_records.h"
 
