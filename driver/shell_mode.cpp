@@ -2,6 +2,7 @@
 // show each matching file, printing a progress line per picture.
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "driver/error_text.h"
 #include "driver/run_modes.h"
@@ -50,6 +51,8 @@ struct LoopState {
     int32_t code = 0;           // what ended the loop; 0 while it runs
     bool stopReported = false;  // the user's stop was already printed
     ShownPictures shown;        // the names shown so far, for Page Up
+    std::string counted;        // the file whose pictures `count` holds
+    int32_t count = 0;
 };
 
 // Acts on the result of one file whose "Showing" line is printed (unless
@@ -90,10 +93,15 @@ void PrintShowing(const char* path, int32_t picture = 0, int32_t count = 1) {
 }
 
 // The pictures of a CAT or LIST; 1 for every other file, those that cannot
-// be read too (showing it says why).
-int32_t PictureCount(const char* path) {
-    int32_t count = 0;
-    return CountPictures(path, &count) == 0 && count > 1 ? count : 1;
+// be read too (showing it says why). Counted once for the file on view, not
+// again for each of its pictures.
+int32_t PictureCount(const char* path, LoopState& state) {
+    if (state.counted != path) {
+        int32_t count = 0;
+        state.count = CountPictures(path, &count) == 0 && count > 1 ? count : 1;
+        state.counted = path;
+    }
+    return state.count;
 }
 
 // Shows one picture of a name, with its "Showing" line, and acts on its
@@ -101,15 +109,16 @@ int32_t PictureCount(const char* path) {
 // is not known while the names are still being matched.
 bool ShowName(void* context, const char* path, int32_t place, int32_t picture, int32_t& result,
               PictureStep& step) {
-    PrintShowing(path, picture, PictureCount(path));
+    LoopState& state = *static_cast<LoopState*>(context);
+    PrintShowing(path, picture, PictureCount(path, state));
     result = gShowPicture(path, &step, RunPlace{place + 1, 0}, picture);
-    return Completed(result, *static_cast<LoopState*>(context));
+    return Completed(result, state);
 }
 
 // Shows each picture of one file, and the ones before again while the user
 // steps back with Page Up. False ends the whole loop.
 bool ShowOne(const char* path, LoopState& state) {
-    const int32_t count = PictureCount(path);
+    const int32_t count = PictureCount(path, state);
     for (int32_t picture = 0; picture < count; ++picture) {
         if (!ShowGoingBack(state.shown, path, state.shown.Count(), picture, &ShowName, &state)) return false;
     }
