@@ -5,9 +5,10 @@
 // download.
 // Every updated area must lie in the prepared pixbuf, a load must end with
 // its pixbuf or a message, and an animation's frames (cycling or FORM ANIM)
-// are played for a few seconds and drawn. The harness declines pictures over
-// 256 Ki pixels through the size callback, as a thumbnailer may (larger
-// pictures are opened, not decoded: the work per input stays small).
+// are played as a viewer plays them (once a second late) and drawn. The
+// harness declines pictures over 256 Ki pixels through the size callback,
+// as a thumbnailer may (larger pictures are opened, not decoded: the work
+// per input stays small).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -43,12 +44,15 @@ void Updated(GdkPixbuf* pixbuf, int x, int y, int width, int height, gpointer us
     }
 }
 
+// As a viewer plays it: each advance when the frame's delay is over, and
+// once a second late (a late viewer catches up, up to the loader's bound).
 void PlayFrames(GdkPixbufAnimation* animation) {
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     GTimeVal time = {100, 0};
     GdkPixbufAnimationIter* iter = gdk_pixbuf_animation_get_iter(animation, &time);
-    for (int i = 0; i < 4; ++i) {
-        time.tv_sec += 1;
+    for (int i = 0; i < 8; ++i) {
+        const int wait = i == 4 ? 1000 : std::clamp(gdk_pixbuf_animation_iter_get_delay_time(iter), 1, 1000);
+        g_time_val_add(&time, glong{wait} * 1000);
         gdk_pixbuf_animation_iter_advance(iter, &time);
         if (gdk_pixbuf_animation_iter_get_pixbuf(iter) == nullptr) abort();
         const int delay = gdk_pixbuf_animation_iter_get_delay_time(iter);
