@@ -7,11 +7,15 @@
 // touched by the task that owns the display; the palette is written by any
 // task (LoadRGB32 from the cycling task) under its lock, and every change
 // bumps paletteSerial so a backend can tell it has to show new colours.
+// A backend that shows the framebuffer from a task of its own reads the
+// pixels under pixelsLock, which the drawing calls hold while they write
+// them (and never while they call the backend).
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -42,6 +46,8 @@ struct ScreenPrivate {
     uint32_t tracedTop = 0;         // rows [tracedTop, tracedBottom) written since
     uint32_t tracedBottom = 0;      // the last present, kept only with LANTERNA_TRACE
     gfx::FramebufferPrefault prefault;  // pages made ready ahead of the rows
+
+    std::mutex pixelsLock;          // pixels, drawn, allZero and the traced rows
 
     std::mutex paletteLock;
     Rgb palette[256];
@@ -104,6 +110,9 @@ struct Backend {
     virtual void holdPresents(Screen* /*screen*/, bool /*hold*/) {}
     // A window kept for the next screen is to go now.
     virtual void releaseKept() {}
+    // Runs `work` where the backend's own library may be called (tests
+    // look at the SDL windows so), and returns once it has run.
+    virtual void runOnDisplayTask(const std::function<void()>& work) { work(); }
 };
 
 // The bitmap a screen of w x h keeps when wantW x wantH is asked for: at

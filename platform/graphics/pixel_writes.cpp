@@ -57,6 +57,7 @@ void SetRast(RastPort* rastPort, uint8_t pen) {
     gfx::Backend* backend = gfx::CurrentBackend();
     if (sp->drawn) backend->discarding(screen);
     size_t bytes = sp->stride * sp->bitmapHeight;
+    std::unique_lock<std::mutex> pixels(sp->pixelsLock);
     if (sp->depth == 8) {
         // A screen that holds nothing but zeros needs no clearing to pen 0:
         // the fill would only touch every page of a fresh framebuffer.
@@ -85,6 +86,7 @@ void SetRast(RastPort* rastPort, uint8_t pen) {
         sp->allZero = black;
     }
     sp->drawn = false;
+    pixels.unlock();
     backend->rowsChanged(screen, 0, sp->bitmapHeight);
 }
 
@@ -125,6 +127,7 @@ uint32_t WritePixelArray(const void* source, uint16_t sourceX, uint16_t sourceY,
     if (h > sp->bitmapHeight - destY) h = sp->bitmapHeight - destY;
     if (w == 0 || h == 0) return 0;
 
+    std::unique_lock<std::mutex> pixels(sp->pixelsLock);
     const auto* src = static_cast<const uint8_t*>(source) + static_cast<size_t>(sourceY) * sourceModulo +
                       static_cast<size_t>(sourceX) * sourceBpp;
     uint8_t* dst = sp->pixels + static_cast<size_t>(destY) * sp->stride + static_cast<size_t>(destX) * sp->bytesPerPixel;
@@ -149,6 +152,7 @@ uint32_t WritePixelArray(const void* source, uint16_t sourceX, uint16_t sourceY,
     sp->drawn = true;
     sp->allZero = false;
     gfx::TraceWritten(sp, destY, destY + h);
+    pixels.unlock();
     backend->rowsChanged(screen, destY, destY + h);
     return w * h;
 }

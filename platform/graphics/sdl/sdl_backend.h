@@ -1,17 +1,32 @@
 // The SDL2 backend: every screen is a real window on the desktop.
 //
-// SDL is called from one thread only, the one that started it (the
-// program's own task). Other tasks reach a screen only through its palette
-// (LoadRGB32 under the palette lock, which bumps paletteSerial); the owner
-// sees the new serial and shows the colours on its next frame.
+// SDL is called from one thread only, the display task (display_task.cpp),
+// which starts SDL, makes the windows, takes their events and presents.
+// The program's tasks never wait for it while a picture is read: SDL's
+// start (the longest part of showing a first picture) runs while the file
+// is opened and its first rows are written into the screen's framebuffer,
+// and a screen's window is made only once its first rows are there or the
+// program waits on it, so a picture that fails before its first row shows
+// none. The program reaches the display task through commands (Send: in
+// order, not waited for; Call: waited for) and through a few fields of a
+// screen's record that both change under the backend's lock (rows written,
+// presents held, the window wanted). The framebuffer's pixels are read
+// here under the screen's pixel lock, which the drawing calls hold while
+// they write (graphics_internal.h). The palette is reached as before, under
+// its own lock, its serial telling of new colours.
 //
-// The backend's record and its table, shared by its files: the table and
-// the start (sdl_backend.cpp), the windows kept and fitted (sdl_windows.cpp),
-// events (sdl_events.cpp), frames and presenting (sdl_present.cpp).
+// The backend's record and its table, shared by its files: the table
+// (sdl_backend.cpp), the display task and SDL's start (display_task.cpp),
+// the windows made, kept and fitted (sdl_windows.cpp), events
+// (sdl_events.cpp), frames and presenting (sdl_present.cpp).
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,13 +52,19 @@ constexpr uint64_t kMinSliceMs = 1;
 
 struct SdlScreen {
     Screen* screen = nullptr;
-    SDL_Window* window = nullptr;
+    SDL_Window* window = nullptr;  // made once wanted (MakeWindow)
+    bool wanted = false;           // its first rows are written or its window awaited
+    Window* modelWindow = nullptr; // the screen's window while it is open: input goes there
+    PointerKind pointerKind = PointerKind::Normal;  // the model window's pointer, as last set
+    const Object* pointer = nullptr;
+    std::string title = "Lanterna";
+    bool stopPosted = false;       // SDL failed to start: the window was told to stop
     uint32_t dirtyTop = 0;       // framebuffer rows [dirtyTop, dirtyBottom) written, to show
     uint32_t dirtyBottom = 0;
     uint32_t paletteShown = 0;   // paletteSerial of the colours in the window
     bool needPresent = true;     // the whole window: exposed, resized, new
-    bool rowsShown = false;
-    bool held = false;           // HoldScreenPresents      // a present has shown rows of the picture (written, not filled)
+    bool rowsShown = false;      // a present has shown rows of the picture (written, not filled)
+    bool held = false;           // HoldScreenPresents
     bool fullScreen = false;
     Placement placed;            // the part of the bitmap shown, and where in the window surface
     std::vector<uint32_t> xMap;  // source x of every surface x, from the view's left edge (placed.srcX)
@@ -88,35 +109,42 @@ public:
     void discarding(Screen* screen) override;
     void pixelArrayWritten(Screen*) override {}
     void rowsChanged(Screen* screen, uint32_t top, uint32_t bottom) override;
-    void pointerChanged(Window* window) override { ApplyPointer(window); }
+    void pointerChanged(Window* window) override;
     void toFront(Screen* screen) override;
     void titleChanged(Window* window, const char* title) override;
     void infoChanged(Window* window, const char* text) override;
     void releaseKept() override;
     void holdPresents(Screen* screen, bool hold) override;
     void waitHook(uint32_t signalMask) override;
+    void runOnDisplayTask(const std::function<void()>& work) override { Call(work); }
+    // The task stops calling SDL (at the end of the process).
+    void Quit();
 
 private:
-    // The backend table and the start (sdl_backend.cpp).
-    void Start();
-    static bool ShowsAWindow(const char* driver);
-    static void SleepSlice(uint32_t signalMask, uint64_t ms);
-    bool OnSdlThread() const;
+    // The backend table (sdl_backend.cpp).
     SdlScreen* Of(Screen* screen) const;
     SdlScreen* ByWindowId(uint32_t id) const;
-    bool WaitsForWindow(uint32_t signalMask) const;
     void Post(SdlScreen* s, uint32_t imClass, uint16_t code);
 
-    // The windows: kept for the next screen, fitted to the frame, their pointers (sdl_windows.cpp).
+    // The display task and SDL's start (display_task.cpp).
+    void BeginStart();
+    void Start();
+    static bool ShowsAWindow(const char* driver);
+    bool Live() const;
+    void Loop();
+    void Send(std::function<void()> command);
+    void Call(std::function<void()> command);
+
+    // The windows: made, kept for the next screen, fitted to the frame, their pointers (sdl_windows.cpp).
+    void MakeWindow(SdlScreen* s);
     void KeepWindow(SdlScreen* s);
     void DestroyKeptWindow();
-    void ServeKeptWindow(uint32_t signalMask);
-    bool TakeKeptWindow(Screen* screen, ClientSize size, SDL_Rect desk);
+    bool TakeKeptWindow(SdlScreen* s, ClientSize size, SDL_Rect desk);
     void Refit(SdlScreen* s);
     SDL_Rect UsableDesktop();
     void AllowForFrame(SdlScreen* s);
     void FreeCustomCursor();
-    void ApplyPointer(Window* window);
+    void ApplyPointer(SdlScreen* s);
 
     // Events (sdl_events.cpp).
     void KeptWindowEvent(const SDL_WindowEvent& e);
@@ -125,17 +153,30 @@ private:
     bool ViewControl(const SDL_Event& e);
 
     // Frames and presenting (sdl_present.cpp).
-    bool HasUnshownRows() const;
     void Frame();
     static void DrawRows(SdlScreen* s, SDL_Surface* surface, const uint32_t* lut, uint32_t top, uint32_t bottom,
                          uint32_t left, uint32_t right);
     void Present(SdlScreen* s);
     void DrawOverlay(SdlScreen* s, SDL_Surface* surface);
 
-    // 0 not tried, 1 running, -1 unavailable. Waits of every task look at it;
-    // everything else of SDL belongs to the thread that started it.
+    // 0 not tried, 2 starting, 1 running, -1 unavailable.
     std::atomic<int> state_{0};
-    std::thread::id sdlThread_;
+    std::once_flag startOnce_;
+    bool named_ = false;      // SDL_VIDEODRIVER names the driver: SDL alone decides
+    std::string drivers_;     // otherwise the drivers tried, for the servers the environment names
+    std::atomic<bool> taskRunning_{false};
+
+    // Under lock_: the commands, the screens and every record's fields, and
+    // whatever the display task does but SDL's start and its sleep.
+    std::mutex lock_;
+    std::condition_variable wake_;   // the display task: a command, rows, a wait
+    std::condition_variable done_;   // Call: its command has run
+    std::deque<std::function<void()>> commands_;
+    uint64_t sent_ = 0;              // commands sent, and run
+    uint64_t run_ = 0;
+    bool urgent_ = false;            // a frame now: first rows, or drawing has stopped for a wait
+    bool quit_ = false;              // the process is ending
+    std::thread::id taskThread_;     // set by the task itself before anything else
     std::vector<SdlScreen*> screens_;
     Borders frame_;  // the window manager's frame around the last window
     SDL_Rect waylandArea_{0, 0, 0, 0};  // what a maximized window gets on Wayland (wayland_work_area.h)

@@ -37,7 +37,8 @@ int SdlBackend::ControlCode(const SDL_Keysym& key) {
 }
 
 void SdlBackend::Pump() {
-    for (SdlScreen* s : screens_) AllowForFrame(s);
+    for (SdlScreen* s : screens_)
+        if (s->window != nullptr) AllowForFrame(s);
     SDL_Event e;
     while (gSdl->SDL_PollEvent(&e) != 0) {
         if (ViewControl(e)) continue;
@@ -52,7 +53,7 @@ void SdlBackend::Pump() {
                     s->closeAsked = true;
                     Post(s, IDCMP_VANILLAKEY, 0x1B);  // closing the window stops the run
                 } else if (e.window.event == SDL_WINDOWEVENT_ENTER) {
-                    if (s->screen->priv->window != nullptr) ApplyPointer(s->screen->priv->window);
+                    ApplyPointer(s);
                 } else {
                     s->needPresent = true;  // exposed, resized, shown, restored
                     if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && s->refitUntil > gSdl->SDL_GetTicks64())

@@ -19,17 +19,11 @@
 
 namespace os::sdl {
 
-bool SdlBackend::HasUnshownRows() const {
-    for (const SdlScreen* s : screens_) {
-        if (s->dirtyTop < s->dirtyBottom) return true;
-    }
-    return false;
-}
-
 // One frame: events, then every screen with something new is presented.
 void SdlBackend::Frame() {
     Pump();
     for (SdlScreen* s : screens_) {
+        if (s->window == nullptr || s->held) continue;
         ScreenPrivate* sp = s->screen->priv;
         uint32_t serial = sp->paletteSerial.load(std::memory_order_acquire);
         const bool newColours = sp->depth == 8 && serial != s->paletteShown;
@@ -120,6 +114,9 @@ void SdlBackend::Present(SdlScreen* s) {
     }
     uint32_t lut[256];
     uint32_t serial = sp->paletteSerial.load(std::memory_order_acquire);
+    // The program's task writes rows meanwhile: the framebuffer is read
+    // (for the damage of new colours and the parts drawn) under its lock.
+    std::unique_lock<std::mutex> pixels(sp->pixelsLock, std::defer_lock);
     if (sp->depth == 8) {
         Rgb palette[256];
         {
@@ -130,6 +127,7 @@ void SdlBackend::Present(SdlScreen* s) {
         for (int i = 0; i < 256; ++i) lut[i] = gSdl->SDL_MapRGB(surface->format, palette[i].r, palette[i].g, palette[i].b);
         // New colours: the tiles that hold one of the changed entries.
         if (serial != s->paletteShown && !whole) {
+            pixels.lock();
             if (!s->paletteKnown) {
                 whole = true;
             } else {
@@ -168,6 +166,7 @@ void SdlBackend::Present(SdlScreen* s) {
     s->dirtyTop = s->dirtyBottom = 0;
     if (parts.empty()) return;
     if (SDL_MUSTLOCK(surface) && gSdl->SDL_LockSurface(surface) != 0) return;
+    if (!pixels.owns_lock()) pixels.lock();
     if (s->needPresent) gSdl->SDL_FillRect(surface, nullptr, gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
     for (SDL_Rect& part : parts) {
         if (sp->allZero) {
@@ -182,6 +181,8 @@ void SdlBackend::Present(SdlScreen* s) {
         part.x += placed.x;
         part.y += placed.y;
     }
+    const bool drawn = sp->drawn;
+    pixels.unlock();
     if (SDL_MUSTLOCK(surface)) gSdl->SDL_UnlockSurface(surface);
     if (s->overlay) DrawOverlay(s, surface);
     if (s->needPresent) {
@@ -189,8 +190,9 @@ void SdlBackend::Present(SdlScreen* s) {
     } else {
         gSdl->SDL_UpdateWindowSurfaceRects(s->window, parts.data(), static_cast<int>(parts.size()));
     }
-    if (sp->drawn) s->rowsShown = true;  // picture rows, not a fill
+    if (drawn) s->rowsShown = true;  // picture rows, not a fill
     s->needPresent = false;
+    pixels.lock();
     gfx::NotePresented(s->screen);
 }
 

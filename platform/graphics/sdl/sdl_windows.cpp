@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/exec/exec_internal.h"
 
 namespace os::sdl {
 
@@ -38,47 +37,70 @@ void SdlBackend::DestroyKeptWindow() {
     kept_ = nullptr;
 }
 
-// While no screen is open, the kept window's events are taken (input
-// between pictures belongs to none of them; a close is noted) until an
-// awaited signal arrives or the moment has passed.
-void SdlBackend::ServeKeptWindow(uint32_t signalMask) {
-    while (kept_ != nullptr) {
-        if (kept_->closeAsked || gSdl->SDL_GetTicks64() - kept_->keptAt >= kKeepWindowMs) {
-            DestroyKeptWindow();
+// A screen's window, once it is wanted: the kept window taken over, or a
+// new one. The window with its frame fits the usable desktop. The frame is
+// known only once the window manager has framed the window, so a window
+// opens at the size the frame of the last one (or none) allows and is made
+// smaller, and centred again, when its own frame needs that
+// (AllowForFrame). A window that cannot be made stops the run, as closing
+// it would.
+void SdlBackend::MakeWindow(SdlScreen* s) {
+    ScreenPrivate* sp = s->screen->priv;
+    SDL_Rect desk = UsableDesktop();
+    ClientSize size = WindowClientSize(sp->width, sp->height, desk.w - frame_.left - frame_.right,
+                                       desk.h - frame_.top - frame_.bottom);
+    if (TakeKeptWindow(s, size, desk)) {
+        gSdl->SDL_SetWindowTitle(s->window, s->title.c_str());
+    } else {
+        s->window = gSdl->SDL_CreateWindow(s->title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.w,
+                                           size.h, SDL_WINDOW_RESIZABLE);
+        if (s->window == nullptr) {
+            s->wanted = false;
+            Post(s, IDCMP_VANILLAKEY, 0x1B);
             return;
         }
-        if ((SetSignal(0, 0) & signalMask) != 0) return;
-        Pump();
-        SleepSlice(signalMask, kFrameMs);  // events a frame apart, as while a picture is up
+        s->openedAt = gSdl->SDL_GetTicks64();
+        AllowForFrame(s);
+        s->needPresent = true;
     }
+    if (s->modelWindow != nullptr) {
+        ApplyPointer(s);
+        gSdl->SDL_RaiseWindow(s->window);
+        if (stopAtNextWindow_) Post(s, IDCMP_VANILLAKEY, 0x1B);  // the kept window was closed: stop
+        stopAtNextWindow_ = false;
+    }
+    Present(s);
 }
 
 // The new screen takes over the kept window, when there is one and its
 // moment has not passed: resized where it stands (full screen stays as
 // it is), and not cleared before the new screen's first frame, which
-// draws all of it.
-bool SdlBackend::TakeKeptWindow(Screen* screen, ClientSize size, SDL_Rect desk) {
+// draws all of it. The screen's record takes the window and what goes
+// with it (full screen, the overlay, the frame); the rest is the new
+// picture's own.
+bool SdlBackend::TakeKeptWindow(SdlScreen* s, ClientSize size, SDL_Rect desk) {
     if (kept_ == nullptr) return false;
     Pump();  // what came between the pictures goes nowhere
+    if (kept_ == nullptr) return false;
     if (kept_->closeAsked || gSdl->SDL_GetTicks64() - kept_->keptAt >= kKeepWindowMs) {
         DestroyKeptWindow();
         return false;
     }
-    SdlScreen* s = kept_;
+    SdlScreen* k = kept_;
     kept_ = nullptr;
-    ScreenPrivate* sp = screen->priv;
-    s->screen = screen;
-    s->dirtyTop = 0;
-    s->dirtyBottom = sp->height;
-    s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
+    s->window = k->window;
+    s->fullScreen = k->fullScreen;
+    s->overlay = k->overlay;
+    s->openedAt = k->openedAt;
+    s->frameAllowed = k->frameAllowed;
+    s->refitUntil = k->refitUntil;
+    s->surfaceW = k->surfaceW;
+    s->surfaceH = k->surfaceH;
+    if (s->info.empty()) s->info = k->info;
+    k->window = nullptr;
+    delete k;
     s->needPresent = true;
     s->rowsShown = false;
-    s->placed = Placement{};
-    FirstView(s->view);  // the new picture starts from its first view
-    s->drag = Drag{};
-    s->damage = PaletteDamage{};
-    if (sp->allZero) s->damage.Fresh(*sp);
-    s->paletteKnown = false;
     s->tookOverFullScreen = s->fullScreen;
     if (size.w > 0 && size.h > 0 && !s->fullScreen) {
         int w = 0, h = 0, x = 0, y = 0;
@@ -89,8 +111,6 @@ bool SdlBackend::TakeKeptWindow(Screen* screen, ClientSize size, SDL_Rect desk) 
         if (w != size.w || h != size.h) gSdl->SDL_SetWindowSize(s->window, size.w, size.h);
         if (spot.x != x || spot.y != y) gSdl->SDL_SetWindowPosition(s->window, spot.x, spot.y);
     }
-    sp->backend = s;
-    screens_.push_back(s);
     return true;
 }
 
@@ -171,15 +191,14 @@ void SdlBackend::FreeCustomCursor() {
     }
 }
 
-void SdlBackend::ApplyPointer(Window* window) {
-    if (!OnSdlThread() || window == nullptr || window->priv == nullptr) return;
-    auto* wp = static_cast<WindowPrivate*>(window->priv);
-    if (wp->pointerKind == PointerKind::Busy) {
+void SdlBackend::ApplyPointer(SdlScreen* s) {
+    if (s->modelWindow == nullptr) return;
+    if (s->pointerKind == PointerKind::Busy) {
         if (waitCursor_ == nullptr) waitCursor_ = gSdl->SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
         if (waitCursor_ != nullptr) gSdl->SDL_SetCursor(waitCursor_);
         gSdl->SDL_ShowCursor(SDL_ENABLE);
-    } else if (wp->pointerKind == PointerKind::Custom && wp->pointer != nullptr) {
-        const Object* o = wp->pointer;
+    } else if (s->pointerKind == PointerKind::Custom && s->pointer != nullptr) {
+        const Object* o = s->pointer;
         if (o->blank || o->width == 0 || o->height == 0) {
             gSdl->SDL_ShowCursor(SDL_DISABLE);
             return;

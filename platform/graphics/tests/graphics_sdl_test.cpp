@@ -1,8 +1,9 @@
 // The SDL backend on a virtual X server: SDL events become the window's IDCMP
 // messages (keys without a character give none, Page Up and Page Down raw
-// keys), F11 switches full screen, closing the window stops, the wait loop
-// ends on any awaited signal, and a closed screen's window is kept a moment
-// for the next screen.
+// keys), F11 switches full screen, closing the window stops, a wait ends on
+// any awaited signal, and a closed screen's window is kept a moment for the
+// next screen. SDL belongs to the backend's display task: the tests look at
+// its windows there (OnDisplay).
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -10,11 +11,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "platform/exec/exec.h"
 #include "platform/graphics/graphics.h"
 #include "platform/graphics/graphics_internal.h"
+#include "platform/graphics/sdl/sdl_backend.h"
 #include "tests/support/window_events.h"
 #include "tests/support/xvfb_support.h"
 
@@ -24,6 +27,21 @@ namespace {
 const bool kSdl = (unsetenv("LANTERNA_DISPLAY"), true);
 
 using window_test::Event;
+
+void OnDisplay(const std::function<void()>& work) { os::gfx::CurrentBackend()->runOnDisplayTask(work); }
+
+// A screen's window is made once it is wanted: waiting on it wants it.
+void Want(os::Window* window) {
+    for (int i = 0; i < 100; ++i) {
+        window_test::Serve(window, 20);
+        bool made = false;
+        OnDisplay([&] {
+            const auto* s = static_cast<const os::sdl::SdlScreen*>(window->WScreen->priv->backend);
+            made = s != nullptr && s->window != nullptr;
+        });
+        if (made) return;
+    }
+}
 
 class SdlWindow : public ::testing::Test {
 protected:
@@ -44,10 +62,13 @@ protected:
                                                {os::WA_IDCMP, os::IDCMP_VANILLAKEY | os::IDCMP_MOUSEBUTTONS},
                                                {os::WA_BusyPointer, 1}});
         ASSERT_NE(window_, nullptr);
-        for (uint32_t id = 1; id < 256; ++id) {
-            SDL_Window* w = SDL_GetWindowFromID(id);
-            if (w != nullptr && std::strcmp(SDL_GetWindowTitle(w), "Lanterna") == 0) sdlWindow_ = w;
-        }
+        Want(window_);
+        OnDisplay([&] {
+            for (uint32_t id = 1; id < 256; ++id) {
+                SDL_Window* w = SDL_GetWindowFromID(id);
+                if (w != nullptr && std::strcmp(SDL_GetWindowTitle(w), "Lanterna") == 0) sdlWindow_ = w;
+            }
+        });
         ASSERT_NE(sdlWindow_, nullptr);
     }
 
@@ -138,12 +159,17 @@ TEST_F(SdlWindow, EventsBecomeIdcmpMessagesAndKeysWithoutCharactersGiveNone) {
 
 TEST_F(SdlWindow, F11SwitchesFullScreenAndIsNoInput) {
     WaitFor(50);
+    auto flags = [&] {
+        uint32_t f = 0;
+        OnDisplay([&] { f = SDL_GetWindowFlags(sdlWindow_); });
+        return f;
+    };
     Key(SDLK_F11);
     EXPECT_TRUE(WaitFor(300).empty());
-    EXPECT_NE(SDL_GetWindowFlags(sdlWindow_) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+    EXPECT_NE(flags() & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
     Key(SDLK_F11);
     EXPECT_TRUE(WaitFor(300).empty());
-    EXPECT_EQ(SDL_GetWindowFlags(sdlWindow_) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+    EXPECT_EQ(flags() & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
 }
 
 TEST_F(SdlWindow, WaitEndsOnOtherSignalsWhileTheWindowIsServed) {
@@ -164,20 +190,31 @@ TEST_F(SdlWindow, WaitEndsOnOtherSignalsWhileTheWindowIsServed) {
 TEST_F(SdlWindow, ResizedWindowsShowThePictureFittedWithBlackAround) {
     os::SetRast(window_->RPort, 1);  // white in the default colours
     auto pixel = [&](int x, int y) {
-        SDL_Surface* surface = SDL_GetWindowSurface(sdlWindow_);
         uint8_t r = 0, g = 0, b = 0;
-        uint32_t v = 0;
-        std::memcpy(&v, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel,
-                    surface->format->BytesPerPixel);
-        SDL_GetRGB(v, surface->format, &r, &g, &b);
+        OnDisplay([&] {
+            SDL_Surface* surface = SDL_GetWindowSurface(sdlWindow_);
+            uint32_t v = 0;
+            std::memcpy(&v,
+                        static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel,
+                        surface->format->BytesPerPixel);
+            SDL_GetRGB(v, surface->format, &r, &g, &b);
+        });
         return (r << 16) | (g << 8) | b;
     };
+    auto resize = [&](int w, int h) {
+        OnDisplay([&] { SDL_SetWindowSize(sdlWindow_, w, h); });
+        WaitFor(300);
+        SDL_Point size{0, 0};
+        OnDisplay([&] {
+            SDL_Surface* surface = SDL_GetWindowSurface(sdlWindow_);
+            size = {surface->w, surface->h};
+        });
+        return size;
+    };
     // 300x100 holds 64x48 twice (100 / 48): 128x96, centred.
-    SDL_SetWindowSize(sdlWindow_, 300, 100);
-    WaitFor(300);
-    SDL_Surface* surface = SDL_GetWindowSurface(sdlWindow_);
-    ASSERT_EQ(surface->w, 300);
-    ASSERT_EQ(surface->h, 100);
+    SDL_Point size = resize(300, 100);
+    ASSERT_EQ(size.x, 300);
+    ASSERT_EQ(size.y, 100);
     EXPECT_EQ(pixel(85, 50), 0);
     EXPECT_EQ(pixel(86, 50), 0xFFFFFF);
     EXPECT_EQ(pixel(213, 50), 0xFFFFFF);
@@ -187,10 +224,8 @@ TEST_F(SdlWindow, ResizedWindowsShowThePictureFittedWithBlackAround) {
     EXPECT_EQ(pixel(150, 97), 0xFFFFFF);
     EXPECT_EQ(pixel(150, 98), 0);
     // Smaller than the picture: shrunk, aspect kept (32 / 64 = 0.5: 32x24).
-    SDL_SetWindowSize(sdlWindow_, 32, 40);
-    WaitFor(300);
-    surface = SDL_GetWindowSurface(sdlWindow_);
-    ASSERT_EQ(surface->w, 32);
+    size = resize(32, 40);
+    ASSERT_EQ(size.x, 32);
     EXPECT_EQ(pixel(16, 7), 0);
     EXPECT_EQ(pixel(16, 8), 0xFFFFFF);
     EXPECT_EQ(pixel(0, 31), 0xFFFFFF);
@@ -240,13 +275,24 @@ TEST(SdlKeptWindow, TheNextScreenTakesItOverInTimeOtherwiseItGoes) {
     // The ids of SDL's windows now.
     auto windows = [] {
         std::vector<uint32_t> ids;
-        for (uint32_t id = 1; id < 512; ++id)
-            if (SDL_GetWindowFromID(id) != nullptr) ids.push_back(id);
+        OnDisplay([&] {
+            for (uint32_t id = 1; id < 512; ++id)
+                if (SDL_GetWindowFromID(id) != nullptr) ids.push_back(id);
+        });
         return ids;
     };
 
+    // A screen that is closed before its window is wanted never shows one.
+    Shown unseen = open(64, 48);
+    ASSERT_NE(unseen.window, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(windows().empty());
+    close(unseen);
+    EXPECT_TRUE(windows().empty());
+
     Shown first = open(64, 48);
     ASSERT_NE(first.window, nullptr);
+    Want(first.window);
     const std::vector<uint32_t> one = windows();
     ASSERT_EQ(one.size(), 1u);
     close(first);
@@ -256,9 +302,10 @@ TEST(SdlKeptWindow, TheNextScreenTakesItOverInTimeOtherwiseItGoes) {
     // (160 wide, the narrowest a window is).
     Shown second = open(32, 16);
     ASSERT_NE(second.window, nullptr);
+    Want(second.window);
     EXPECT_EQ(windows(), one);
     int w = 0, h = 0;
-    SDL_GetWindowSize(SDL_GetWindowFromID(one[0]), &w, &h);
+    OnDisplay([&] { SDL_GetWindowSize(SDL_GetWindowFromID(one[0]), &w, &h); });
     EXPECT_EQ(w, 160);
     EXPECT_EQ(h, 64);
     // Page Up and Page Down come as raw keys to a window that asks for
@@ -283,13 +330,13 @@ TEST(SdlKeptWindow, TheNextScreenTakesItOverInTimeOtherwiseItGoes) {
     SDL_PushEvent(&e);
     Shown third = open(32, 16);
     ASSERT_NE(third.window, nullptr);
+    EXPECT_EQ(window_test::Serve(third.window, 200), (std::vector<Event>{{os::IDCMP_VANILLAKEY, 0x1B}}));
     const std::vector<uint32_t> two = windows();
     ASSERT_EQ(two.size(), 1u);
     EXPECT_NE(two, one);
-    EXPECT_EQ(window_test::Serve(third.window, 200), (std::vector<Event>{{os::IDCMP_VANILLAKEY, 0x1B}}));
     close(third);
 
-    // No screen within the moment: the program's waits close it.
+    // No screen within the moment: it goes while the program waits.
     EXPECT_EQ(windows(), two);
     os::Task* me = os::FindTask(nullptr);
     std::atomic<bool> stop{false};
@@ -313,6 +360,7 @@ TEST(SdlKeptWindow, TheNextScreenTakesItOverInTimeOtherwiseItGoes) {
     // Let go by the program: at once.
     Shown fourth = open(16, 16);
     ASSERT_NE(fourth.window, nullptr);
+    Want(fourth.window);
     close(fourth);
     EXPECT_EQ(windows().size(), 1u);
     os::ReleaseKeptWindows();

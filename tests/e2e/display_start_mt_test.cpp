@@ -1,12 +1,19 @@
 // Which display the window backend accepts: only a desktop a person looks at
 // (an X or Wayland server the environment names), never one of SDL's
 // drivers that show nothing. A display that cannot be reached fails the
-// set-up at once, as every set-up failure does, with result 20.
+// set-up at once, as every set-up failure does, with result 20. SDL's start
+// runs beside the reading of the first picture, yet a picture that fails
+// before its first row still shows no window. Threads: also under
+// ThreadSanitizer.
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/xvfb_support.h"
 #include "tools/ilbm_writer/ilbm_writer.h"
 
 namespace {
@@ -60,6 +67,48 @@ TEST_F(DisplayChoice, AnUnreachableDesktopFailsTheSetUpAtOnceInsteadOfAnInvisibl
     run = Windowed(UnusedXDisplay(), "lanterna-no-such-display", "");
     EXPECT_EQ(run.result, 20) << run.output;
     EXPECT_EQ(run.output, kNoDisplay);
+}
+
+// Every window mapped on the X server while `run` runs, watched by xev.
+template <typename Run>
+int WindowsMappedDuring(const fs::path& log, Run run) {
+    const std::string command = "xev -root -event substructure > " + log.string() + " 2>/dev/null & echo $!";
+    const long watcher = std::atol(xvfb_test::CommandOutput(command).c_str());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // xev has selected its events
+    run();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::system(("kill " + std::to_string(watcher) + " 2>/dev/null").c_str());
+    const std::string events = e2e::ReadText(log);
+    int mapped = 0;
+    for (size_t at = events.find("MapNotify"); at != std::string::npos; at = events.find("MapNotify", at + 1)) ++mapped;
+    return mapped;
+}
+
+TEST_F(DisplayChoice, APictureThatFailsBeforeItsFirstRowOpensNoWindow) {
+    if (!xvfb_test::HaveProgram("Xvfb") || !xvfb_test::HaveProgram("xev")) GTEST_SKIP() << "Xvfb or xev missing";
+    const int display = xvfb_test::StartXvfb();
+    ASSERT_GE(display, 0);
+    const std::string x = ":" + std::to_string(display);
+    // An unknown compression, and a BODY that ends before its first row.
+    IlbmPicture picture;
+    picture.header = SimpleHeader(16, 8, 1, 7);
+    picture.colours = {{0, 0, 0}, {255, 255, 255}};
+    picture.pixels.assign(16 * 8, 1);
+    ASSERT_TRUE(WriteFile(Path("packed.iff").string(), MakeIlbm(picture)));
+    picture.header = SimpleHeader(16, 8, 1, cmpNone);
+    std::vector<uint8_t> cut = MakeIlbm(picture);
+    cut.resize(cut.size() - 16 * 8 / 8);
+    ASSERT_TRUE(WriteFile(Path("cut.iff").string(), cut));
+    const std::vector<std::string> environment = {"LANTERNA_DISPLAY=window", "DISPLAY=" + x, "WAYLAND_DISPLAY=",
+                                                  "XDG_RUNTIME_DIR=" + Path("").string()};
+    e2e::RunResult run;
+    EXPECT_EQ(WindowsMappedDuring(Path("failing.xev"), [&] { run = Lanterna({"packed.iff", "cut.iff"}, environment); }),
+              0);
+    EXPECT_EQ(run.output,
+              "Showing \"packed.iff\"... Unknown compression format\nShowing \"cut.iff\"... Data in file is corrupt\n");
+    // The watch sees a window that does open.
+    EXPECT_GE(WindowsMappedDuring(Path("shown.xev"), [&] { run = Lanterna({"a.iff", "WAIT=1"}, environment); }), 1);
+    EXPECT_EQ(run.output, "Showing \"a.iff\"... Done.\n");
 }
 
 TEST_F(DisplayChoice, ADriverNamedInSdlVideoDriverIsTakenAsAsked) {
