@@ -1,6 +1,7 @@
 #include "convert/anim_convert.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -110,11 +111,22 @@ ConvertResult ConvertAnimFile(const std::string& input, const ConvertOptions& op
     FrameSink* sink = nullptr;
     result.code = OpenOutputSink(input, options, format, &result, &sink);
 
-    auto end = [&](size_t f) { return f + 1 < pass.starts.size() ? pass.starts[f + 1] : pass.starts[f] + loopDelay; };
-    // The first frame as the reader gives its rows.
-    if (result.code == 0) result.code = BeginSinkFrame(sink, lines.palette.data(), 0, end(0));
+    const std::vector<int64_t> starts(pass.starts.begin(), pass.starts.begin() + std::ptrdiff_t(count));
+    const int64_t loopEnd = count < pass.starts.size() ? pass.starts[count] : pass.starts.back() + loopDelay;
+    std::vector<ShownFrame> shown;
+    if (result.code == 0) shown = SinkShownFrames(sink, starts, loopEnd);
+    size_t next = 0;  // the next of the frames written
+    // The first frame as the reader gives its rows, read whole whether
+    // written or not.
+    const bool first = !shown.empty() && shown[0].frame == 0;
+    if (first) {
+        result.code = BeginSinkFrame(sink, lines.palette.data(), shown[0].startTick, shown[0].endTick);
+        ++next;
+    }
     for (uint32_t y = 0; result.code == 0; ++y) {
-        for (int32_t k = 0; k < lines.yRepeat && result.code == 0; ++k) result.code = WriteSinkRow(sink, lines.line.data());
+        for (int32_t k = 0; first && k < lines.yRepeat && result.code == 0; ++k) {
+            result.code = WriteSinkRow(sink, lines.line.data());
+        }
         if (result.code != 0 || y + 1 == lines.height) break;
         result.code = NextPictureLine(&lines);
     }
@@ -122,9 +134,10 @@ ConvertResult ConvertAnimFile(const std::string& input, const ConvertOptions& op
     for (size_t f = 1; f < count && result.code == 0; ++f) {
         AnimFrame frame;
         result.code = NextPictureFrame(r.reader, &frame);
-        if (result.code != 0) break;
+        if (result.code != 0 || next == shown.size() || shown[next].frame != f) continue;
         FrameColours(r.reader, lines.paletteCount, &table);
-        result.code = BeginSinkFrame(sink, table.data(), pass.starts[f], end(f));
+        result.code = BeginSinkFrame(sink, table.data(), shown[next].startTick, shown[next].endTick);
+        ++next;
         for (uint32_t y = 0; y < lines.height && result.code == 0; ++y) {
             RowBuffers* rows = PictureFrameRow(r.reader, int32_t(y));
             if (ConvertRowPixels(rows, table.data(), 0, lines.width, false) != lines.bytes) {

@@ -108,16 +108,19 @@ int32_t ConvertCycle(Job& job, PictureLines& lines, SinkKind kind, const Picture
     }
     FrameSink* sink = nullptr;
     int32_t code = OpenSink(job, kind, lines, &sink);
-    const size_t frames = timeline.ticks.size();
+    std::vector<ShownFrame> shown;
+    if (code == 0) shown = SinkShownFrames(sink, timeline.ticks, timeline.endTick);
+    const size_t frames = shown.size();
     const size_t paletteBytes = size_t(timeline.colourCount) * 3;
+    const uint8_t* before = nullptr;  // the colours of the frame written before
     for (size_t f = 0; f < frames && code == 0; ++f) {
-        const int64_t end = f + 1 < frames ? timeline.ticks[f + 1] : timeline.endTick;
-        const uint8_t* palette = &timeline.palettes[f * paletteBytes];
+        const uint8_t* palette = &timeline.palettes[shown[f].frame * paletteBytes];
         SinkRect changed{0, 0, lines.width, lines.height};
-        if (f > 0 && SinkTakesRectangles(sink)) changed = ChangedRect(indices, lines.width, palette - paletteBytes, palette, timeline.colourCount);
+        if (before != nullptr && SinkTakesRectangles(sink)) changed = ChangedRect(indices, lines.width, before, palette, timeline.colourCount);
+        before = palette;
         const SinkRect out{changed.left * lines.xRepeat, changed.top * lines.yRepeat, changed.width * lines.xRepeat,
                            changed.height * lines.yRepeat};
-        code = BeginSinkFrame(sink, palette, timeline.ticks[f], end, &out);
+        code = BeginSinkFrame(sink, palette, shown[f].startTick, shown[f].endTick, &out);
         for (uint32_t y = changed.top; y < changed.top + changed.height && code == 0; ++y) {
             WidenLine(&indices[size_t(y) * lines.width + changed.left], changed.width, 1, lines.xRepeat,
                       lines.line.data());

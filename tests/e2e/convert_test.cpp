@@ -1,6 +1,7 @@
 // build/lanterna-convert against independent readers: its PNGs against
 // netpbm's ilbmtoppm, its GIFs as ffmpeg decodes them, its WebPs as
 // libwebp's demuxer decodes them, and its refusals and results.
+#include <gif_lib.h>
 #include <webp/demux.h>
 
 #include <algorithm>
@@ -61,6 +62,28 @@ protected:
         return frames;
     }
 };
+
+// A GIF's frames as giflib reads them: each one's rectangle and delay.
+struct GifFrameFacts {
+    int left, top, width, height, delay;
+    bool operator==(const GifFrameFacts&) const = default;
+};
+std::vector<GifFrameFacts> GifFrames(const fs::path& path) {
+    std::vector<GifFrameFacts> frames;
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+    if (gif == nullptr) return frames;
+    if (DGifSlurp(gif) == GIF_OK) {
+        for (int i = 0; i < gif->ImageCount; ++i) {
+            GraphicsControlBlock control{};
+            DGifSavedExtensionToGCB(gif, i, &control);
+            const GifImageDesc& d = gif->SavedImages[i].ImageDesc;
+            frames.push_back({d.Left, d.Top, d.Width, d.Height, control.DelayTime});
+        }
+    }
+    DGifCloseFile(gif, &error);
+    return frames;
+}
 
 Image Widened(const Image& image, int xs, int ys) {
     Image out{image.width * xs, image.height * ys, {}};
@@ -193,6 +216,34 @@ TEST_F(ConvertTest, CyclingBecomesAnAnimationOfOnePeriod) {
     }
     WebPAnimDecoderDelete(decoder);
     EXPECT_EQ(times, (std::vector<int>{67, 133, 200, 267}));  // each frame's end, in milliseconds
+
+    // Eight entries a step a tick: 8 ticks, 13 hundredths. No GIF frame is
+    // under 2 (browsers slow those to 10): frames 1 and 2, 4 and 5, 6 and 7
+    // go together, each run shown as its last frame; the WebP keeps all 8.
+    picture.extraChunks = {MakeChunk("CRNG", EncodeColourRange(0, 16384, 1, 0, 7))};
+    Save("fast.iff", picture);
+    ASSERT_EQ(Convert({"--cycle", "fast.iff"}).result, 0);
+    const std::vector<GifFrameFacts> fast = GifFrames(Path("fast.gif"));
+    std::vector<int> delays;
+    for (const GifFrameFacts& frame : fast) delays.push_back(frame.delay);
+    EXPECT_EQ(delays, (std::vector<int>{2, 3, 2, 3, 3}));
+    const std::vector<Image> shown = FfmpegFrames("fast.gif", 24, 6);
+    ASSERT_EQ(shown.size(), 5u);
+    const int steps[] = {0, 2, 3, 5, 6};
+    for (int f = 0; f < 5; ++f) {
+        colours = picture.colours;
+        std::rotate(colours.begin(), colours.begin() + 8 - steps[f], colours.begin() + 8);
+        Image expected{24, 6, {}};
+        for (uint32_t v : picture.pixels) expected.rgb.insert(expected.rgb.end(), {colours[v].r, colours[v].g, colours[v].b});
+        EXPECT_EQ(e2e::Difference(shown[size_t(f)], expected), "") << f;
+    }
+    ASSERT_EQ(Convert({"--cycle", "--format", "webp", "fast.iff"}).result, 0);
+    const std::string fastWebp = e2e::ReadText(Path("fast.webp"));
+    WebPData fastData{reinterpret_cast<const uint8_t*>(fastWebp.data()), fastWebp.size()};
+    WebPDemuxer* demuxer = WebPDemux(&fastData);
+    ASSERT_NE(demuxer, nullptr);
+    EXPECT_EQ(WebPDemuxGetI(demuxer, WEBP_FF_FRAME_COUNT), 8u);
+    WebPDemuxDelete(demuxer);
 }
 
 TEST_F(ConvertTest, RefusalsAndFailuresLeaveTheRestGoingOn) {
