@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
+#include "convert/changed_rect.h"
 #include "convert/frame_sink.h"
 #include "convert/picture_lines.h"
 #include "display/pixels/pixel_shape.h"
@@ -66,6 +69,52 @@ void FrameColours(PictureReader* reader, int32_t paletteCount, std::vector<uint8
     if (colours != nullptr) std::memcpy(table->data(), colours, size_t(std::min(count, COLOUR_TABLE_ENTRIES)) * 3);
 }
 
+// Two frames of colour indices at the picture's size, each with a colour
+// table of every entry an index can take.
+struct HeldFrames {
+    std::unique_ptr<uint8_t[]> storage;
+    uint8_t* written = nullptr;  // the frame written last
+    uint8_t* current = nullptr;  // the frame on hand
+    std::vector<uint8_t> writtenColours;
+    std::vector<uint8_t> currentColours;
+    bool any = false;  // a frame was written
+};
+
+int32_t HoldFrames(const PictureLines& lines, HeldFrames* frames) {
+    const size_t size = size_t(lines.width) * lines.height;
+    frames->storage.reset(new (std::nothrow) uint8_t[2 * size]);
+    if (frames->storage == nullptr) return ERR_OUT_OF_MEMORY;
+    frames->written = frames->storage.get();
+    frames->current = frames->written + size;
+    const size_t colours = size_t(std::max(lines.paletteCount, COLOUR_TABLE_ENTRIES)) * 3;
+    frames->writtenColours.assign(colours, 0);
+    frames->currentColours.assign(colours, 0);
+    return 0;
+}
+
+// The frame on hand, as the rectangle that changed from the one written
+// last (the first whole); it becomes the one written.
+int32_t WriteHeldFrame(FrameSink* sink, PictureLines& lines, const ShownFrame& shown, HeldFrames* frames) {
+    SinkRect changed{0, 0, lines.width, lines.height};
+    if (frames->any) {
+        changed = ChangedRect({frames->written, frames->writtenColours.data()},
+                              {frames->current, frames->currentColours.data()}, lines.width, lines.height,
+                              lines.paletteCount);
+    }
+    const SinkRect out{changed.left * lines.xRepeat, changed.top * lines.yRepeat, changed.width * lines.xRepeat,
+                       changed.height * lines.yRepeat};
+    int32_t code = BeginSinkFrame(sink, frames->currentColours.data(), shown.startTick, shown.endTick, &out);
+    for (uint32_t y = changed.top; y < changed.top + changed.height && code == 0; ++y) {
+        WidenLine(frames->current + size_t(y) * lines.width + changed.left, changed.width, 1, lines.xRepeat,
+                  lines.line.data());
+        for (int32_t k = 0; k < lines.yRepeat && code == 0; ++k) code = WriteSinkRow(sink, lines.line.data());
+    }
+    std::swap(frames->written, frames->current);
+    frames->writtenColours.swap(frames->currentColours);
+    frames->any = true;
+    return code;
+}
+
 }  // namespace
 
 ConvertResult ConvertAnimFile(const std::string& input, const ConvertOptions& options) {
@@ -116,39 +165,55 @@ ConvertResult ConvertAnimFile(const std::string& input, const ConvertOptions& op
     std::vector<ShownFrame> shown;
     if (result.code == 0) shown = SinkShownFrames(sink, starts, loopEnd);
     size_t next = 0;  // the next of the frames written
+    // A GIF holds two frames of indices (the one written before and the
+    // one on hand) to write each as the rectangle that changed.
+    const bool held = result.code == 0 && SinkTakesRectangles(sink);
+    HeldFrames frames;
+    if (held) result.code = HoldFrames(lines, &frames);
     // The first frame as the reader gives its rows, read whole whether
     // written or not.
     const bool first = !shown.empty() && shown[0].frame == 0;
-    if (first) {
-        result.code = BeginSinkFrame(sink, lines.palette.data(), shown[0].startTick, shown[0].endTick);
-        ++next;
-    }
+    if (first && !held) result.code = BeginSinkFrame(sink, lines.palette.data(), shown[0].startTick, shown[0].endTick);
     for (uint32_t y = 0; result.code == 0; ++y) {
-        for (int32_t k = 0; first && k < lines.yRepeat && result.code == 0; ++k) {
+        if (held) std::memcpy(frames.current + size_t(y) * lines.width, lines.raw.data(), lines.width);
+        for (int32_t k = 0; first && !held && k < lines.yRepeat && result.code == 0; ++k) {
             result.code = WriteSinkRow(sink, lines.line.data());
         }
         if (result.code != 0 || y + 1 == lines.height) break;
         result.code = NextPictureLine(&lines);
     }
+    if (held && result.code == 0) {
+        std::copy(lines.palette.begin(), lines.palette.end(), frames.currentColours.begin());
+        if (first) result.code = WriteHeldFrame(sink, lines, shown[0], &frames);
+    }
+    if (first) ++next;
     std::vector<uint8_t> table;
     for (size_t f = 1; f < count && result.code == 0; ++f) {
         AnimFrame frame;
         result.code = NextPictureFrame(r.reader, &frame);
         if (result.code != 0 || next == shown.size() || shown[next].frame != f) continue;
         FrameColours(r.reader, lines.paletteCount, &table);
-        result.code = BeginSinkFrame(sink, table.data(), shown[next].startTick, shown[next].endTick);
-        ++next;
+        if (!held) result.code = BeginSinkFrame(sink, table.data(), shown[next].startTick, shown[next].endTick);
         for (uint32_t y = 0; y < lines.height && result.code == 0; ++y) {
             RowBuffers* rows = PictureFrameRow(r.reader, int32_t(y));
             if (ConvertRowPixels(rows, table.data(), 0, lines.width, false) != lines.bytes) {
                 result.code = ERR_CORRUPT;
                 break;
             }
+            if (held) {
+                std::memcpy(frames.current + size_t(y) * lines.width, rows->lineBuffer, lines.width);
+                continue;
+            }
             WidenLine(rows->lineBuffer, lines.width, lines.bytes, lines.xRepeat, lines.line.data());
             for (int32_t k = 0; k < lines.yRepeat && result.code == 0; ++k) {
                 result.code = WriteSinkRow(sink, lines.line.data());
             }
         }
+        if (held && result.code == 0) {
+            std::copy(table.begin(), table.end(), frames.currentColours.begin());
+            result.code = WriteHeldFrame(sink, lines, shown[next], &frames);
+        }
+        ++next;
     }
     if (sink != nullptr) result.output = SinkPath(sink);
     const int32_t closed = CloseFrameSink(sink, result.code == 0);

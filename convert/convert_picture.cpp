@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "convert/anim_convert.h"
+#include "convert/changed_rect.h"
 #include "convert/cycle_timeline.h"
 #include "convert/frame_sink.h"
 #include "convert/output_names.h"
@@ -66,28 +67,6 @@ int32_t ConvertStill(Job& job, PictureLines& lines, SinkKind kind) {
     return Finish(job, sink, code);
 }
 
-// The pixels whose colour differs between two palettes: their bounding box
-// (at least one pixel, so every frame has its delay).
-SinkRect ChangedRect(const std::vector<uint8_t>& indices, uint32_t width, const uint8_t* before,
-                     const uint8_t* after, int32_t count) {
-    bool changed[COLOUR_TABLE_ENTRIES] = {};
-    for (int32_t i = 0; i < count; ++i) changed[i] = std::memcmp(before + 3 * i, after + 3 * i, 3) != 0;
-    const uint32_t height = uint32_t(indices.size() / width);
-    uint32_t left = width, right = 0, top = height, bottom = 0;
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t* row = &indices[size_t(y) * width];
-        for (uint32_t x = 0; x < width; ++x) {
-            if (!changed[row[x]]) continue;
-            left = std::min(left, x);
-            right = std::max(right, x);
-            top = std::min(top, y);
-            bottom = std::max(bottom, y);
-        }
-    }
-    if (left > right) return {0, 0, 1, 1};
-    return {left, top, right - left + 1, bottom - top + 1};
-}
-
 // Cycling: the picture's indices are held (width x height bytes), each
 // frame is the whole picture in that frame's colours.
 int32_t ConvertCycle(Job& job, PictureLines& lines, SinkKind kind, const PictureInfo& info) {
@@ -116,7 +95,10 @@ int32_t ConvertCycle(Job& job, PictureLines& lines, SinkKind kind, const Picture
     for (size_t f = 0; f < frames && code == 0; ++f) {
         const uint8_t* palette = &timeline.palettes[shown[f].frame * paletteBytes];
         SinkRect changed{0, 0, lines.width, lines.height};
-        if (before != nullptr && SinkTakesRectangles(sink)) changed = ChangedRect(indices, lines.width, before, palette, timeline.colourCount);
+        if (before != nullptr && SinkTakesRectangles(sink)) {
+            changed = ChangedRect({indices.data(), before}, {indices.data(), palette}, lines.width, lines.height,
+                                  timeline.colourCount);
+        }
         before = palette;
         const SinkRect out{changed.left * lines.xRepeat, changed.top * lines.yRepeat, changed.width * lines.xRepeat,
                            changed.height * lines.yRepeat};

@@ -340,6 +340,34 @@ TEST_F(ConvertTest, AnimationsBecomeGifOrWebpFrameForFrame) {
                       0);
             // Ticks 0, 3, 7, 12, 18 and the loop's 3 more: 5, 7, 8, 10, 5 hundredths.
             EXPECT_EQ(e2e::ReadText(Path("d.txt")), "5\n7\n8\n10\n5\n");
+            // After the first, a frame is the rectangle that changed: the
+            // square's old and new places, all of it where the colours change.
+            EXPECT_EQ(GifFrames(Path(name + ".gif")),
+                      (std::vector<GifFrameFacts>{{0, 0, 48, 20, 5}, {0, 5, 13, 7, 7}, {0, 0, 48, 20, 8},
+                                                  {6, 5, 13, 7, 10}, {9, 5, 13, 7, 5}}));
+
+            // A frame of 1/60 s goes with the next (shown as that one, drawn
+            // over the first); a frame that changes nothing is one pixel
+            // carrying its time. Ticks 0, 4, 5, 11 and the loop's 4.
+            AnimFile quick;
+            quick.first = anim.first;
+            for (const auto& [at, relTime] : {std::pair{1, 4u}, {2, 1u}, {2, 6u}}) {
+                AnimFrameInput frame;
+                frame.pixels = moving(planes, at);
+                frame.relTime = relTime;
+                quick.frames.push_back(frame);
+            }
+            Save("quick.anim", MakeAnim(quick));
+            ASSERT_EQ(Convert({"quick.anim"}).result, 0);
+            ASSERT_EQ(Convert({"--frames", "quick.anim"}).result, 0);
+            EXPECT_EQ(GifFrames(Path("quick.gif")),
+                      (std::vector<GifFrameFacts>{{0, 0, 48, 20, 7}, {0, 5, 16, 7, 11}, {0, 0, 1, 1, 7}}));
+            const std::vector<Image> quickGif = FfmpegFrames("quick.gif", 48, 20);
+            ASSERT_EQ(quickGif.size(), 3u);
+            for (size_t f = 0; f < 3; ++f) {
+                const std::string png = "quick-000" + std::to_string(f == 0 ? 1 : f + 2) + ".png";
+                EXPECT_EQ(e2e::Difference(quickGif[f], Png(png)), "") << f;
+            }
             continue;
         }
         const std::string webp = e2e::ReadText(Path(name + ".webp"));
