@@ -13,21 +13,32 @@
 #include "display/pixels/pixel_shape.h"
 #include "display/pixels/row_pixels.h"
 #include "ilbm/anim_reader.h"
+#include "ilbm/memory_source.h"
 #include "records/result_codes.h"
 
 namespace lanterna {
 
 namespace {
 
+// A pass over the file, or over its bytes in memory.
 struct Reader {
+    MemoryBytes memory;
     PictureReader* reader = nullptr;
     ~Reader() { ClosePictureReader(reader); }
 };
 
-int32_t OpenFrames(const std::string& path, const ConvertOptions& options, Reader* r) {
+int32_t OpenFrames(const std::string& path, const std::vector<uint8_t>* bytes, const ConvertOptions& options,
+                   Reader* r) {
     PictureReadOptions readOptions;
     readOptions.halfBriteWithoutMode = options.halfBrite;
-    if (const int32_t code = OpenPictureReader(path.c_str(), readOptions, &r->reader)) return code;
+    int32_t code = 0;
+    if (bytes != nullptr) {
+        r->memory = MemoryBytes{bytes->data(), bytes->size(), 0};
+        code = OpenPictureReaderFrom(MemorySource(r->memory), readOptions, &r->reader);
+    } else {
+        code = OpenPictureReader(path.c_str(), readOptions, &r->reader);
+    }
+    if (code != 0) return code;
     if (!PictureIsAnimation(r->reader)) return ERR_NOT_ILBM;
     return OpenPictureFrames(r->reader);
 }
@@ -40,10 +51,10 @@ struct Pass {
     int32_t failure = 0;
 };
 
-Pass Times(const std::string& path, const ConvertOptions& options) {
+Pass Times(const std::string& path, const std::vector<uint8_t>* bytes, const ConvertOptions& options) {
     Pass pass;
     Reader r;
-    pass.failure = OpenFrames(path, options, &r);
+    pass.failure = OpenFrames(path, bytes, options, &r);
     if (pass.failure != 0) return pass;
     PictureRow row;
     int32_t code;
@@ -117,9 +128,10 @@ int32_t WriteHeldFrame(FrameSink* sink, PictureLines& lines, const ShownFrame& s
 
 }  // namespace
 
-ConvertResult ConvertAnimFile(const std::string& input, const ConvertOptions& options) {
+ConvertResult ConvertAnimFile(const std::string& input, const ConvertOptions& options,
+                              const std::vector<uint8_t>* bytes) {
     ConvertResult result;
-    const Pass pass = Times(input, options);
+    const Pass pass = Times(input, bytes, options);
     if (pass.starts.empty()) {
         result.code = pass.failure;
         return result;
@@ -132,7 +144,7 @@ ConvertResult ConvertAnimFile(const std::string& input, const ConvertOptions& op
     const int64_t loopDelay = pass.starts.size() > 1 ? pass.starts[1] : 6;
 
     Reader r;
-    result.code = OpenFrames(input, options, &r);
+    result.code = OpenFrames(input, bytes, options, &r);
     if (result.code != 0) return result;
     const PictureInfo& info = PictureReaderInfo(r.reader);
     PixelAspect aspect;

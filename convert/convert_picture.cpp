@@ -11,6 +11,7 @@
 #include "convert/output_names.h"
 #include "convert/picture_lines.h"
 #include "convert/progress.h"
+#include "convert/standard_input.h"
 #include "display/pixels/pixel_shape.h"
 #include "ilbm/anim_reader.h"
 #include "ilbm/picture_reader.h"
@@ -20,8 +21,6 @@
 namespace lanterna {
 
 namespace {
-
-int32_t ReadStandardInput(void*, void* buffer, int32_t count) { return os::Read(os::Input(), buffer, count); }
 
 struct Job {
     const std::string& input;
@@ -161,14 +160,22 @@ ConvertResult ConvertFile(const std::string& input, const ConvertOptions& option
     PictureReadOptions readOptions;
     readOptions.halfBriteWithoutMode = options.halfBrite;
     PictureReader* reader = nullptr;
+    StandardInput standardInput;
     if (input == "-") {
-        PictureSource source;
-        source.read = ReadStandardInput;
-        result.code = OpenPictureReaderFrom(source, readOptions, &reader);
+        result.code = ReadStandardInput(&standardInput);
+        if (result.code == ERR_OUT_OF_MEMORY && standardInput.animation) {
+            result.note = "an animation on standard input is held in memory, at most 1 GiB: give it as a file";
+        }
+        if (result.code == 0 && standardInput.animation) {
+            EndProgress(&job.progress);
+            return ConvertAnimFile(input, options, &standardInput.bytes);
+        }
+        if (result.code == 0) result.code = OpenPictureReaderFrom(StandardInputSource(standardInput), readOptions, &reader);
     } else {
         result.code = OpenPictureReader(input.c_str(), readOptions, &reader);
     }
-    // An animation is read twice, so standard input gives its first frame.
+    // An animation is read twice; on standard input only one at the top is
+    // held for that (one inside a list gives its first frame).
     if (result.code == 0 && input != "-" && PictureIsAnimation(reader)) {
         ClosePictureReader(reader);
         EndProgress(&job.progress);

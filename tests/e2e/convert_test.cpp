@@ -19,9 +19,12 @@ namespace fs = std::filesystem;
 
 class ConvertTest : public e2e::NetpbmTest {
 protected:
-    e2e::RunResult Convert(const std::vector<std::string>& arguments) {
+    // pipedIn: a file of the directory piped into standard input.
+    e2e::RunResult Convert(const std::vector<std::string>& arguments, const std::string& pipedIn = "") {
         const std::string binary = std::string(LANTERNA_BINARY_DIR) + "/lanterna-convert";
-        std::string command = "cd " + e2e::Quote(dir_.string()) + " && " + e2e::Quote(binary);
+        std::string command = "cd " + e2e::Quote(dir_.string()) + " && ";
+        if (!pipedIn.empty()) command += "cat " + e2e::Quote(pipedIn) + " | ";
+        command += e2e::Quote(binary);
         for (const std::string& a : arguments) command += " " + e2e::Quote(a);
         command += " > out.txt 2> err.txt; echo $? > rc.txt";
         EXPECT_EQ(std::system(command.c_str()), 0);
@@ -345,6 +348,15 @@ TEST_F(ConvertTest, AnimationsBecomeGifOrWebpFrameForFrame) {
             EXPECT_EQ(GifFrames(Path(name + ".gif")),
                       (std::vector<GifFrameFacts>{{0, 0, 48, 20, 5}, {0, 5, 13, 7, 7}, {0, 0, 48, 20, 8},
                                                   {6, 5, 13, 7, 10}, {9, 5, 13, 7, 5}}));
+
+            // Through a pipe: held in memory, so read twice as the file is;
+            // a still still streams through.
+            fs::create_directory(Path("piped"));
+            ASSERT_EQ(Convert({"-", "-o", "piped"}, name + ".anim").result, 0);
+            EXPECT_EQ(e2e::ReadText(Path("piped/stdin.gif")), e2e::ReadText(Path(name + ".gif")));
+            Save("still.iff", anim.first);
+            ASSERT_EQ(Convert({"-", "-o", "piped"}, "still.iff").result, 0);
+            EXPECT_EQ(e2e::Difference(Png("piped/stdin.png"), Reference("still.iff")), "");
 
             // A frame of 1/60 s goes with the next (shown as that one, drawn
             // over the first); a frame that changes nothing is one pixel
