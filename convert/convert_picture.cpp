@@ -170,7 +170,9 @@ ConvertResult ConvertFile(const std::string& input, const ConvertOptions& option
             EndProgress(&job.progress);
             return ConvertAnimFile(input, options, &standardInput.bytes);
         }
-        if (result.code == 0) result.code = OpenPictureReaderFrom(StandardInputSource(standardInput), readOptions, &reader);
+        if (result.code == 0) {
+            result.code = OpenPictureReaderFrom(StandardInputSource(standardInput), readOptions, &reader);
+        }
     } else {
         result.code = OpenPictureReader(input.c_str(), readOptions, &reader);
     }
