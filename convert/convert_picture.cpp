@@ -135,7 +135,11 @@ int32_t Convert(Job& job, PictureReader* reader) {
     } else if (cycle && asked == OutputKind::Png) {
         return CONVERT_NEEDS_ANIMATION;
     }
-    return cycle ? ConvertCycle(job, lines, kind, info) : ConvertStill(job, lines, kind);
+    code = cycle ? ConvertCycle(job, lines, kind, info) : ConvertStill(job, lines, kind);
+    // A cut file is written as the screen shows it, and said so.
+    const std::string cut = CutNote(lines);
+    if (code == 0 && !cut.empty()) job.result.note += (job.result.note.empty() ? "" : "; ") + cut;
+    return code;
 }
 
 }  // namespace

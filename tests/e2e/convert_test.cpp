@@ -272,6 +272,17 @@ TEST_F(ConvertTest, RefusalsAndFailuresLeaveTheRestGoingOn) {
 
     EXPECT_EQ(Convert({"--scale", "0", "a.iff"}).result, 2);
 
+    // A file cut in its BODY is written as far as it goes, as the screen
+    // shows it, and said so.
+    Bytes cut = MakeIlbm(Stripes(16, 8, 3, cmpNone));
+    cut.resize(cut.size() - 20);
+    ASSERT_TRUE(WriteFile(Path("cut.iff").string(), cut));
+    const e2e::RunResult shortened = Convert({"cut.iff"});
+    EXPECT_EQ(shortened.result, 0);
+    EXPECT_NE(shortened.errors.find("cut.iff: the file ends after row 4 of 8: the rest is in the background colour"),
+              std::string::npos) << shortened.errors;
+    EXPECT_TRUE(fs::exists(Path("cut.png")));
+
     // An animation whose third frame points past its planes: the two before
     // are written, the file counts as failed.
     AnimFile anim;
