@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "convert/anim_convert.h"
+#include "convert/changed_rect.h"
 #include "convert/cycle_timeline.h"
 #include "convert/frame_sink.h"
 #include "convert/output_names.h"
 #include "convert/picture_lines.h"
 #include "convert/progress.h"
+#include "convert/standard_input.h"
 #include "display/pixels/pixel_shape.h"
 #include "ilbm/anim_reader.h"
 #include "ilbm/picture_reader.h"
@@ -19,8 +21,6 @@
 namespace lanterna {
 
 namespace {
-
-int32_t ReadStandardInput(void*, void* buffer, int32_t count) { return os::Read(os::Input(), buffer, count); }
 
 struct Job {
     const std::string& input;
@@ -66,28 +66,6 @@ int32_t ConvertStill(Job& job, PictureLines& lines, SinkKind kind) {
     return Finish(job, sink, code);
 }
 
-// The pixels whose colour differs between two palettes: their bounding box
-// (at least one pixel, so every frame has its delay).
-SinkRect ChangedRect(const std::vector<uint8_t>& indices, uint32_t width, const uint8_t* before,
-                     const uint8_t* after, int32_t count) {
-    bool changed[COLOUR_TABLE_ENTRIES] = {};
-    for (int32_t i = 0; i < count; ++i) changed[i] = std::memcmp(before + 3 * i, after + 3 * i, 3) != 0;
-    const uint32_t height = uint32_t(indices.size() / width);
-    uint32_t left = width, right = 0, top = height, bottom = 0;
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t* row = &indices[size_t(y) * width];
-        for (uint32_t x = 0; x < width; ++x) {
-            if (!changed[row[x]]) continue;
-            left = std::min(left, x);
-            right = std::max(right, x);
-            top = std::min(top, y);
-            bottom = std::max(bottom, y);
-        }
-    }
-    if (left > right) return {0, 0, 1, 1};
-    return {left, top, right - left + 1, bottom - top + 1};
-}
-
 // Cycling: the picture's indices are held (width x height bytes), each
 // frame is the whole picture in that frame's colours.
 int32_t ConvertCycle(Job& job, PictureLines& lines, SinkKind kind, const PictureInfo& info) {
@@ -108,16 +86,22 @@ int32_t ConvertCycle(Job& job, PictureLines& lines, SinkKind kind, const Picture
     }
     FrameSink* sink = nullptr;
     int32_t code = OpenSink(job, kind, lines, &sink);
-    const size_t frames = timeline.ticks.size();
+    std::vector<ShownFrame> shown;
+    if (code == 0) shown = SinkShownFrames(sink, timeline.ticks, timeline.endTick);
+    const size_t frames = shown.size();
     const size_t paletteBytes = size_t(timeline.colourCount) * 3;
+    const uint8_t* before = nullptr;  // the colours of the frame written before
     for (size_t f = 0; f < frames && code == 0; ++f) {
-        const int64_t end = f + 1 < frames ? timeline.ticks[f + 1] : timeline.endTick;
-        const uint8_t* palette = &timeline.palettes[f * paletteBytes];
+        const uint8_t* palette = &timeline.palettes[shown[f].frame * paletteBytes];
         SinkRect changed{0, 0, lines.width, lines.height};
-        if (f > 0 && SinkTakesRectangles(sink)) changed = ChangedRect(indices, lines.width, palette - paletteBytes, palette, timeline.colourCount);
+        if (before != nullptr && SinkTakesRectangles(sink)) {
+            changed = ChangedRect({indices.data(), before}, {indices.data(), palette}, lines.width, lines.height,
+                                  timeline.colourCount);
+        }
+        before = palette;
         const SinkRect out{changed.left * lines.xRepeat, changed.top * lines.yRepeat, changed.width * lines.xRepeat,
                            changed.height * lines.yRepeat};
-        code = BeginSinkFrame(sink, palette, timeline.ticks[f], end, &out);
+        code = BeginSinkFrame(sink, palette, shown[f].startTick, shown[f].endTick, &out);
         for (uint32_t y = changed.top; y < changed.top + changed.height && code == 0; ++y) {
             WidenLine(&indices[size_t(y) * lines.width + changed.left], changed.width, 1, lines.xRepeat,
                       lines.line.data());
@@ -151,7 +135,11 @@ int32_t Convert(Job& job, PictureReader* reader) {
     } else if (cycle && asked == OutputKind::Png) {
         return CONVERT_NEEDS_ANIMATION;
     }
-    return cycle ? ConvertCycle(job, lines, kind, info) : ConvertStill(job, lines, kind);
+    code = cycle ? ConvertCycle(job, lines, kind, info) : ConvertStill(job, lines, kind);
+    // A cut file is written as the screen shows it, and said so.
+    const std::string cut = CutNote(lines);
+    if (code == 0 && !cut.empty()) job.result.note += (job.result.note.empty() ? "" : "; ") + cut;
+    return code;
 }
 
 }  // namespace
@@ -176,14 +164,24 @@ ConvertResult ConvertFile(const std::string& input, const ConvertOptions& option
     PictureReadOptions readOptions;
     readOptions.halfBriteWithoutMode = options.halfBrite;
     PictureReader* reader = nullptr;
+    StandardInput standardInput;
     if (input == "-") {
-        PictureSource source;
-        source.read = ReadStandardInput;
-        result.code = OpenPictureReaderFrom(source, readOptions, &reader);
+        result.code = ReadStandardInput(&standardInput);
+        if (result.code == ERR_OUT_OF_MEMORY && standardInput.animation) {
+            result.note = "an animation on standard input is held in memory, at most 1 GiB: give it as a file";
+        }
+        if (result.code == 0 && standardInput.animation) {
+            EndProgress(&job.progress);
+            return ConvertAnimFile(input, options, &standardInput.bytes);
+        }
+        if (result.code == 0) {
+            result.code = OpenPictureReaderFrom(StandardInputSource(standardInput), readOptions, &reader);
+        }
     } else {
         result.code = OpenPictureReader(input.c_str(), readOptions, &reader);
     }
-    // An animation is read twice, so standard input gives its first frame.
+    // An animation is read twice; on standard input only one at the top is
+    // held for that (one inside a list gives its first frame).
     if (result.code == 0 && input != "-" && PictureIsAnimation(reader)) {
         ClosePictureReader(reader);
         EndProgress(&job.progress);

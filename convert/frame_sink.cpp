@@ -28,6 +28,8 @@ struct FrameSink {
 
 namespace {
 
+constexpr int64_t GIF_SHORTEST_DELAY = 2;  // hundredths of a second
+
 // A tick count in another unit, rounded to the nearest: differences of these
 // totals are the frames' delays.
 int64_t InUnits(int64_t ticks, int64_t unitsPerSecond) { return (ticks * unitsPerSecond * 2 + 60) / 120; }
@@ -157,6 +159,25 @@ int32_t CloseFrameSink(FrameSink* s, bool finish) {
     if (code == 0) code = closed;
     delete s;
     return code;
+}
+
+std::vector<ShownFrame> SinkShownFrames(const FrameSink* s, const std::vector<int64_t>& starts, int64_t endTick) {
+    std::vector<ShownFrame> shown;
+    if (starts.empty()) return shown;
+    const bool merge = s->format.kind == SinkKind::Gif;
+    int64_t from = 0;  // the end of the frame written before
+    for (size_t f = 0; f < starts.size(); ++f) {
+        const int64_t end = f + 1 < starts.size() ? starts[f + 1] : endTick;
+        if (merge && InUnits(end, 100) - InUnits(from, 100) < GIF_SHORTEST_DELAY) continue;
+        shown.push_back({f, merge ? from : starts[f], end});
+        from = end;
+    }
+    if (shown.empty()) {
+        shown.push_back({starts.size() - 1, 0, endTick});  // the whole loop is shorter than a frame
+    } else {
+        shown.back().endTick = endTick;
+    }
+    return shown;
 }
 
 bool SinkTakesRectangles(const FrameSink* sink) { return sink->format.kind == SinkKind::Gif; }

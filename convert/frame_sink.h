@@ -46,6 +46,22 @@ struct SinkRect {
 int32_t BeginSinkFrame(FrameSink* sink, const uint8_t* palette, int64_t startTick, int64_t endTick,
                        const SinkRect* rect = nullptr);
 bool SinkTakesRectangles(const FrameSink* sink);
+
+// A frame the sink writes: frame (an index into the animation's frames),
+// shown from startTick until endTick.
+struct ShownFrame {
+    size_t frame = 0;
+    int64_t startTick = 0;
+    int64_t endTick = 0;
+};
+// The frames the sink writes of an animation whose frames start at `starts`
+// (the first at 0, rising) and whose last ends at endTick. Browsers play a
+// GIF frame of 0 or 1 hundredths at 10, so a GIF merges a frame shown less
+// than 2 with those after it: the last frame of such a run is written for
+// the run's whole time (it is what the viewer shows at its end), and a run
+// at the end too short for a frame of its own goes into the frame before.
+// The other sinks write every frame.
+std::vector<ShownFrame> SinkShownFrames(const FrameSink* sink, const std::vector<int64_t>& starts, int64_t endTick);
 int32_t WriteSinkRow(FrameSink* sink, const uint8_t* line);
 // With finish the file is completed (0 or the failure's code); without, the
 // unfinished file is removed. Frees the sink; null is ignored.

@@ -67,6 +67,12 @@ int32_t StartPictureLines(PictureReader* reader, int32_t xRepeat, int32_t yRepea
     return BeginPictureRows(reader);
 }
 
+std::string CutNote(const PictureLines& lines) {
+    if (!lines.cut) return "";
+    return "the file ends after row " + std::to_string(lines.rowsInFile) + " of " + std::to_string(lines.height) +
+           ": the rest is in the background colour";
+}
+
 int32_t NextPictureLine(PictureLines* lines) {
     if (lines->nextRow >= lines->height) return PICTURE_ROWS_END;
     ++lines->nextRow;
@@ -77,6 +83,7 @@ int32_t NextPictureLine(PictureLines* lines) {
             // A cut file is shown as far as it goes, the rest in the
             // background colour, as on the screen.
             lines->cut = true;
+            lines->rowsInFile = lines->nextRow - 1;
             const PictureInfo& info = PictureReaderInfo(lines->reader);
             if (lines->bytes == 1) std::fill(lines->raw.begin(), lines->raw.end(), info.darkestColour);
             else std::fill(lines->raw.begin(), lines->raw.end(), 0);

@@ -147,6 +147,7 @@ int32_t ReadFrame(AnimFrames* f, FrameState* s, bool apply) {
             DisplayPan pan;
             if (size >= DPAN_SIZE && !ReadWhole(f->iff, data, DPAN_SIZE) && !ParseDisplayPan(data, DPAN_SIZE, &pan)) {
                 f->dpanFrames = pan.frames;
+                f->dpanTicks = DisplayPanTicks(pan);
             }
         }
         if (r) return r;
@@ -246,6 +247,7 @@ int32_t NextAnimFrame(AnimFrames* frames, AnimFrame* frame) {
     uint32_t delay = s.header.relTime;
     if (delay == 0 && s.header.absTime > f.lastAbsTime) delay = s.header.absTime - f.lastAbsTime;
     if (s.header.absTime) f.lastAbsTime = s.header.absTime;
+    if (delay == 0) delay = f.dpanTicks;
     *frame = AnimFrame{f.buffers[f.shown], f.colours, f.colourCount, s.coloursChanged, delay ? delay : 1, f.number};
     return 0;
 }

@@ -15,7 +15,9 @@
 // Colours: a CMAP in a frame (before or after its DLTA) gives the colours
 // from that frame on. Times: ANHD's relative time in jiffies (1/60 s) after
 // the frame before, or, where that is zero, the difference of the absolute
-// times.
+// times, or where that is none either the play speed of a DPAN (which
+// painting programs write into the first picture: the caller reads it
+// there and sets dpanFrames and dpanTicks), else one jiffy.
 //
 // Looping: painting programs close an animation with two frames that lead
 // back to its first two, so that it loops through them without showing the
@@ -70,6 +72,7 @@ struct AnimFrames {
     bool passOver = false;
     int32_t framesInFile = 0;  // after the first whole pass
     int32_t dpanFrames = 0;    // a DPAN's count, when one was met
+    uint32_t dpanTicks = 0;    // its jiffies a frame: the time of a frame whose ANHD gives none
 };
 
 // Checks the size (ERR_CORRUPT when too large to hold twice), allocates the

@@ -39,4 +39,11 @@ int32_t ParseDisplayPan(const uint8_t* data, int32_t size, DisplayPan* pan) {
     return 0;
 }
 
+uint32_t DisplayPanTicks(const DisplayPan& pan) {
+    const uint32_t perSecond = pan.flags >> 24;
+    if (perSecond == 0) return 0;
+    const uint32_t ticks = (60 + perSecond / 2) / perSecond;
+    return ticks > 0 ? ticks : 1;
+}
+
 }  // namespace lanterna

@@ -49,13 +49,19 @@ struct AnimHeader {
 };
 constexpr int32_t ANHD_MIN_SIZE = 24;
 
-// DPAN (8 bytes): version, frame count, flags.
+// DPAN (8 bytes): version, frame count, and the painting program's play
+// speed in frames a second (the first byte of what was once left as flags;
+// 0 where a writer gives none).
 struct DisplayPan {
     uint16_t version = 0;
     uint16_t frames = 0;
     uint32_t flags = 0;
 };
 constexpr int32_t DPAN_SIZE = 8;
+
+// The jiffies a frame is shown at the DPAN's speed (at least 1), or 0 when
+// it gives none.
+uint32_t DisplayPanTicks(const DisplayPan& pan);
 
 // 0, or ERR_CORRUPT when the chunk is too short for the record.
 int32_t ParseAnimHeader(const uint8_t* data, int32_t size, AnimHeader* header);

@@ -79,6 +79,8 @@ int32_t OpenPictureFrames(PictureReader* reader) {
         return opened;
     }
     TakeColours(*anim, info);
+    anim->frames.dpanFrames = reader->pan.frames;
+    anim->frames.dpanTicks = DisplayPanTicks(reader->pan);
     reader->anim = anim;
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 
+#include "ilbm/anim_header.h"
 #include "ilbm/buffered_stream.h"
 #include "platform/dos/dos.h"
 #include "records/ilbm_records.h"
@@ -131,9 +132,10 @@ os::Hook ilbmStreamHook = {IlbmStreamHookEntry, nullptr, nullptr};
 constexpr uint32_t PictureForms[] = {ID_ILBM, ID_PBM, ID_RGB8, ID_RGBN, ID_ACBM};
 constexpr uint32_t PictureChunks[] = {ID_BMHD, ID_CMAP, ID_CAMG, ID_BODY, ID_CCRT,
                                       ID_CRNG, ID_ABIT, ID_SHAM, ID_CTBL, ID_PCHG};
-// The colour map in inks is written by ILBM exporters only: a stop of ILBM
-// alone leaves room among the parser's stops for the frames of an ANIM.
-constexpr uint32_t IlbmOnlyChunks[] = {ID_CMYK};
+// The colour map in inks is written by ILBM exporters only, and DPAN (an
+// animation's frame count and speed) is in an ANIM's first ILBM: stops of
+// ILBM alone leave room among the parser's stops for the frames of an ANIM.
+constexpr uint32_t IlbmOnlyChunks[] = {ID_CMYK, ID_DPAN};
 // DEEP shares none of them: only its own chunks are stops in it (the
 // parser holds a bounded number of stops).
 constexpr uint32_t DeepChunks[] = {ID_DGBL, ID_DPEL, ID_DLOC, ID_DBOD, ID_TVDC};

@@ -88,6 +88,7 @@ void ForgetPicture(PictureReader& reader) {
     os::FreeVec(info.linePalettes);
     FreePaletteChanges(info.paletteChanges);
     info = PictureInfo{};
+    reader.pan = DisplayPan{};
     reader.headerSeen = false;
     reader.colourMapSeen = false;
 }
@@ -140,6 +141,15 @@ int32_t ReadChunk(PictureReader& reader, const os::ContextNode* chunk, bool* atB
             return AsResult(ReadPaletteChanges(iff, chunk->cn_Size, info));
         case ID_CCRT:
             return info.rangeCount < MAX_CYCLE_RANGES ? AsResult(ReadCycleTiming(iff, info)) : 0;
+        case ID_DPAN: {
+            // An animation's frame count and speed; one too short is passed over.
+            uint8_t data[DPAN_SIZE];
+            if (chunk->cn_Size < DPAN_SIZE) return 0;
+            const int32_t got = os::ReadChunkBytes(iff, data, DPAN_SIZE);
+            if (got < 0) return AsResult(got);
+            if (got == DPAN_SIZE) ParseDisplayPan(data, DPAN_SIZE, &reader.pan);
+            return 0;
+        }
         case ID_BODY:
         case ID_ABIT:
         case ID_DBOD:

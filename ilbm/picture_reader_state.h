@@ -4,6 +4,7 @@
 
 #include "ilbm/body_decoding.h"
 #include "ilbm/acbm_decoding.h"
+#include "ilbm/anim_header.h"
 #include "ilbm/picture_reader.h"
 
 namespace lanterna {
@@ -32,6 +33,7 @@ struct PictureReader {
     bool begun = false;
     int32_t ended = 0;               // not 0: what every later row call gives
     bool inAnimation = false;        // the picture is the first frame of a FORM ANIM
+    DisplayPan pan;                  // the picture's DPAN (an animation's frame count and speed)
     PictureAnim* anim = nullptr;     // its frames, once opened
     int32_t picturesPassed = 0;      // pictures of a CAT or LIST read past, toward options.pictureIndex
 };

@@ -91,6 +91,7 @@ inline bool OpenFirst(test_support::MemoryIff& m, AnimFrames* f) {
             if (ApplyBody(data.data(), int32_t(data.size()), f->coding, first) != 0) return false;
             SeedAnimFrames(f);
             f->dpanFrames = pan.frames;
+            f->dpanTicks = DisplayPanTicks(pan);
             return true;
         }
     }

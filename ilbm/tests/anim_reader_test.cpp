@@ -117,6 +117,31 @@ TEST(AnimReader, FramesOfTwoPassesAsTheEngineGivesThem) {
     }
 }
 
+// A painting program's DPAN sits in the first picture, before its BODY:
+// its count is taken, and its speed (20 a second: 3 jiffies) times the
+// frames whose header gives no time.
+TEST(AnimReader, TheFirstPicturesDpanTimesFramesWithoutTimes) {
+    AnimFile a = anim_test::Anim(32, 8, 3, 5, 0, 0, 4);
+    a.dpanFrames = 4;
+    a.dpanFramesPerSecond = 20;
+    const uint32_t rel[] = {0, 5, 0};
+    for (size_t i = 0; i < 3; ++i) a.frames[i].relTime = rel[i];
+    Memory m{MakeAnim(a)};
+    PictureReader* reader = Open(m);
+    ASSERT_NE(reader, nullptr);
+    ASSERT_TRUE(PictureIsAnimation(reader));
+    ASSERT_EQ(OpenPictureFrames(reader), 0);
+    PictureRow row;
+    while (ReadPictureRow(reader, &row) == 0) {
+    }
+    std::vector<uint32_t> delays;
+    AnimFrame frame;
+    while (NextPictureFrame(reader, &frame) == 0) delays.push_back(frame.delayTicks);
+    EXPECT_EQ(delays, (std::vector<uint32_t>{3, 5, 3}));
+    EXPECT_EQ(PictureFrames(reader)->dpanFrames, 4);
+    ClosePictureReader(reader);
+}
+
 TEST(AnimReader, AStillIsNoAnimation) {
     IlbmPicture p;
     p.header = SimpleHeader(16, 4, 2, cmpNone);

@@ -1,6 +1,7 @@
 // build/lanterna-convert against independent readers: its PNGs against
 // netpbm's ilbmtoppm, its GIFs as ffmpeg decodes them, its WebPs as
 // libwebp's demuxer decodes them, and its refusals and results.
+#include <gif_lib.h>
 #include <webp/demux.h>
 
 #include <algorithm>
@@ -18,9 +19,12 @@ namespace fs = std::filesystem;
 
 class ConvertTest : public e2e::NetpbmTest {
 protected:
-    e2e::RunResult Convert(const std::vector<std::string>& arguments) {
+    // pipedIn: a file of the directory piped into standard input.
+    e2e::RunResult Convert(const std::vector<std::string>& arguments, const std::string& pipedIn = "") {
         const std::string binary = std::string(LANTERNA_BINARY_DIR) + "/lanterna-convert";
-        std::string command = "cd " + e2e::Quote(dir_.string()) + " && " + e2e::Quote(binary);
+        std::string command = "cd " + e2e::Quote(dir_.string()) + " && ";
+        if (!pipedIn.empty()) command += "cat " + e2e::Quote(pipedIn) + " | ";
+        command += e2e::Quote(binary);
         for (const std::string& a : arguments) command += " " + e2e::Quote(a);
         command += " > out.txt 2> err.txt; echo $? > rc.txt";
         EXPECT_EQ(std::system(command.c_str()), 0);
@@ -61,6 +65,28 @@ protected:
         return frames;
     }
 };
+
+// A GIF's frames as giflib reads them: each one's rectangle and delay.
+struct GifFrameFacts {
+    int left, top, width, height, delay;
+    bool operator==(const GifFrameFacts&) const = default;
+};
+std::vector<GifFrameFacts> GifFrames(const fs::path& path) {
+    std::vector<GifFrameFacts> frames;
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+    if (gif == nullptr) return frames;
+    if (DGifSlurp(gif) == GIF_OK) {
+        for (int i = 0; i < gif->ImageCount; ++i) {
+            GraphicsControlBlock control{};
+            DGifSavedExtensionToGCB(gif, i, &control);
+            const GifImageDesc& d = gif->SavedImages[i].ImageDesc;
+            frames.push_back({d.Left, d.Top, d.Width, d.Height, control.DelayTime});
+        }
+    }
+    DGifCloseFile(gif, &error);
+    return frames;
+}
 
 Image Widened(const Image& image, int xs, int ys) {
     Image out{image.width * xs, image.height * ys, {}};
@@ -193,6 +219,27 @@ TEST_F(ConvertTest, CyclingBecomesAnAnimationOfOnePeriod) {
     }
     WebPAnimDecoderDelete(decoder);
     EXPECT_EQ(times, (std::vector<int>{67, 133, 200, 267}));  // each frame's end, in milliseconds
+
+    // Eight entries a step a tick: 8 ticks, 13 hundredths. No GIF frame is
+    // under 2 (browsers slow those to 10): frames 1 and 2, 4 and 5, 6 and 7
+    // go together, each run shown as its last frame.
+    picture.extraChunks = {MakeChunk("CRNG", EncodeColourRange(0, 16384, 1, 0, 7))};
+    Save("fast.iff", picture);
+    ASSERT_EQ(Convert({"--cycle", "fast.iff"}).result, 0);
+    const std::vector<GifFrameFacts> fast = GifFrames(Path("fast.gif"));
+    std::vector<int> delays;
+    for (const GifFrameFacts& frame : fast) delays.push_back(frame.delay);
+    EXPECT_EQ(delays, (std::vector<int>{2, 3, 2, 3, 3}));
+    const std::vector<Image> shown = FfmpegFrames("fast.gif", 24, 6);
+    ASSERT_EQ(shown.size(), 5u);
+    const int steps[] = {0, 2, 3, 5, 6};
+    for (int f = 0; f < 5; ++f) {
+        colours = picture.colours;
+        std::rotate(colours.begin(), colours.begin() + 8 - steps[f], colours.begin() + 8);
+        Image expected{24, 6, {}};
+        for (uint32_t v : picture.pixels) expected.rgb.insert(expected.rgb.end(), {colours[v].r, colours[v].g, colours[v].b});
+        EXPECT_EQ(e2e::Difference(shown[size_t(f)], expected), "") << f;
+    }
 }
 
 TEST_F(ConvertTest, RefusalsAndFailuresLeaveTheRestGoingOn) {
@@ -217,6 +264,17 @@ TEST_F(ConvertTest, RefusalsAndFailuresLeaveTheRestGoingOn) {
     EXPECT_EQ(Reference("c.png").width, 8);  // still the picture, --force or not
 
     EXPECT_EQ(Convert({"--scale", "0", "a.iff"}).result, 2);
+
+    // A file cut in its BODY is written as far as it goes, as the screen
+    // shows it, and said so.
+    Bytes cut = MakeIlbm(Stripes(16, 8, 3, cmpNone));
+    cut.resize(cut.size() - 20);
+    ASSERT_TRUE(WriteFile(Path("cut.iff").string(), cut));
+    const e2e::RunResult shortened = Convert({"cut.iff"});
+    EXPECT_EQ(shortened.result, 0);
+    EXPECT_NE(shortened.errors.find("cut.iff: the file ends after row 4 of 8: the rest is in the background colour"),
+              std::string::npos) << shortened.errors;
+    EXPECT_TRUE(fs::exists(Path("cut.png")));
 
     // An animation whose third frame points past its planes: the two before
     // are written, the file counts as failed.
@@ -289,6 +347,43 @@ TEST_F(ConvertTest, AnimationsBecomeGifOrWebpFrameForFrame) {
                       0);
             // Ticks 0, 3, 7, 12, 18 and the loop's 3 more: 5, 7, 8, 10, 5 hundredths.
             EXPECT_EQ(e2e::ReadText(Path("d.txt")), "5\n7\n8\n10\n5\n");
+            // After the first, a frame is the rectangle that changed: the
+            // square's old and new places, all of it where the colours change.
+            EXPECT_EQ(GifFrames(Path(name + ".gif")),
+                      (std::vector<GifFrameFacts>{{0, 0, 48, 20, 5}, {0, 5, 13, 7, 7}, {0, 0, 48, 20, 8},
+                                                  {6, 5, 13, 7, 10}, {9, 5, 13, 7, 5}}));
+
+            // Through a pipe: held in memory, so read twice as the file is;
+            // a still still streams through.
+            fs::create_directory(Path("piped"));
+            ASSERT_EQ(Convert({"-", "-o", "piped"}, name + ".anim").result, 0);
+            EXPECT_EQ(e2e::ReadText(Path("piped/stdin.gif")), e2e::ReadText(Path(name + ".gif")));
+            Save("still.iff", anim.first);
+            ASSERT_EQ(Convert({"-", "-o", "piped"}, "still.iff").result, 0);
+            EXPECT_EQ(e2e::Difference(Png("piped/stdin.png"), Reference("still.iff")), "");
+
+            // A frame of 1/60 s goes with the next (shown as that one, drawn
+            // over the first); a frame that changes nothing is one pixel
+            // carrying its time. Ticks 0, 4, 5, 11 and the loop's 4.
+            AnimFile quick;
+            quick.first = anim.first;
+            for (const auto& [at, relTime] : {std::pair{1, 4u}, {2, 1u}, {2, 6u}}) {
+                AnimFrameInput frame;
+                frame.pixels = moving(planes, at);
+                frame.relTime = relTime;
+                quick.frames.push_back(frame);
+            }
+            Save("quick.anim", MakeAnim(quick));
+            ASSERT_EQ(Convert({"quick.anim"}).result, 0);
+            ASSERT_EQ(Convert({"--frames", "quick.anim"}).result, 0);
+            EXPECT_EQ(GifFrames(Path("quick.gif")),
+                      (std::vector<GifFrameFacts>{{0, 0, 48, 20, 7}, {0, 5, 16, 7, 11}, {0, 0, 1, 1, 7}}));
+            const std::vector<Image> quickGif = FfmpegFrames("quick.gif", 48, 20);
+            ASSERT_EQ(quickGif.size(), 3u);
+            for (size_t f = 0; f < 3; ++f) {
+                const std::string png = "quick-000" + std::to_string(f == 0 ? 1 : f + 2) + ".png";
+                EXPECT_EQ(e2e::Difference(quickGif[f], Png(png)), "") << f;
+            }
             continue;
         }
         const std::string webp = e2e::ReadText(Path(name + ".webp"));

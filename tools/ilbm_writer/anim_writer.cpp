@@ -71,7 +71,7 @@ Bytes MakeAnim(const AnimFile& anim) {
         Bytes dpan;
         AppendBE16(dpan, 4);
         AppendBE16(dpan, uint32_t(anim.dpanFrames));
-        AppendBE32(dpan, 0);
+        AppendBE32(dpan, uint32_t(anim.dpanFramesPerSecond) << 24);
         first.extraChunks.push_back(MakeChunk("DPAN", dpan));
     }
     std::vector<Bytes> forms{MakeIlbm(first)};

@@ -41,6 +41,7 @@ struct AnimFile {
     IlbmPicture first;  // the first frame: its BMHD gives the size and depth
     bool firstAnhd = true;             // an ANHD (op 0) in the first frame
     int32_t dpanFrames = -1;           // a DPAN with this frame count in the first frame
+    uint8_t dpanFramesPerSecond = 0;   // and this play speed
     std::vector<AnimFrameInput> frames;  // the frames after the first
     // Spare zero bytes after each DLTA's lists: some players drop an
     // operation that ends too near the chunk's end.
