@@ -26,6 +26,7 @@ bool SdlBackend::screenOpened(Screen* screen) {
     auto* s = new (std::nothrow) SdlScreen();
     if (s == nullptr) return false;
     s->screen = screen;
+    s->owner = FindTask(nullptr);
     s->dirtyTop = 0;
     s->dirtyBottom = sp->height;
     s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
@@ -197,6 +198,7 @@ void SdlBackend::waitHook(uint32_t signalMask) {
     std::lock_guard<std::mutex> guard(lock_);
     bool wake = false;
     for (SdlScreen* s : screens_) {
+        if (s->owner != me) continue;  // only the owner touches the screen's window
         const Window* w = s->screen->priv->window;
         if (w == nullptr || w->UserPort == nullptr || w->UserPort->mp_SigTask != me ||
             (signalMask & ((1u << w->UserPort->mp_SigBit) | SIGBREAKF_CTRL_C)) == 0)

@@ -54,6 +54,7 @@ struct SdlScreen {
     Screen* screen = nullptr;
     SDL_Window* window = nullptr;  // made once wanted (MakeWindow)
     bool wanted = false;           // its first rows are written or its window awaited
+    Task* owner = nullptr;         // the task that opened the screen (and alone opens its window)
     Window* modelWindow = nullptr; // the screen's window while it is open: input goes there
     PointerKind pointerKind = PointerKind::Normal;  // the model window's pointer, as last set
     const Object* pointer = nullptr;
