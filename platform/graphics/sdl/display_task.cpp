@@ -170,40 +170,74 @@ void SdlBackend::Loop() {
             done_.notify_all();
         }
         if (quit_) break;
+        bool urgent;
+        {
+            std::lock_guard<std::mutex> guard(rowsLock_);
+            live_ = screens_;
+            urgent = urgent_;
+            urgent_ = false;
+        }
         if (!Live()) {
             // SDL did not start after all (the server went between the
             // check and the start): a screen's window is told to stop, so
             // no one waits for input that cannot come.
-            for (SdlScreen* s : screens_) {
+            for (SdlScreen* s : live_) {
                 if (s->modelWindow != nullptr && !s->stopPosted) {
                     Post(s, IDCMP_VANILLAKEY, 0x1B);
                     s->stopPosted = true;
                 }
             }
-            wake_.wait(lock, [this] { return !commands_.empty(); });
+            Sleep(lock, -1);
             continue;
         }
-        for (SdlScreen* s : screens_)
-            if (s->window == nullptr && s->wanted) MakeWindow(s);
+        for (SdlScreen* s : live_) {
+            bool wanted;
+            {
+                std::lock_guard<std::mutex> guard(rowsLock_);
+                wanted = s->wanted;
+            }
+            if (s->window == nullptr && wanted) MakeWindow(s);
+        }
         if (kept_ != nullptr &&
             (kept_->closeAsked || gSdl->SDL_GetTicks64() - kept_->keptAt >= kKeepWindowMs))
             DestroyKeptWindow();
         bool windows = kept_ != nullptr;
-        for (const SdlScreen* s : screens_) windows = windows || s->window != nullptr;
+        for (const SdlScreen* s : live_) windows = windows || s->window != nullptr;
         if (!windows) {
-            urgent_ = false;
-            wake_.wait(lock);
+            Sleep(lock, -1);
             continue;
         }
         uint64_t since = gSdl->SDL_GetTicks64() - lastFrame_;
-        if (urgent_ || since >= kFrameMs) {
-            urgent_ = false;
+        if (urgent || since >= kFrameMs) {
             Frame();
             since = 0;
         }
-        if (!commands_.empty() || urgent_) continue;
-        wake_.wait_for(lock, std::chrono::milliseconds(std::max(kMinSliceMs, kFrameMs - std::min(since, kFrameMs))));
+        Sleep(lock, int64_t(std::max(kMinSliceMs, kFrameMs - std::min(since, kFrameMs))));
     }
+}
+
+// Up to `ms` (for ever when negative), or until kicked; commands can be
+// given meanwhile.
+void SdlBackend::Sleep(std::unique_lock<std::mutex>& lock, int64_t ms) {
+    lock.unlock();
+    {
+        std::unique_lock<std::mutex> wake(wakeLock_);
+        if (ms < 0) {
+            wake_.wait(wake, [this] { return kicked_; });
+        } else {
+            wake_.wait_for(wake, std::chrono::milliseconds(ms), [this] { return kicked_; });
+        }
+        kicked_ = false;
+    }
+    lock.lock();
+}
+
+void SdlBackend::Kick() {
+    {
+        std::lock_guard<std::mutex> guard(wakeLock_);
+        kicked_ = true;
+    }
+    wake_.notify_all();
 }
 
 void SdlBackend::Send(std::function<void()> command) {
@@ -212,7 +246,7 @@ void SdlBackend::Send(std::function<void()> command) {
     if (quit_) return;
     commands_.push_back(std::move(command));
     ++sent_;
-    wake_.notify_all();
+    Kick();
 }
 
 void SdlBackend::Call(std::function<void()> command) {
@@ -221,7 +255,7 @@ void SdlBackend::Call(std::function<void()> command) {
     if (quit_) return;
     commands_.push_back(std::move(command));
     const uint64_t ticket = ++sent_;
-    wake_.notify_all();
+    Kick();
     done_.wait(lock, [&] { return run_ >= ticket; });
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/graphics/sdl/window_front.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 
@@ -32,7 +33,7 @@ bool SdlBackend::screenOpened(Screen* screen) {
     s->paletteShown = sp->paletteSerial.load(std::memory_order_acquire);
     if (sp->allZero) s->damage.Fresh(*sp);  // a new bitmap: no row need be read
     sp->backend = s;
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(rowsLock_);
     screens_.push_back(s);
     return true;
 }
@@ -41,12 +42,11 @@ void SdlBackend::screenClosing(Screen* screen) {
     SdlScreen* s = Of(screen);
     if (s == nullptr) return;
     Call([this, s] {
-        for (size_t i = 0; i < screens_.size(); ++i) {
-            if (screens_[i] == s) {
-                screens_.erase(screens_.begin() + static_cast<std::ptrdiff_t>(i));
-                break;
-            }
+        {
+            std::lock_guard<std::mutex> guard(rowsLock_);
+            screens_.erase(std::remove(screens_.begin(), screens_.end(), s), screens_.end());
         }
+        live_.erase(std::remove(live_.begin(), live_.end(), s), live_.end());
         if (s->window != nullptr) {
             KeepWindow(s);
         } else {
@@ -98,41 +98,36 @@ void SdlBackend::discarding(Screen* screen) {
     });
 }
 
-// Called for every row written: no command, only the record under the lock,
-// and the display task woken only when it has something to do at once.
+// Called for every row written: no command, only the record under the rows
+// lock, and the display task woken only when it has something to do at once.
 void SdlBackend::rowsChanged(Screen* screen, uint32_t top, uint32_t bottom) {
     SdlScreen* s = Of(screen);
     if (s == nullptr) return;
     const bool drawn = screen->priv->drawn;  // this task's own write
-    std::lock_guard<std::mutex> guard(lock_);
-    s->damage.Written(top, bottom);
-    if (s->dirtyTop >= s->dirtyBottom) {
-        s->dirtyTop = top;
-        s->dirtyBottom = bottom;
-    } else {
-        if (top < s->dirtyTop) s->dirtyTop = top;
-        if (bottom > s->dirtyBottom) s->dirtyBottom = bottom;
-    }
-    // The first rows of a picture are shown at once (and bring its window);
-    // after them, once a frame. A fill (the screen cleared for the next
-    // picture) starts over.
-    if (!drawn) s->rowsShown = false;
     bool wake = false;
-    if (drawn && !s->wanted) {
-        s->wanted = true;
-        wake = true;
+    {
+        std::lock_guard<std::mutex> guard(rowsLock_);
+        if (s->pendingTop >= s->pendingBottom) {
+            s->pendingTop = top;
+            s->pendingBottom = bottom;
+        } else {
+            s->pendingTop = std::min(s->pendingTop, top);
+            s->pendingBottom = std::max(s->pendingBottom, bottom);
+        }
+        // The first rows of a picture are shown at once (and bring its
+        // window); after them, once a frame. A fill (the screen cleared for
+        // the next picture) starts over.
+        if (!drawn) s->rowsShown = false;
+        if (drawn && !s->wanted) s->wanted = wake = true;
+        if (!s->held && !s->rowsShown && !urgent_) urgent_ = wake = true;
     }
-    if (!s->held && !s->rowsShown && !urgent_) {
-        urgent_ = true;
-        wake = true;
-    }
-    if (wake) wake_.notify_all();
+    if (wake) Kick();
 }
 
 void SdlBackend::holdPresents(Screen* screen, bool hold) {
     SdlScreen* s = Of(screen);
     if (s == nullptr) return;
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(rowsLock_);
     s->held = hold;
 }
 
@@ -195,18 +190,20 @@ void SdlBackend::releaseKept() {
 void SdlBackend::waitHook(uint32_t signalMask) {
     if (!taskRunning_) return;
     Task* me = FindTask(nullptr);
-    std::lock_guard<std::mutex> guard(lock_);
     bool wake = false;
-    for (SdlScreen* s : screens_) {
-        if (s->owner != me) continue;  // only the owner touches the screen's window
-        const Window* w = s->screen->priv->window;
-        if (w == nullptr || w->UserPort == nullptr || w->UserPort->mp_SigTask != me ||
-            (signalMask & ((1u << w->UserPort->mp_SigBit) | SIGBREAKF_CTRL_C)) == 0)
-            continue;
-        if (!s->wanted) s->wanted = wake = true;
-        if (s->dirtyTop < s->dirtyBottom && !s->held) urgent_ = wake = true;
+    {
+        std::lock_guard<std::mutex> guard(rowsLock_);
+        for (SdlScreen* s : screens_) {
+            if (s->owner != me) continue;  // only the owner touches the screen's window
+            const Window* w = s->screen->priv->window;
+            if (w == nullptr || w->UserPort == nullptr || w->UserPort->mp_SigTask != me ||
+                (signalMask & ((1u << w->UserPort->mp_SigBit) | SIGBREAKF_CTRL_C)) == 0)
+                continue;
+            if (!s->wanted) s->wanted = wake = true;
+            if (s->pendingTop < s->pendingBottom && !s->held) urgent_ = wake = true;
+        }
     }
-    if (wake) wake_.notify_all();
+    if (wake) Kick();
 }
 
 SdlScreen* SdlBackend::Of(Screen* screen) const {
@@ -215,7 +212,7 @@ SdlScreen* SdlBackend::Of(Screen* screen) const {
 }
 
 SdlScreen* SdlBackend::ByWindowId(uint32_t id) const {
-    for (SdlScreen* s : screens_)
+    for (SdlScreen* s : live_)
         if (s->window != nullptr && gSdl->SDL_GetWindowID(s->window) == id) return s;
     return nullptr;
 }

@@ -9,10 +9,11 @@
 // program waits on it, so a picture that fails before its first row shows
 // none. The program reaches the display task through commands (Send: in
 // order, not waited for; Call: waited for) and through a few fields of a
-// screen's record that both change under the backend's lock (rows written,
-// presents held, the window wanted). The framebuffer's pixels are read
-// here under the screen's pixel lock, which the drawing calls hold while
-// they write (graphics_internal.h). The palette is reached as before, under
+// screen's record under the rows lock (rows written, presents held, the
+// window wanted), which is never held across a call of SDL: a row written
+// while the display task waits on the display server is not held up. The
+// framebuffer's pixels are read here under the screen's pixel lock, which
+// the drawing calls hold while they write (graphics_internal.h). The palette is reached as before, under
 // its own lock, its serial telling of new colours.
 //
 // The backend's record and its table, shared by its files: the table
@@ -53,7 +54,13 @@ constexpr uint64_t kMinSliceMs = 1;
 struct SdlScreen {
     Screen* screen = nullptr;
     SDL_Window* window = nullptr;  // made once wanted (MakeWindow)
+    // Under the rows lock: the program's task sets them as it draws and waits.
+    uint32_t pendingTop = 0;       // rows [pendingTop, pendingBottom) written since the
+    uint32_t pendingBottom = 0;    // display task last took them (TakeRows)
     bool wanted = false;           // its first rows are written or its window awaited
+    bool held = false;             // HoldScreenPresents
+    bool rowsShown = false;        // a present has shown rows of the picture (written, not filled)
+    // The display task's own from here on.
     Task* owner = nullptr;         // the task that opened the screen (and alone opens its window)
     Window* modelWindow = nullptr; // the screen's window while it is open: input goes there
     PointerKind pointerKind = PointerKind::Normal;  // the model window's pointer, as last set
@@ -64,8 +71,6 @@ struct SdlScreen {
     uint32_t dirtyBottom = 0;
     uint32_t paletteShown = 0;   // paletteSerial of the colours in the window
     bool needPresent = true;     // the whole window: exposed, resized, new
-    bool rowsShown = false;      // a present has shown rows of the picture (written, not filled)
-    bool held = false;           // HoldScreenPresents
     bool fullScreen = false;
     Placement placed;            // the part of the bitmap shown, and where in the window surface
     std::vector<uint32_t> xMap;  // source x of every surface x, from the view's left edge (placed.srcX)
@@ -133,6 +138,9 @@ private:
     static bool ShowsAWindow(const char* driver);
     bool Live() const;
     void Loop();
+    void Sleep(std::unique_lock<std::mutex>& lock, int64_t ms);
+    void Kick();
+    bool TakeRows(SdlScreen* s);
     void Send(std::function<void()> command);
     void Call(std::function<void()> command);
 
@@ -167,18 +175,27 @@ private:
     std::string drivers_;     // otherwise the drivers tried, for the servers the environment names
     std::atomic<bool> taskRunning_{false};
 
-    // Under lock_: the commands, the screens and every record's fields, and
-    // whatever the display task does but SDL's start and its sleep.
+    // Under lock_: the commands, and whatever the display task does but SDL's
+    // start and its sleep.
     std::mutex lock_;
-    std::condition_variable wake_;   // the display task: a command, rows, a wait
     std::condition_variable done_;   // Call: its command has run
     std::deque<std::function<void()>> commands_;
     uint64_t sent_ = 0;              // commands sent, and run
     uint64_t run_ = 0;
-    bool urgent_ = false;            // a frame now: first rows, or drawing has stopped for a wait
     bool quit_ = false;              // the process is ending
     std::thread::id taskThread_;     // set by the task itself before anything else
+    std::vector<SdlScreen*> live_;   // the open screens, as at the start of the task's turn
+
+    // Under rowsLock_: the open screens, their records' fields said so, and
+    // the wish for a frame now (first rows, or drawing has stopped for a wait).
+    std::mutex rowsLock_;
     std::vector<SdlScreen*> screens_;
+    bool urgent_ = false;
+
+    // The display task's sleep: ended by a command, rows or a wait (Kick).
+    std::mutex wakeLock_;
+    std::condition_variable wake_;
+    bool kicked_ = false;
     Borders frame_;  // the window manager's frame around the last window
     SDL_Rect waylandArea_{0, 0, 0, 0};  // what a maximized window gets on Wayland (wayland_work_area.h)
     SdlScreen* kept_ = nullptr;      // the window of the screen closed last

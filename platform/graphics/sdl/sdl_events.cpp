@@ -37,7 +37,7 @@ int SdlBackend::ControlCode(const SDL_Keysym& key) {
 }
 
 void SdlBackend::Pump() {
-    for (SdlScreen* s : screens_)
+    for (SdlScreen* s : live_)
         if (s->window != nullptr) AllowForFrame(s);
     SDL_Event e;
     while (gSdl->SDL_PollEvent(&e) != 0) {

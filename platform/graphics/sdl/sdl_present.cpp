@@ -22,14 +22,33 @@ namespace os::sdl {
 // One frame: events, then every screen with something new is presented.
 void SdlBackend::Frame() {
     Pump();
-    for (SdlScreen* s : screens_) {
-        if (s->window == nullptr || s->held) continue;
+    for (SdlScreen* s : live_) {
+        if (s->window == nullptr || !TakeRows(s)) continue;
         ScreenPrivate* sp = s->screen->priv;
         uint32_t serial = sp->paletteSerial.load(std::memory_order_acquire);
         const bool newColours = sp->depth == 8 && serial != s->paletteShown;
         if (s->dirtyTop < s->dirtyBottom || s->needPresent || newColours) Present(s);
     }
     lastFrame_ = gSdl->SDL_GetTicks64();
+}
+
+// The rows written since the last look become rows to show; false while
+// the program holds the screen's presents.
+bool SdlBackend::TakeRows(SdlScreen* s) {
+    std::lock_guard<std::mutex> guard(rowsLock_);
+    if (s->held) return false;
+    if (s->pendingTop < s->pendingBottom) {
+        s->damage.Written(s->pendingTop, s->pendingBottom);
+        if (s->dirtyTop >= s->dirtyBottom) {
+            s->dirtyTop = s->pendingTop;
+            s->dirtyBottom = s->pendingBottom;
+        } else {
+            s->dirtyTop = std::min(s->dirtyTop, s->pendingTop);
+            s->dirtyBottom = std::max(s->dirtyBottom, s->pendingBottom);
+        }
+        s->pendingTop = s->pendingBottom = 0;
+    }
+    return true;
 }
 
 // Writes columns [left, right) of the picture's rows [top, bottom) of the
@@ -190,7 +209,10 @@ void SdlBackend::Present(SdlScreen* s) {
     } else {
         gSdl->SDL_UpdateWindowSurfaceRects(s->window, parts.data(), static_cast<int>(parts.size()));
     }
-    if (drawn) s->rowsShown = true;  // picture rows, not a fill
+    if (drawn) {  // picture rows, not a fill
+        std::lock_guard<std::mutex> guard(rowsLock_);
+        s->rowsShown = true;
+    }
     s->needPresent = false;
     pixels.lock();
     gfx::NotePresented(s->screen);

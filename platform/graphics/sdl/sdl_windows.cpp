@@ -6,6 +6,7 @@
 #include "platform/graphics/sdl/kept_window.h"
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 
@@ -55,7 +56,10 @@ void SdlBackend::MakeWindow(SdlScreen* s) {
         s->window = gSdl->SDL_CreateWindow(s->title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.w,
                                            size.h, SDL_WINDOW_RESIZABLE);
         if (s->window == nullptr) {
-            s->wanted = false;
+            {
+                std::lock_guard<std::mutex> guard(rowsLock_);
+                s->wanted = false;
+            }
             Post(s, IDCMP_VANILLAKEY, 0x1B);
             return;
         }
@@ -69,6 +73,7 @@ void SdlBackend::MakeWindow(SdlScreen* s) {
         if (stopAtNextWindow_) Post(s, IDCMP_VANILLAKEY, 0x1B);  // the kept window was closed: stop
         stopAtNextWindow_ = false;
     }
+    TakeRows(s);
     Present(s);
 }
 
@@ -100,7 +105,10 @@ bool SdlBackend::TakeKeptWindow(SdlScreen* s, ClientSize size, SDL_Rect desk) {
     k->window = nullptr;
     delete k;
     s->needPresent = true;
-    s->rowsShown = false;
+    {
+        std::lock_guard<std::mutex> guard(rowsLock_);
+        s->rowsShown = false;
+    }
     s->tookOverFullScreen = s->fullScreen;
     if (size.w > 0 && size.h > 0 && !s->fullScreen) {
         int w = 0, h = 0, x = 0, y = 0;
