@@ -18,6 +18,8 @@
 // first row within the floor and 3 ms, the last within 1.2 times the larger
 // of the floor and the headless time. Without it: the first row within
 // 50 ms, the last within 1.5 times the headless time.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -150,7 +152,132 @@ int Floor(const std::string& program, int runs, const std::string& width, const 
     return 0;
 }
 
+// window_bench --pages LANTERNA RUNS FILE:HEIGHT...: LANTERNA on every FILE
+// in one run in the real window. As soon as a picture's last row (HEIGHT) is
+// presented, Page Down is sent to the window through the X server (a key
+// press and release, flushed: the key's time), as fast as a person holding
+// the key. Each next
+// picture's time from that key to its last row presented is compared with
+// its headless whole-process time (median of RUNS). Target: every picture
+// within 1.2 times. Prints the median and the worst ratio.
+int Pages(const std::string& lanterna, int runs, const std::vector<std::string>& entries) {
+    std::vector<std::string> files;
+    std::vector<uint32_t> heights;
+    for (const std::string& e : entries) {
+        const size_t colon = e.rfind(':');
+        if (colon == std::string::npos) return 2;
+        files.push_back(e.substr(0, colon));
+        heights.push_back(static_cast<uint32_t>(std::atol(e.c_str() + colon + 1)));
+    }
+    // The headless time of each different file.
+    std::vector<double> headless(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        size_t same = 0;
+        while (same < i && files[same] != files[i]) ++same;
+        if (same < i) {
+            headless[i] = headless[same];
+            continue;
+        }
+        std::vector<double> times;
+        for (int r = 0; r < runs; ++r) {
+            int64_t start = 0, end = 0;
+            if (!Run({lanterna, files[i]}, Environment({"LANTERNA_DISPLAY=headless"}), start, end)) return 2;
+            times.push_back(double(end - start) / 1e6);
+        }
+        headless[i] = Median(times);
+    }
+    char traceName[] = "/tmp/lanterna-pages-trace.XXXXXX";
+    const int traceFd = mkstemp(traceName);
+    if (traceFd < 0) return 2;
+    close(traceFd);
+    std::vector<std::string> args = {lanterna};
+    args.insert(args.end(), files.begin(), files.end());
+    std::vector<char*> argv, envp;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const std::vector<std::string> env = Environment({std::string("LANTERNA_TRACE=") + traceName});
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int64_t started = Now();
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return 2;
+    // Waits for a present at or below `height` among the trace lines after
+    // the first `seen`; its time, or -1 after 5 s.
+    size_t seen = 0;
+    auto lastRow = [&](uint32_t height) -> int64_t {
+        const int64_t give = Now() + 5000000000LL;
+        while (Now() < give) {
+            std::ifstream in(traceName);
+            int64_t ns = 0;
+            uint32_t top = 0, bottom = 0;
+            size_t line = 0;
+            while (in >> ns >> top >> bottom) {
+                if (++line <= seen) continue;
+                seen = line;
+                if (bottom >= height) return ns;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        return -1;
+    };
+    std::vector<double> ratios;
+    bool ok = lastRow(heights[0]) >= 0;
+    // The window: one for the whole run, each picture taking it over.
+    ::Window window = 0;
+    if (std::FILE* search = popen("xdotool search --sync --classname '^lanterna$' 2>/dev/null", "r")) {
+        unsigned long id = 0;
+        if (std::fscanf(search, "%lu", &id) == 1) window = id;
+        pclose(search);
+    }
+    Display* x = ok && window != 0 ? XOpenDisplay(nullptr) : nullptr;
+    ok = x != nullptr;
+    for (size_t i = 1; ok && i < files.size(); ++i) {
+        XKeyEvent e{};
+        e.display = x;
+        e.window = window;
+        e.root = DefaultRootWindow(x);
+        e.time = CurrentTime;
+        e.same_screen = True;
+        e.keycode = XKeysymToKeycode(x, XK_Next);
+        e.type = KeyPress;
+        XSendEvent(x, window, True, KeyPressMask, reinterpret_cast<XEvent*>(&e));
+        e.type = KeyRelease;
+        XSendEvent(x, window, True, KeyReleaseMask, reinterpret_cast<XEvent*>(&e));
+        XFlush(x);
+        const int64_t key = Now();
+        const int64_t shown = ok ? lastRow(heights[i]) : -1;
+        ok = shown >= 0;
+        if (ok) ratios.push_back(double(shown - key) / 1e6 / headless[i]);
+    }
+    if (x != nullptr) XCloseDisplay(x);
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    unlink(traceName);
+    (void)started;
+    if (!ok || ratios.empty()) {
+        std::fprintf(stderr, "window_bench: a picture's last row did not come after Page Down\n");
+        return 2;
+    }
+    const double worst = *std::max_element(ratios.begin(), ratios.end());
+    const long within = std::count_if(ratios.begin(), ratios.end(), [](double r) { return r <= kLastOverFloorRatio; });
+    const bool met = within == long(ratios.size());
+    std::printf("%-22s median %.2f, worst %.2f of the headless time; %ld of %zu within %.1f  %s\n", "Page Down",
+                Median(ratios), worst, within, ratios.size(), kLastOverFloorRatio, met ? "ok" : "MISSED");
+    return met ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 5 && std::strcmp(argv[1], "--pages") == 0) {
+        const int runs = std::atoi(argv[3]);
+        if (runs < 1 || runs > 100 || std::getenv("DISPLAY") == nullptr) return 2;
+        return Pages(argv[2], runs, std::vector<std::string>(argv + 4, argv + argc));
+    }
     if (argc >= 3 && std::strcmp(argv[1], "--floor") == 0) {
         const int runs = argc > 3 ? std::atoi(argv[3]) : 7;
         const std::string width = argc > 5 ? argv[4] : "320";

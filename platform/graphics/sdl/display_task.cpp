@@ -29,6 +29,9 @@
 #endif
 
 #include <langinfo.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -61,6 +64,8 @@ void SdlBackend::BeginStart() {
         if (drivers_.empty()) return;
         if (!wayland && !XServerAnswers()) return;
     }
+    kickFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (kickFd_ < 0) return;
     state_.store(2, std::memory_order_release);
     try {
         std::thread(&SdlBackend::Loop, this).detach();
@@ -161,6 +166,7 @@ void SdlBackend::Loop() {
     std::unique_lock<std::mutex> lock(lock_);
     if (!Live()) state_.store(-1, std::memory_order_release);
     done_.notify_all();
+    bool serverSent = false;
     while (!quit_) {
         while (!commands_.empty()) {
             std::function<void()> command = std::move(commands_.front());
@@ -188,6 +194,7 @@ void SdlBackend::Loop() {
                 }
             }
             Sleep(lock, -1);
+            serverSent = false;
             continue;
         }
         for (SdlScreen* s : live_) {
@@ -205,39 +212,41 @@ void SdlBackend::Loop() {
         for (const SdlScreen* s : live_) windows = windows || s->window != nullptr;
         if (!windows) {
             Sleep(lock, -1);
+            serverSent = false;
             continue;
         }
         uint64_t since = gSdl->SDL_GetTicks64() - lastFrame_;
         if (urgent || since >= kFrameMs) {
             Frame();
             since = 0;
+        } else if (serverSent) {
+            Pump();  // input at once; what it changes in the window waits for the frame
         }
-        Sleep(lock, int64_t(std::max(kMinSliceMs, kFrameMs - std::min(since, kFrameMs))));
+        serverSent = Sleep(lock, int64_t(std::max(kMinSliceMs, kFrameMs - std::min(since, kFrameMs))));
     }
 }
 
-// Up to `ms` (for ever when negative), or until kicked; commands can be
-// given meanwhile.
-void SdlBackend::Sleep(std::unique_lock<std::mutex>& lock, int64_t ms) {
+// Up to `ms` (for ever when negative), until kicked, or, while a window is
+// up on X, until the server sends something; commands can be given
+// meanwhile. Everything SDL had read from the connection was taken by the
+// last look at the events, so what is left to see is on the connection.
+// True when the server sent something: the events are to be taken now.
+bool SdlBackend::Sleep(std::unique_lock<std::mutex>& lock, int64_t ms) {
     lock.unlock();
-    {
-        std::unique_lock<std::mutex> wake(wakeLock_);
-        if (ms < 0) {
-            wake_.wait(wake, [this] { return kicked_; });
-        } else {
-            wake_.wait_for(wake, std::chrono::milliseconds(ms), [this] { return kicked_; });
-        }
-        kicked_ = false;
+    pollfd fds[2] = {{kickFd_, POLLIN, 0}, {xFd_, POLLIN, 0}};
+    const nfds_t count = ms >= 0 && xFd_ >= 0 ? 2 : 1;
+    const bool woken = poll(fds, count, ms < 0 ? -1 : static_cast<int>(ms)) > 0;
+    if (woken && (fds[0].revents & POLLIN) != 0) {
+        uint64_t kicks = 0;
+        if (read(kickFd_, &kicks, sizeof kicks) < 0) kicks = 0;  // emptied: the next kick wakes it again
     }
     lock.lock();
+    return woken && count == 2 && fds[1].revents != 0;
 }
 
 void SdlBackend::Kick() {
-    {
-        std::lock_guard<std::mutex> guard(wakeLock_);
-        kicked_ = true;
-    }
-    wake_.notify_all();
+    const uint64_t one = 1;
+    if (write(kickFd_, &one, sizeof one) < 0) return;  // the counter is full: the task is awake anyway
 }
 
 void SdlBackend::Send(std::function<void()> command) {

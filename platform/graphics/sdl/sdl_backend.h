@@ -138,7 +138,7 @@ private:
     static bool ShowsAWindow(const char* driver);
     bool Live() const;
     void Loop();
-    void Sleep(std::unique_lock<std::mutex>& lock, int64_t ms);
+    bool Sleep(std::unique_lock<std::mutex>& lock, int64_t ms);
     void Kick();
     bool TakeRows(SdlScreen* s);
     void Send(std::function<void()> command);
@@ -192,10 +192,10 @@ private:
     std::vector<SdlScreen*> screens_;
     bool urgent_ = false;
 
-    // The display task's sleep: ended by a command, rows or a wait (Kick).
-    std::mutex wakeLock_;
-    std::condition_variable wake_;
-    bool kicked_ = false;
+    // The display task's sleep: ended by a command, rows or a wait (Kick,
+    // through an event counter), or by the X server sending something.
+    int kickFd_ = -1;
+    int xFd_ = -1;  // the display task's own: the X connection, once a window shows it
     Borders frame_;  // the window manager's frame around the last window
     SDL_Rect waylandArea_{0, 0, 0, 0};  // what a maximized window gets on Wayland (wayland_work_area.h)
     SdlScreen* kept_ = nullptr;      // the window of the screen closed last

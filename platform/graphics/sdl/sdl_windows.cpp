@@ -4,6 +4,7 @@
 #include "platform/graphics/sdl/sdl_backend.h"
 
 #include "platform/graphics/sdl/kept_window.h"
+#include "platform/graphics/sdl/x_connection.h"
 
 #include <cstdint>
 #include <mutex>
@@ -64,6 +65,7 @@ void SdlBackend::MakeWindow(SdlScreen* s) {
             return;
         }
         s->openedAt = gSdl->SDL_GetTicks64();
+        if (xFd_ < 0) xFd_ = XConnectionFd(s->window);
         AllowForFrame(s);
         s->needPresent = true;
     }
