@@ -1,7 +1,7 @@
 // The SDL2 backend's table (sdl_backend.h): what the graphics model asks of
 // it. What needs SDL goes to the display task as a command; what a frame
 // only reads (rows written, presents held, the window wanted) is set here
-// under the backend's lock, for the display task's next frame.
+// under the rows lock, for the display task's next frame.
 #include "platform/graphics/sdl/sdl_backend.h"
 
 #include "platform/graphics/sdl/window_front.h"
