@@ -66,12 +66,7 @@ void SdlBackend::windowOpened(Window* window) {
         s->modelWindow = window;
         s->pointerKind = kind;
         s->pointer = pointer;
-        if (s->window != nullptr) {
-            ApplyPointer(s);
-            gSdl->SDL_RaiseWindow(s->window);
-        }
-        if (stopAtNextWindow_) Post(s, IDCMP_VANILLAKEY, 0x1B);  // the kept window was closed: stop
-        stopAtNextWindow_ = false;
+        WindowReady(s);
     });
 }
 

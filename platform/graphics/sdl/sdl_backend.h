@@ -146,6 +146,7 @@ private:
 
     // The windows: made, kept for the next screen, fitted to the frame, their pointers (sdl_windows.cpp).
     void MakeWindow(SdlScreen* s);
+    void WindowReady(SdlScreen* s);
     void KeepWindow(SdlScreen* s);
     void DestroyKeptWindow();
     bool TakeKeptWindow(SdlScreen* s, ClientSize size, SDL_Rect desk);

@@ -69,14 +69,21 @@ void SdlBackend::MakeWindow(SdlScreen* s) {
         AllowForFrame(s);
         s->needPresent = true;
     }
-    if (s->modelWindow != nullptr) {
-        ApplyPointer(s);
-        gSdl->SDL_RaiseWindow(s->window);
-        if (stopAtNextWindow_) Post(s, IDCMP_VANILLAKEY, 0x1B);  // the kept window was closed: stop
-        stopAtNextWindow_ = false;
-    }
+    if (s->modelWindow != nullptr) WindowReady(s);
     TakeRows(s);
     Present(s);
+}
+
+// The screen's window is open in the model (and, when made, on the desktop):
+// its pointer shown, the window raised, and the stop that the user's close
+// of the kept window asked for.
+void SdlBackend::WindowReady(SdlScreen* s) {
+    if (s->window != nullptr) {
+        ApplyPointer(s);
+        gSdl->SDL_RaiseWindow(s->window);
+    }
+    if (stopAtNextWindow_) Post(s, IDCMP_VANILLAKEY, 0x1B);
+    stopAtNextWindow_ = false;
 }
 
 // The new screen takes over the kept window, when there is one and its
