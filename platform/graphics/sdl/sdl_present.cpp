@@ -186,7 +186,18 @@ void SdlBackend::Present(SdlScreen* s) {
     if (parts.empty()) return;
     if (SDL_MUSTLOCK(surface) && gSdl->SDL_LockSurface(surface) != 0) return;
     if (!pixels.owns_lock()) pixels.lock();
-    if (s->needPresent) gSdl->SDL_FillRect(surface, nullptr, gSdl->SDL_MapRGB(surface->format, 0, 0, 0));
+    if (s->needPresent) {
+        // Black around the picture; its own part is drawn below, once (the
+        // first write to a new window's pages is what costs).
+        const uint32_t black = gSdl->SDL_MapRGB(surface->format, 0, 0, 0);
+        const int below = placed.y + placed.h, right = placed.x + placed.w;
+        const SDL_Rect around[4] = {{0, 0, surface->w, placed.y},
+                                    {0, below, surface->w, surface->h - below},
+                                    {0, placed.y, placed.x, placed.h},
+                                    {right, placed.y, surface->w - right, placed.h}};
+        for (const SDL_Rect& r : around)
+            if (r.w > 0 && r.h > 0) gSdl->SDL_FillRect(surface, &r, black);
+    }
     for (SDL_Rect& part : parts) {
         if (sp->allZero) {
             // Nothing drawn yet: every pixel is index 0 (black on a
