@@ -12,8 +12,9 @@
 // file of one comment held in memory, not an empty one: xkbcommon maps the
 // file and reports an error for one of no bytes (such as /dev/null). When no
 // such file can be made the start-up reads the user's own. The variable is
-// what it was again once SDL has started, so the programs started later
-// (message boxes) see the user's own.
+// set before SDL's start and stays so for the run: once SDL runs on a
+// thread of its own the environment may not change under it. Its window
+// needs no composed characters afterwards either.
 #pragma once
 
 #include <string>

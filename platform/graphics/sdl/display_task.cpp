@@ -66,6 +66,26 @@ void SdlBackend::BeginStart() {
     }
     kickFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (kickFd_ < 0) return;
+    // What SDL's start reads from the process's environment and locale is
+    // set here, before the display task exists: neither may change while
+    // another thread reads them (SDL looks at the environment for every
+    // hint), so these stay for the run.
+    // Xlib converts window titles (UTF-8) through the character type of the
+    // C library's locale, which is "C" until someone sets it: titles beyond
+    // ASCII would reach the desktop mangled. The user's own is taken when it
+    // is UTF-8, else C.UTF-8; the rest of the program handles its text byte
+    // by byte and is not changed by it.
+    const char* ctype = std::setlocale(LC_CTYPE, "");
+    if (ctype == nullptr || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+    // With no session bus named, libdbus would start one itself for SDL's
+    // input methods: it forks the process from the display task while the
+    // program's task draws, and a child forked while another thread holds a
+    // lock of the allocator never gets to its exec, nor SDL's start past its
+    // read. Input methods and the screen saver's inhibition need a session's
+    // bus anyway.
+    const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (bus == nullptr || *bus == '\0') setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+    compose_.emplace();
     state_.store(2, std::memory_order_release);
     try {
         std::thread(&SdlBackend::Loop, this).detach();
@@ -98,24 +118,14 @@ void SdlBackend::Start() {
 #if defined(__SANITIZE_ADDRESS__)
     __lsan_disable();
 #endif
-    // Xlib converts window titles (UTF-8) through the character type of
-    // the C library's locale, which is "C" until someone sets it: titles
-    // beyond ASCII would reach the desktop mangled. The user's own is
-    // taken when it is UTF-8, else C.UTF-8; the rest of the program
-    // handles its text byte by byte and is not changed by it.
-    const char* ctype = std::setlocale(LC_CTYPE, "");
-    if (ctype == nullptr || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
     // A display server that is busy can refuse a connection for a moment
     // (its queue of new connections is full): SDL then finds no driver.
     // A few tries a short while apart tell that from a display that is
     // not there, which still fails within a fraction of a second.
     bool started = false;
-    {
-        const EmptyComposeTableWhileStarting quickStart;
-        for (int attempt = 0; attempt < 4 && !started; ++attempt) {
-            if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(40));
-            started = gSdl->SDL_Init(SDL_INIT_VIDEO) == 0;
-        }
+    for (int attempt = 0; attempt < 4 && !started; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        started = gSdl->SDL_Init(SDL_INIT_VIDEO) == 0;
     }
     if (started) gSdl->SDL_StartTextInput();
 #if defined(__SANITIZE_ADDRESS__)

@@ -28,11 +28,13 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/graphics/graphics_internal.h"
+#include "platform/graphics/sdl/compose_table.h"
 #include "platform/graphics/sdl/palette_damage.h"
 #include "platform/graphics/sdl/sdl_library.h"
 #include "platform/graphics/sdl/view.h"
@@ -175,6 +177,7 @@ private:
     bool named_ = false;      // SDL_VIDEODRIVER names the driver: SDL alone decides
     std::string drivers_;     // otherwise the drivers tried, for the servers the environment names
     std::atomic<bool> taskRunning_{false};
+    std::optional<EmptyComposeTableWhileStarting> compose_;  // set before the task starts, for the run
 
     // Under lock_: the commands, and whatever the display task does but SDL's
     // start and its sleep.
