@@ -1,8 +1,10 @@
 // The player keeps one frame ahead: the frame after the one on the screen is
 // decoded into the engine's other buffer as soon as the one before is
 // presented, so that it is written and presented at its own time, whatever
-// the decoding costs. A frame is written whole while the screen holds its
-// presents, then let go. The times are kept on the monotonic clock from the
+// the decoding costs. A frame is written while the screen holds its
+// presents, then let go: whole, or, when the screen shows the frame the
+// engine's other buffer holds, only the rows that differ from it (most of
+// an animation stands still). The times are kept on the monotonic clock from the
 // first frame, not from each wake-up, so that lateness does not add up.
 #include "driver/play_animation.h"
 
@@ -39,6 +41,7 @@ struct Player {
     int32_t count = 0;         // frames in the file, once a pass is over
     AnimFrame shown;           // the frame on the screen
     AnimFrame next;            // decoded, not yet on the screen
+    uint32_t onScreen = 0;     // the engine's serial of the frame written last, 0 for none
     bool ahead = false;        // `next` holds a frame
     bool nextStartsPass = false;
     int32_t error = 0;         // the next frame's failure, told at its time
@@ -93,7 +96,10 @@ void Advance(Player& p) {
         if (r == 0 && frames->loopsThroughSecond) {
             r = NextPictureFrame(p.reader, &p.next);
         } else if (r == 0) {
+            // Drawn whole (nothing is known to be on the screen), then the
+            // frame after it only where it differs.
             p.next = FirstFrame(p.shown.delayTicks);
+            p.next.serial = frames->serials[frames->shown];
         }
     }
     if (r != 0) {
@@ -124,13 +130,19 @@ void Present(Player& p, const AnimFrame& frame) {
     if (d.depth == 8 && frame.coloursChanged && colours != nullptr) {
         os::LoadRGB32(&gDisplay.screen->ViewPort, BuildColourLoadTable(colours, colourCount));
     }
+    // New colours change the pixels themselves everywhere but on a screen
+    // of colour indices.
+    const bool changedRowsOnly =
+        frame.before != 0 && frame.before == p.onScreen && (d.depth == 8 || !frame.coloursChanged);
     for (int32_t r = 0; r < int32_t{info.header.h}; ++r) {
+        if (changedRowsOnly && !PictureFrameRowChanged(p.reader, r)) continue;
         RowBuffers* rows = PictureFrameRow(p.reader, r);
         for (int32_t copy = 0; copy < d.yScale; ++copy) {
             WriteRow(d.left, d.top + d.yScale * r + copy, d.xScale == 2, rows, colours);
         }
     }
     os::HoldScreenPresents(gDisplay.screen, false);
+    p.onScreen = frame.serial;
     p.shown = frame;
     ShowFacts(p);
 }

@@ -132,6 +132,7 @@ int32_t ReadFrame(AnimFrames* f, FrameState* s, bool apply) {
             r = ReadData(f, size);
             if (r) return r;
             uint8_t* target = f->buffers[back];
+            f->serials[back] = 0;  // no longer the frame it was, and not yet the next
             if (h.interleave == 1) std::memcpy(target, f->buffers[f->shown], f->frameBytes);
             AnimPlanes planes = f->shape;
             planes.data = target;
@@ -154,6 +155,7 @@ int32_t ReadFrame(AnimFrames* f, FrameState* s, bool apply) {
     }
     // A frame without data shows the frame before again.
     if (apply && !s->haveData) std::memcpy(f->buffers[back], f->buffers[f->shown], f->frameBytes);
+    if (apply) f->serials[back] = ++f->made;
     return 0;
 }
 
@@ -195,6 +197,7 @@ void CloseAnimFrames(AnimFrames* frames) {
 
 uint8_t* AnimFirstFrameRow(AnimFrames* frames, int32_t y) {
     if (y < 0 || y >= frames->shape.rows) return nullptr;
+    frames->serials[0] = 0;  // a first frame in the making: SeedAnimFrames numbers it
     return frames->buffers[0] + size_t(y) * size_t(frames->shape.planes) * size_t(frames->shape.bytesPerRow);
 }
 
@@ -207,9 +210,16 @@ void AnimShownRow(AnimFrames* frames, int32_t y, PlaneView* view) {
     for (int32_t p = 0; p < s.planes && p < MAX_PLANES; ++p) view->Planes[p] = row + size_t(p) * size_t(s.bytesPerRow);
 }
 
+bool AnimRowChanged(const AnimFrames* frames, int32_t y) {
+    const AnimPlanes& s = frames->shape;
+    const size_t bytes = size_t(s.planes) * size_t(s.bytesPerRow), at = size_t(y) * bytes;
+    return std::memcmp(frames->buffers[frames->shown] + at, frames->buffers[1 - frames->shown] + at, bytes) != 0;
+}
+
 void SeedAnimFrames(AnimFrames* frames) {
     AnimFrames& f = *frames;
     std::memcpy(f.buffers[1], f.buffers[0], f.frameBytes);
+    f.serials[0] = f.serials[1] = ++f.made;
     f.shown = 0;
     f.number = 1;
     f.lastAbsTime = 0;
@@ -248,7 +258,8 @@ int32_t NextAnimFrame(AnimFrames* frames, AnimFrame* frame) {
     if (delay == 0 && s.header.absTime > f.lastAbsTime) delay = s.header.absTime - f.lastAbsTime;
     if (s.header.absTime) f.lastAbsTime = s.header.absTime;
     if (delay == 0) delay = f.dpanTicks;
-    *frame = AnimFrame{f.buffers[f.shown], f.colours, f.colourCount, s.coloursChanged, delay ? delay : 1, f.number};
+    *frame = AnimFrame{f.buffers[f.shown], f.colours, f.colourCount, s.coloursChanged, delay ? delay : 1, f.number,
+                       f.serials[f.shown], f.serials[1 - f.shown]};
     return 0;
 }
 

@@ -113,6 +113,10 @@ RowBuffers* PictureFrameRow(PictureReader* reader, int32_t y) {
     return rows;
 }
 
+bool PictureFrameRowChanged(const PictureReader* reader, int32_t y) {
+    return reader->anim == nullptr || AnimRowChanged(&reader->anim->frames, y);
+}
+
 const uint8_t* PictureFrameColours(const PictureReader* reader, int32_t* count) {
     if (reader->anim == nullptr) {
         *count = reader->info.colourCount;
