@@ -3,8 +3,9 @@
 // presented, so that it is written and presented at its own time, whatever
 // the decoding costs. A frame is written while the screen holds its
 // presents, then let go: whole, or, when the screen shows the frame the
-// engine's other buffer holds, only the rows that differ from it (most of
-// an animation stands still). The times are kept on the monotonic clock from the
+// engine's other buffer holds, only the rows that differ from it, each from
+// its first to its last changed byte column (most of an animation stands
+// still). The times are kept on the monotonic clock from the
 // first frame, not from each wake-up, so that lateness does not add up.
 #include "driver/play_animation.h"
 
@@ -135,10 +136,13 @@ void Present(Player& p, const AnimFrame& frame) {
     const bool changedRowsOnly =
         frame.before != 0 && frame.before == p.onScreen && (d.depth == 8 || !frame.coloursChanged);
     for (int32_t r = 0; r < int32_t{info.header.h}; ++r) {
-        if (changedRowsOnly && !PictureFrameRowChanged(p.reader, r)) continue;
+        uint32_t first = 0, end = info.header.w;
+        if (changedRowsOnly && !PictureFrameRowChanged(p.reader, r, &first, &end)) continue;
         RowBuffers* rows = PictureFrameRow(p.reader, r);
+        // A HAM pixel holds the colour to its left: a change runs on to the row's end.
+        if (rows->pixelKind == PIXEL_HAM6 || rows->pixelKind == PIXEL_HAM8) end = info.header.w;
         for (int32_t copy = 0; copy < d.yScale; ++copy) {
-            WriteRow(d.left, d.top + d.yScale * r + copy, d.xScale == 2, rows, colours);
+            WriteRowPart(d.left, d.top + d.yScale * r + copy, d.xScale == 2, rows, colours, first, end);
         }
     }
     os::HoldScreenPresents(gDisplay.screen, false);

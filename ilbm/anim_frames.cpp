@@ -210,10 +210,24 @@ void AnimShownRow(AnimFrames* frames, int32_t y, PlaneView* view) {
     for (int32_t p = 0; p < s.planes && p < MAX_PLANES; ++p) view->Planes[p] = row + size_t(p) * size_t(s.bytesPerRow);
 }
 
-bool AnimRowChanged(const AnimFrames* frames, int32_t y) {
+bool AnimRowChanged(const AnimFrames* frames, int32_t y, int32_t* first, int32_t* end) {
     const AnimPlanes& s = frames->shape;
-    const size_t bytes = size_t(s.planes) * size_t(s.bytesPerRow), at = size_t(y) * bytes;
-    return std::memcmp(frames->buffers[frames->shown] + at, frames->buffers[1 - frames->shown] + at, bytes) != 0;
+    const size_t bpr = size_t(s.bytesPerRow), bytes = size_t(s.planes) * bpr, at = size_t(y) * bytes;
+    const uint8_t* now = frames->buffers[frames->shown] + at;
+    const uint8_t* before = frames->buffers[1 - frames->shown] + at;
+    if (std::memcmp(now, before, bytes) == 0) return false;
+    size_t from = bpr, to = 0;
+    for (size_t p = 0; p < bytes; p += bpr) {
+        size_t a = 0, b = bpr;
+        while (a < bpr && now[p + a] == before[p + a]) ++a;
+        if (a == bpr) continue;  // this plane's row is the same
+        while (now[p + b - 1] == before[p + b - 1]) --b;  // stops at a at the latest
+        if (a < from) from = a;
+        if (b > to) to = b;
+    }
+    *first = int32_t(from);
+    *end = int32_t(to);
+    return true;
 }
 
 void SeedAnimFrames(AnimFrames* frames) {

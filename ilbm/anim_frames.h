@@ -97,8 +97,9 @@ void SeedAnimFrames(AnimFrames* frames);
 // it, for the display's row conversion.
 void AnimShownRow(AnimFrames* frames, int32_t y, PlaneView* view);
 // Whether row y of the frame on show differs from row y of the frame in the
-// other buffer (the frame's `before`).
-bool AnimRowChanged(const AnimFrames* frames, int32_t y);
+// other buffer (the frame's `before`); when it does, the byte columns of
+// its plane rows from the first to the last that differ, [*first, *end).
+bool AnimRowChanged(const AnimFrames* frames, int32_t y, int32_t* first, int32_t* end);
 // 0 with the next frame; ANIM_END at the end of the pass; otherwise the
 // code of the failure (the frame on show stays as it was).
 int32_t NextAnimFrame(AnimFrames* frames, AnimFrame* frame);

@@ -110,7 +110,7 @@ std::vector<uint32_t> SquarePixels(int frame, bool ham) {
     std::vector<uint32_t> px;
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) {
-            const bool square = y >= 2 * frame && y < 2 * frame + 4 && x >= 4 * frame && x < 4 * frame + 6;
+            const bool square = y >= 2 * frame && y < 2 * frame + 4 && x >= 4 * frame + 2 && x < 4 * frame + 8;
             if (!ham) {
                 px.push_back(square ? uint32_t(7 - frame % 2) : uint32_t((x / 4 + y / 4) % 6));
             } else {
