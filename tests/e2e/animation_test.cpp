@@ -121,45 +121,37 @@ std::vector<uint32_t> SquarePixels(int frame, bool ham) {
     return px;
 }
 
-std::vector<Rgb> SquareColours(int frame) {
+std::vector<Rgb> SquareColours(int frame, bool ham) {
     std::vector<Rgb> c;
-    for (int i = 0; i < 16; ++i) c.push_back({uint8_t(i * 15 + 10), uint8_t(frame >= 3 ? i * 9 : 200 - i * 12), 90});
+    for (int i = 0; i < (ham ? 16 : 8); ++i)
+        c.push_back({uint8_t(i * 15 + 10), uint8_t(frame >= 3 ? i * 9 : 200 - i * 12), 90});
     return c;
 }
 
 AnimFile SquareAnimation(bool ham) {
     AnimFile a;
     a.first.header = SimpleHeader(kW, kH, ham ? 6 : kPlanes, cmpByteRun1);
-    if (ham) {
-        a.first.camg = HAM;
-        a.first.hasCamg = true;
-    }
+    a.first.camg = HAM;
+    a.first.hasCamg = ham;
     a.first.pixels = SquarePixels(0, ham);
-    a.first.colours = SquareColours(0);
-    a.first.colours.resize(ham ? 16 : 8);
+    a.first.colours = SquareColours(0, ham);
     for (int i = 1; i < kFrames; ++i) {
         AnimFrameInput f;
         f.pixels = SquarePixels(i, ham);
         f.relTime = 30;
-        if (i == 3) f.colours = SquareColours(3);
-        if (i == 3) f.colours.resize(ham ? 16 : 8);
+        if (i == 3) f.colours = SquareColours(3, ham);
         a.frames.push_back(f);
     }
     return a;
 }
 
 Image SquareFrame(int frame, bool ham) {
-    Image image;
-    image.width = kW;
-    image.height = kH;
+    Image image{kW, kH, {}};
     const std::vector<uint32_t> px = SquarePixels(frame, ham);
-    const std::vector<Rgb> colours = SquareColours(frame);
+    const std::vector<Rgb> colours = SquareColours(frame, ham);
     for (int y = 0; y < kH; ++y) {
-        if (ham) {
-            e2e::AppendHamRow(image, px, y, kW, colours);
-            continue;
-        }
-        for (int x = 0; x < kW; ++x) {
+        if (ham) e2e::AppendHamRow(image, px, y, kW, colours);
+        for (int x = 0; x < kW && !ham; ++x) {
             const Rgb& c = colours[px[size_t(y) * kW + x]];
             image.rgb.insert(image.rgb.end(), {c.r, c.g, c.b});
         }
