@@ -43,6 +43,7 @@ struct Player {
     AnimFrame shown;           // the frame on the screen
     AnimFrame next;            // decoded, not yet on the screen
     uint32_t onScreen = 0;     // the engine's serial of the frame written last, 0 for none
+    int32_t wholeFrames = 0;   // frames still to be written whole, not compared
     bool ahead = false;        // `next` holds a frame
     bool nextStartsPass = false;
     int32_t error = 0;         // the next frame's failure, told at its time
@@ -133,11 +134,16 @@ void Present(Player& p, const AnimFrame& frame) {
     }
     // New colours change the pixels themselves everywhere but on a screen
     // of colour indices.
-    const bool changedRowsOnly =
-        frame.before != 0 && frame.before == p.onScreen && (d.depth == 8 || !frame.coloursChanged);
+    // Comparing reads both frames whole: after a frame that changed in every
+    // row, the next few are written whole without it.
+    const bool changedRowsOnly = p.wholeFrames == 0 && frame.before != 0 && frame.before == p.onScreen &&
+                                 (d.depth == 8 || !frame.coloursChanged);
+    if (p.wholeFrames > 0) --p.wholeFrames;
+    int32_t changed = 0;
     for (int32_t r = 0; r < int32_t{info.header.h}; ++r) {
         uint32_t first = 0, end = info.header.w;
         if (changedRowsOnly && !PictureFrameRowChanged(p.reader, r, &first, &end)) continue;
+        ++changed;
         RowBuffers* rows = PictureFrameRow(p.reader, r);
         // A HAM pixel holds the colour to its left: a change runs on to the row's end.
         if (rows->pixelKind == PIXEL_HAM6 || rows->pixelKind == PIXEL_HAM8) end = info.header.w;
@@ -146,6 +152,7 @@ void Present(Player& p, const AnimFrame& frame) {
         }
     }
     os::HoldScreenPresents(gDisplay.screen, false);
+    if (changedRowsOnly && changed == int32_t{info.header.h}) p.wholeFrames = 7;
     p.onScreen = frame.serial;
     p.shown = frame;
     ShowFacts(p);

@@ -1,5 +1,6 @@
 #include "ilbm/anim_frames.h"
 
+#include <bit>
 #include <cstring>
 
 #include "platform/exec/exec.h"
@@ -210,21 +211,57 @@ void AnimShownRow(AnimFrames* frames, int32_t y, PlaneView* view) {
     for (int32_t p = 0; p < s.planes && p < MAX_PLANES; ++p) view->Planes[p] = row + size_t(p) * size_t(s.bytesPerRow);
 }
 
+namespace {
+
+uint64_t Word(const uint8_t* p) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+// Rows compared eight bytes at a time: the first byte of [0, n) that
+// differs (n for none), and the end of the last one in [from, n) that
+// differs (from for none).
+size_t FirstDifference(const uint8_t* a, const uint8_t* b, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t x = Word(a + i) ^ Word(b + i);
+        if (x == 0) continue;
+        const int bit = std::endian::native == std::endian::little ? std::countr_zero(x) : std::countl_zero(x);
+        return i + size_t(bit / 8);
+    }
+    while (i < n && a[i] == b[i]) ++i;
+    return i;
+}
+
+size_t EndOfDifference(const uint8_t* a, const uint8_t* b, size_t from, size_t n) {
+    size_t i = n;
+    for (; i >= from + 8; i -= 8) {
+        const uint64_t x = Word(a + i - 8) ^ Word(b + i - 8);
+        if (x == 0) continue;
+        const int bit = std::endian::native == std::endian::little ? std::countl_zero(x) : std::countr_zero(x);
+        return i - size_t(bit / 8);
+    }
+    while (i > from && a[i - 1] == b[i - 1]) --i;
+    return i;
+}
+
+}  // namespace
+
 bool AnimRowChanged(const AnimFrames* frames, int32_t y, int32_t* first, int32_t* end) {
     const AnimPlanes& s = frames->shape;
     const size_t bpr = size_t(s.bytesPerRow), bytes = size_t(s.planes) * bpr, at = size_t(y) * bytes;
     const uint8_t* now = frames->buffers[frames->shown] + at;
     const uint8_t* before = frames->buffers[1 - frames->shown] + at;
-    if (std::memcmp(now, before, bytes) == 0) return false;
     size_t from = bpr, to = 0;
     for (size_t p = 0; p < bytes; p += bpr) {
-        size_t a = 0, b = bpr;
-        while (a < bpr && now[p + a] == before[p + a]) ++a;
+        const size_t a = FirstDifference(now + p, before + p, bpr);
         if (a == bpr) continue;  // this plane's row is the same
-        while (now[p + b - 1] == before[p + b - 1]) --b;  // stops at a at the latest
         if (a < from) from = a;
+        const size_t b = EndOfDifference(now + p, before + p, a > to ? a : to, bpr);
         if (b > to) to = b;
     }
+    if (to == 0) return false;
     *first = int32_t(from);
     *end = int32_t(to);
     return true;
