@@ -10,10 +10,10 @@ namespace lanterna {
 
 void WriteRow(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const uint8_t* colours) {
     if (rows == nullptr) return;
-    WriteRowPart(left, y, doubleWidth, rows, colours, 0, rows->width);
+    WriteRowSpan(left, y, doubleWidth, rows, colours, 0, rows->width);
 }
 
-void WriteRowPart(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const uint8_t* colours,
+void WriteRowSpan(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const uint8_t* colours,
                   uint32_t firstPixel, uint32_t endPixel) {
     if (rows == nullptr || gDisplay.screen == nullptr || gDisplay.window == nullptr) {
         return;
@@ -35,7 +35,7 @@ void WriteRowPart(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, c
     if (firstPixel >= endPixel) {
         return;
     }
-    // The part's place in the line (in screen pixels, twice as many with
+    // The span's place in the line (in screen pixels, twice as many with
     // doubleWidth), [lineStart, lineEnd), cut to what reaches the screen.
     const int64_t scale = doubleWidth ? 2 : 1;
     int64_t lineStart = scale * int64_t{firstPixel};

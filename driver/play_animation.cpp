@@ -148,7 +148,7 @@ void Present(Player& p, const AnimFrame& frame) {
         // A HAM pixel holds the colour to its left: a change runs on to the row's end.
         if (rows->pixelKind == PIXEL_HAM6 || rows->pixelKind == PIXEL_HAM8) end = info.header.w;
         for (int32_t copy = 0; copy < d.yScale; ++copy) {
-            WriteRowPart(d.left, d.top + d.yScale * r + copy, d.xScale == 2, rows, colours, first, end);
+            WriteRowSpan(d.left, d.top + d.yScale * r + copy, d.xScale == 2, rows, colours, first, end);
         }
     }
     os::HoldScreenPresents(gDisplay.screen, false);
