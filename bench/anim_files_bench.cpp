@@ -1,9 +1,14 @@
 // Writes the animations of bench/anim_cpu.sh into DIR with the project's
 // ANIM writer: op 5 at 320x256 (32 colours, 50 frames a second: delays of
-// 1, 1, 1, 1 and 2 jiffies), op 8 at 640x480 (16 colours) and HAM8 by op 5
-// at 1280x720, each a square moving over bands for one pass of a few
-// seconds.
+// 1, 1, 1, 1 and 2 jiffies), op 8 at 640x480 (16 colours, 60 a second) and
+// HAM8 by op 5 at 1280x720 (60 a second), each a square moving over bands
+// for one pass of a few seconds: a few hundred frames, so that decoding
+// them, not starting the program, is most of a run. The frame counts may be
+// given (2 each for the fixed cost of a run).
+//
+//   anim_files_bench DIR [OP5_FRAMES OP8_FRAMES HAM8_FRAMES]
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -51,13 +56,21 @@ bool Write(const std::string& path, int w, int h, int planes, uint8_t op, int fr
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: anim_files_bench DIR\n");
+    if (argc != 2 && argc != 5) {
+        std::fprintf(stderr, "usage: anim_files_bench DIR [OP5_FRAMES OP8_FRAMES HAM8_FRAMES]\n");
         return 2;
     }
     const std::string dir = argv[1];
-    const bool ok = Write(dir + "/op5-320x256.anim", 320, 256, 5, 5, 250, false, true) &&
-                    Write(dir + "/op8-640x480.anim", 640, 480, 4, 8, 180, false, false) &&
-                    Write(dir + "/ham8-1280x720.anim", 1280, 720, 8, 5, 120, true, false);
+    int frames[3] = {300, 300, 180};
+    for (int i = 0; argc == 5 && i < 3; ++i) {
+        frames[i] = std::atoi(argv[2 + i]);
+        if (frames[i] < 2 || frames[i] > 2000) {
+            std::fprintf(stderr, "anim_files_bench: frame counts are 2 to 2000\n");
+            return 2;
+        }
+    }
+    const bool ok = Write(dir + "/op5-320x256.anim", 320, 256, 5, 5, frames[0], false, true) &&
+                    Write(dir + "/op8-640x480.anim", 640, 480, 4, 8, frames[1], false, false) &&
+                    Write(dir + "/ham8-1280x720.anim", 1280, 720, 8, 5, frames[2], true, false);
     return ok ? 0 : 1;
 }

@@ -9,6 +9,12 @@
 namespace lanterna {
 
 void WriteRow(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const uint8_t* colours) {
+    if (rows == nullptr) return;
+    WriteRowSpan(left, y, doubleWidth, rows, colours, 0, rows->width);
+}
+
+void WriteRowSpan(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const uint8_t* colours,
+                  uint32_t firstPixel, uint32_t endPixel) {
     if (rows == nullptr || gDisplay.screen == nullptr || gDisplay.window == nullptr) {
         return;
     }
@@ -23,30 +29,40 @@ void WriteRow(int32_t left, int32_t y, bool doubleWidth, RowBuffers* rows, const
     if (y < 0 || y >= screenHeight) {
         return;
     }
-    const int64_t total = doubleWidth ? 2 * int64_t{rows->width} : int64_t{rows->width};
-    const int64_t skip = left < 0 ? -int64_t{left} : 0;
-    const int32_t destX = left < 0 ? 0 : left;
-    int64_t n = total - skip;
-    if (n > screenWidth - destX) {
-        n = screenWidth - destX;
+    if (endPixel > rows->width) {
+        endPixel = rows->width;
     }
-    if (n < 1) {
+    if (firstPixel >= endPixel) {
+        return;
+    }
+    // The span's place in the line (in screen pixels, twice as many with
+    // doubleWidth), [lineStart, lineEnd), cut to what reaches the screen.
+    const int64_t scale = doubleWidth ? 2 : 1;
+    int64_t lineStart = scale * int64_t{firstPixel};
+    int64_t lineEnd = scale * int64_t{endPixel};
+    if (left + lineStart < 0) {
+        lineStart = -int64_t{left};
+    }
+    if (left + lineEnd > screenWidth) {
+        lineEnd = int64_t{screenWidth} - left;
+    }
+    if (lineEnd <= lineStart) {
         return;
     }
 
-    // The source pixels that reach the screen, [firstPixel, endPixel).
-    const size_t firstPixel = static_cast<size_t>(doubleWidth ? skip / 2 : skip);
-    const size_t endPixel = static_cast<size_t>(doubleWidth ? (skip + n + 1) / 2 : skip + n);
+    // The source pixels that reach the screen.
+    const size_t first = static_cast<size_t>(lineStart / scale);
+    const size_t end = static_cast<size_t>((lineEnd + scale - 1) / scale);
 
-    const size_t bytesPerPixel = ConvertRowPixels(rows, colours, firstPixel, endPixel, doubleWidth);
+    const size_t bytesPerPixel = ConvertRowPixels(rows, colours, first, end, doubleWidth);
     if (bytesPerPixel == 0) {
         return;
     }
     const uint8_t format = bytesPerPixel == 1 ? os::RECTFMT_LUT8 : os::RECTFMT_RGB;
-    const size_t count = static_cast<size_t>(n);
-    os::WritePixelArray(rows->lineBuffer + static_cast<size_t>(skip) * bytesPerPixel, 0, 0,
+    const size_t count = static_cast<size_t>(lineEnd - lineStart);
+    os::WritePixelArray(rows->lineBuffer + static_cast<size_t>(lineStart) * bytesPerPixel, 0, 0,
                         static_cast<uint16_t>(count * bytesPerPixel), gDisplay.window->RPort,
-                        static_cast<uint16_t>(destX), static_cast<uint16_t>(y),
+                        static_cast<uint16_t>(left + lineStart), static_cast<uint16_t>(y),
                         static_cast<uint16_t>(count), 1, format);
 }
 

@@ -1,8 +1,11 @@
 // The player keeps one frame ahead: the frame after the one on the screen is
 // decoded into the engine's other buffer as soon as the one before is
 // presented, so that it is written and presented at its own time, whatever
-// the decoding costs. A frame is written whole while the screen holds its
-// presents, then let go. The times are kept on the monotonic clock from the
+// the decoding costs. A frame is written while the screen holds its
+// presents, then let go: whole, or, when the screen shows the frame the
+// engine's other buffer holds, only the rows that differ from it, each from
+// its first to its last changed byte column (most of an animation stands
+// still). The times are kept on the monotonic clock from the
 // first frame, not from each wake-up, so that lateness does not add up.
 #include "driver/play_animation.h"
 
@@ -39,6 +42,8 @@ struct Player {
     int32_t count = 0;         // frames in the file, once a pass is over
     AnimFrame shown;           // the frame on the screen
     AnimFrame next;            // decoded, not yet on the screen
+    uint32_t onScreen = 0;     // the engine's serial of the frame written last, 0 for none
+    int32_t wholeFrames = 0;   // frames still to be written whole, not compared
     bool ahead = false;        // `next` holds a frame
     bool nextStartsPass = false;
     int32_t error = 0;         // the next frame's failure, told at its time
@@ -93,7 +98,10 @@ void Advance(Player& p) {
         if (r == 0 && frames->loopsThroughSecond) {
             r = NextPictureFrame(p.reader, &p.next);
         } else if (r == 0) {
+            // Drawn whole (nothing is known to be on the screen), then the
+            // frame after it only where it differs.
             p.next = FirstFrame(p.shown.delayTicks);
+            p.next.serial = frames->serials[frames->shown];
         }
     }
     if (r != 0) {
@@ -124,13 +132,28 @@ void Present(Player& p, const AnimFrame& frame) {
     if (d.depth == 8 && frame.coloursChanged && colours != nullptr) {
         os::LoadRGB32(&gDisplay.screen->ViewPort, BuildColourLoadTable(colours, colourCount));
     }
+    // New colours change the pixels themselves everywhere but on a screen
+    // of colour indices.
+    // Comparing reads both frames whole: after a frame that changed in every
+    // row, the next few are written whole without it.
+    const bool changedRowsOnly = p.wholeFrames == 0 && frame.before != 0 && frame.before == p.onScreen &&
+                                 (d.depth == 8 || !frame.coloursChanged);
+    if (p.wholeFrames > 0) --p.wholeFrames;
+    int32_t changed = 0;
     for (int32_t r = 0; r < int32_t{info.header.h}; ++r) {
+        uint32_t first = 0, end = info.header.w;
+        if (changedRowsOnly && !PictureFrameRowChanged(p.reader, r, &first, &end)) continue;
+        ++changed;
         RowBuffers* rows = PictureFrameRow(p.reader, r);
+        // A HAM pixel holds the colour to its left: a change runs on to the row's end.
+        if (rows->pixelKind == PIXEL_HAM6 || rows->pixelKind == PIXEL_HAM8) end = info.header.w;
         for (int32_t copy = 0; copy < d.yScale; ++copy) {
-            WriteRow(d.left, d.top + d.yScale * r + copy, d.xScale == 2, rows, colours);
+            WriteRowSpan(d.left, d.top + d.yScale * r + copy, d.xScale == 2, rows, colours, first, end);
         }
     }
     os::HoldScreenPresents(gDisplay.screen, false);
+    if (changedRowsOnly && changed == int32_t{info.header.h}) p.wholeFrames = 7;
+    p.onScreen = frame.serial;
     p.shown = frame;
     ShowFacts(p);
 }

@@ -1,5 +1,6 @@
 #include "ilbm/anim_frames.h"
 
+#include <bit>
 #include <cstring>
 
 #include "platform/exec/exec.h"
@@ -132,6 +133,7 @@ int32_t ReadFrame(AnimFrames* f, FrameState* s, bool apply) {
             r = ReadData(f, size);
             if (r) return r;
             uint8_t* target = f->buffers[back];
+            f->serials[back] = 0;  // no longer the frame it was, and not yet the next
             if (h.interleave == 1) std::memcpy(target, f->buffers[f->shown], f->frameBytes);
             AnimPlanes planes = f->shape;
             planes.data = target;
@@ -154,6 +156,7 @@ int32_t ReadFrame(AnimFrames* f, FrameState* s, bool apply) {
     }
     // A frame without data shows the frame before again.
     if (apply && !s->haveData) std::memcpy(f->buffers[back], f->buffers[f->shown], f->frameBytes);
+    if (apply) f->serials[back] = ++f->made;
     return 0;
 }
 
@@ -195,6 +198,7 @@ void CloseAnimFrames(AnimFrames* frames) {
 
 uint8_t* AnimFirstFrameRow(AnimFrames* frames, int32_t y) {
     if (y < 0 || y >= frames->shape.rows) return nullptr;
+    frames->serials[0] = 0;  // a first frame in the making: SeedAnimFrames numbers it
     return frames->buffers[0] + size_t(y) * size_t(frames->shape.planes) * size_t(frames->shape.bytesPerRow);
 }
 
@@ -207,9 +211,66 @@ void AnimShownRow(AnimFrames* frames, int32_t y, PlaneView* view) {
     for (int32_t p = 0; p < s.planes && p < MAX_PLANES; ++p) view->Planes[p] = row + size_t(p) * size_t(s.bytesPerRow);
 }
 
+namespace {
+
+uint64_t Word(const uint8_t* p) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+// Rows compared eight bytes at a time: the first byte of [0, n) that
+// differs (n for none), and the end of the last one in [from, n) that
+// differs (from for none).
+size_t FirstDifference(const uint8_t* a, const uint8_t* b, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t x = Word(a + i) ^ Word(b + i);
+        if (x == 0) continue;
+        const int bit = std::endian::native == std::endian::little ? std::countr_zero(x) : std::countl_zero(x);
+        return i + size_t(bit / 8);
+    }
+    while (i < n && a[i] == b[i]) ++i;
+    return i;
+}
+
+size_t EndOfDifference(const uint8_t* a, const uint8_t* b, size_t from, size_t n) {
+    size_t i = n;
+    for (; i >= from + 8; i -= 8) {
+        const uint64_t x = Word(a + i - 8) ^ Word(b + i - 8);
+        if (x == 0) continue;
+        const int bit = std::endian::native == std::endian::little ? std::countl_zero(x) : std::countr_zero(x);
+        return i - size_t(bit / 8);
+    }
+    while (i > from && a[i - 1] == b[i - 1]) --i;
+    return i;
+}
+
+}  // namespace
+
+bool AnimRowChanged(const AnimFrames* frames, int32_t y, int32_t* first, int32_t* end) {
+    const AnimPlanes& s = frames->shape;
+    const size_t bpr = size_t(s.bytesPerRow), bytes = size_t(s.planes) * bpr, at = size_t(y) * bytes;
+    const uint8_t* now = frames->buffers[frames->shown] + at;
+    const uint8_t* before = frames->buffers[1 - frames->shown] + at;
+    size_t from = bpr, to = 0;
+    for (size_t p = 0; p < bytes; p += bpr) {
+        const size_t a = FirstDifference(now + p, before + p, bpr);
+        if (a == bpr) continue;  // this plane's row is the same
+        if (a < from) from = a;
+        const size_t b = EndOfDifference(now + p, before + p, a > to ? a : to, bpr);
+        if (b > to) to = b;
+    }
+    if (to == 0) return false;
+    *first = int32_t(from);
+    *end = int32_t(to);
+    return true;
+}
+
 void SeedAnimFrames(AnimFrames* frames) {
     AnimFrames& f = *frames;
     std::memcpy(f.buffers[1], f.buffers[0], f.frameBytes);
+    f.serials[0] = f.serials[1] = ++f.made;
     f.shown = 0;
     f.number = 1;
     f.lastAbsTime = 0;
@@ -248,7 +309,8 @@ int32_t NextAnimFrame(AnimFrames* frames, AnimFrame* frame) {
     if (delay == 0 && s.header.absTime > f.lastAbsTime) delay = s.header.absTime - f.lastAbsTime;
     if (s.header.absTime) f.lastAbsTime = s.header.absTime;
     if (delay == 0) delay = f.dpanTicks;
-    *frame = AnimFrame{f.buffers[f.shown], f.colours, f.colourCount, s.coloursChanged, delay ? delay : 1, f.number};
+    *frame = AnimFrame{f.buffers[f.shown], f.colours, f.colourCount, s.coloursChanged, delay ? delay : 1, f.number,
+                       f.serials[f.shown], f.serials[1 - f.shown]};
     return 0;
 }
 

@@ -47,6 +47,11 @@ struct AnimFrame {
     bool coloursChanged = false;  // a CMAP in this frame
     uint32_t delayTicks = 0;      // jiffies after the frame before (at least 1)
     int32_t number = 0;           // in the file: 2 for the frame after the first picture
+    // The frames the engine made are numbered in the order it made them (0
+    // for none): this one, and the one in the other buffer, which a display
+    // that still shows it needs to redraw only the rows AnimRowChanged names.
+    uint32_t serial = 0;
+    uint32_t before = 0;
 };
 
 struct AnimFrames {
@@ -56,6 +61,8 @@ struct AnimFrames {
     size_t frameBytes = 0;
     uint8_t* storage = nullptr;  // both buffers
     uint8_t* buffers[2] = {};
+    uint32_t serials[2] = {};  // the frame each buffer holds (AnimFrame::serial)
+    uint32_t made = 0;         // the last serial given
     int32_t shown = 0;
     int32_t number = 0;  // of the frame on show in the file
     uint8_t colours[3 * ANIM_MAX_COLOURS] = {};
@@ -89,6 +96,10 @@ void SeedAnimFrames(AnimFrames* frames);
 // Points view at row y of the frame on show, as a row decoder would leave
 // it, for the display's row conversion.
 void AnimShownRow(AnimFrames* frames, int32_t y, PlaneView* view);
+// Whether row y of the frame on show differs from row y of the frame in the
+// other buffer (the frame's `before`); when it does, the byte columns of
+// its plane rows from the first to the last that differ, [*first, *end).
+bool AnimRowChanged(const AnimFrames* frames, int32_t y, int32_t* first, int32_t* end);
 // 0 with the next frame; ANIM_END at the end of the pass; otherwise the
 // code of the failure (the frame on show stays as it was).
 int32_t NextAnimFrame(AnimFrames* frames, AnimFrame* frame);

@@ -113,6 +113,20 @@ RowBuffers* PictureFrameRow(PictureReader* reader, int32_t y) {
     return rows;
 }
 
+bool PictureFrameRowChanged(const PictureReader* reader, int32_t y, uint32_t* firstPixel, uint32_t* endPixel) {
+    const uint32_t width = reader->info.header.w;
+    int32_t first = 0, end = 0;
+    if (reader->anim == nullptr) {
+        *firstPixel = 0;
+        *endPixel = width;
+        return true;
+    }
+    if (!AnimRowChanged(&reader->anim->frames, y, &first, &end)) return false;
+    *firstPixel = 8 * uint32_t(first);
+    *endPixel = 8 * uint32_t(end) < width ? 8 * uint32_t(end) : width;
+    return true;
+}
+
 const uint8_t* PictureFrameColours(const PictureReader* reader, int32_t* count) {
     if (reader->anim == nullptr) {
         *count = reader->info.colourCount;

@@ -38,10 +38,30 @@ Task* CurrentTask();
 uint32_t ReleaseForbid(Task* self);
 void RestoreForbid(Task* self, uint32_t nesting);
 
-// Every port list and every message's ln_Type are guarded by this one lock;
-// PortChanged is notified under it whenever a message arrives or is replied.
+// Every port list and every message's ln_Type are guarded by this one lock.
 std::mutex& PortMutex();
+
+// A thread waiting under PortMutex for what arrives at one port (null: the
+// replies of messages that have none). Messages to other ports do not wake
+// it: a service thread that sits on its own port is not woken by every
+// reply in the process.
+struct PortWaiter {
+    const MsgPort* port = nullptr;
+    PortWaiter* next = nullptr;
+};
+void AddPortWaiterLocked(PortWaiter* waiter);
+void RemovePortWaiterLocked(PortWaiter* waiter);
 std::condition_variable& PortChanged();
+
+// Sleeps, `lock` holding PortMutex, until ready() is true; woken whenever a
+// message is put, replied or put back to `port`.
+template <typename Ready>
+void WaitOnPortLocked(std::unique_lock<std::mutex>& lock, const MsgPort* port, Ready ready) {
+    PortWaiter waiter{port, nullptr};
+    AddPortWaiterLocked(&waiter);
+    PortChanged().wait(lock, ready);
+    RemovePortWaiterLocked(&waiter);
+}
 
 // A port for a platform service thread: a signal bit of the calling task,
 // no service-log line and no fault injection. Null when no bit is free.

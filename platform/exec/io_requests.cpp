@@ -120,8 +120,8 @@ int8_t WaitIO(IORequest* request) {
         lock.unlock();
         const uint32_t nesting = internal::ReleaseForbid(self);
         lock.lock();
-        internal::PortChanged().wait(
-            lock, [&] { return request->io_Message.mn_Node.ln_Type != NT_MESSAGE; });
+        // The reply goes to the request's reply port.
+        internal::WaitOnPortLocked(lock, port, [&] { return request->io_Message.mn_Node.ln_Type != NT_MESSAGE; });
         // The reply's signal is used up, as the wait on the port's bit would take it.
         if (port != nullptr && port->mp_SigTask == self) SetSignal(0, 1u << port->mp_SigBit);
         lock.unlock();

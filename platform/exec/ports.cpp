@@ -17,7 +17,18 @@ struct PortLock {
     std::mutex mutex;
     std::condition_variable changed;
     std::atomic<uint32_t> arrivals{0};  // bumped by every PutMsg, read without the lock
+    internal::PortWaiter* waiters = nullptr;
 };
+
+// Wakes the waiters when one of them waits on `port`; the caller holds the lock.
+void NotifyWaitersOf(PortLock& ports, const MsgPort* port) {
+    for (const internal::PortWaiter* w = ports.waiters; w != nullptr; w = w->next) {
+        if (w->port == port) {
+            ports.changed.notify_all();
+            return;
+        }
+    }
+}
 
 PortLock& Ports() {
     static PortLock* ports = new PortLock;  // never destroyed: service threads
@@ -94,6 +105,21 @@ namespace internal {
 std::mutex& PortMutex() { return Ports().mutex; }
 std::condition_variable& PortChanged() { return Ports().changed; }
 
+void AddPortWaiterLocked(PortWaiter* waiter) {
+    PortLock& ports = Ports();
+    waiter->next = ports.waiters;
+    ports.waiters = waiter;
+}
+
+void RemovePortWaiterLocked(PortWaiter* waiter) {
+    for (PortWaiter** at = &Ports().waiters; *at != nullptr; at = &(*at)->next) {
+        if (*at == waiter) {
+            *at = waiter->next;
+            return;
+        }
+    }
+}
+
 MsgPort* NewServicePort() { return MakePort(); }
 
 void DeleteServicePort(MsgPort* port) {
@@ -114,7 +140,7 @@ void PutMsgTyped(MsgPort* port, Message* message, uint8_t type) {
             Signal(port->mp_SigTask, 1u << port->mp_SigBit);
         }
     }
-    ports.changed.notify_all();
+    NotifyWaitersOf(ports, port);
 }
 
 void RemoveIfQueuedLocked(MsgPort* port, Message* message) {
@@ -175,7 +201,7 @@ Message* WaitPort(MsgPort* port) {
     Message* first;
     {
         std::unique_lock lock(ports.mutex);
-        ports.changed.wait(lock, [&] { return !IsListEmpty(&port->mp_MsgList); });
+        internal::WaitOnPortLocked(lock, port, [&] { return !IsListEmpty(&port->mp_MsgList); });
         first = reinterpret_cast<Message*>(port->mp_MsgList.lh_Head.ln_Succ);
         // Having waited, the arrival's signal is used up, as a Wait on the
         // port's bit would have taken it.
@@ -190,7 +216,7 @@ void PutBackMsg(MsgPort* port, Message* message) {
     PortLock& ports = Ports();
     std::lock_guard lock(ports.mutex);
     AddHead(&port->mp_MsgList, &message->mn_Node);
-    ports.changed.notify_all();
+    NotifyWaitersOf(ports, port);
 }
 
 void SetPortTask(MsgPort* port, Task* task) {

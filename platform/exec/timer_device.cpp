@@ -69,22 +69,26 @@ void BeginIO(IORequest* request) {
     const Clock::time_point due = Clock::now() + std::chrono::seconds(time.tv_secs) +
                                   std::chrono::microseconds(time.tv_micro);
     TimerService& s = Service();
-    std::lock_guard lock(s.mutex);
-    if (!s.running) {
+    {
+        std::lock_guard lock(s.mutex);
+        if (!s.running) {
+            try {
+                std::thread(ServiceLoop).detach();
+                s.running = true;
+            } catch (const std::system_error&) {
+                Complete(request, IOERR_OPENFAIL);
+                return;
+            }
+        }
         try {
-            std::thread(ServiceLoop).detach();
-            s.running = true;
-        } catch (const std::system_error&) {
+            s.pending.emplace(due, request);
+        } catch (const std::bad_alloc&) {
             Complete(request, IOERR_OPENFAIL);
             return;
         }
     }
-    try {
-        s.pending.emplace(due, request);
-    } catch (const std::bad_alloc&) {
-        Complete(request, IOERR_OPENFAIL);
-        return;
-    }
+    // After the lock is given back, so that the service thread does not
+    // wake only to wait for it (the service lives as long as the process).
     s.changed.notify_all();
 }
 

@@ -1,10 +1,10 @@
 // FORM ANIM played headless: the snapshot taken when the picture ends shows
-// the frame on the screen then, compared with the frame the writer coded
-// (the engine's tests hold the writer to ffmpeg), and each frame of a HAM6
-// animation as played with ffmpeg's decoding of the file; WAIT ends an animation at
-// the end of its first pass when that is later; F5, F6 and F7 pause and
-// step; a frame that cannot be decoded ends it with its message, the frame
-// before it kept.
+// the frame on the screen then (written whole, or where it changed),
+// compared with the frame the writer coded (the engine's tests hold the
+// writer to ffmpeg), and each frame of a HAM6 animation as played with
+// ffmpeg's decoding of the file; WAIT ends an animation at the end of its
+// first pass when that is later; F5, F6 and F7 pause and step; a frame that
+// cannot be decoded ends it with its message, the frame before it kept.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -147,6 +147,84 @@ TEST_F(AnimationTest, EachFramePlayedIsFfmpegsFrame) {
         ASSERT_EQ(shown.width, kW);
         ASSERT_EQ(shown.height, kH);
         EXPECT_EQ(std::string(shown.rgb.begin(), shown.rgb.end()), frames.substr(size_t(k - 1) * frameBytes, frameBytes));
+    }
+}
+
+// A square moving down over still bands, so that most rows of a frame are
+// those of the frame before (the player writes only the others), with new
+// colours from frame 4 on; as colour indices, or as HAM6 (a base colour at
+// the start of each row, then modifications), where new colours change rows
+// whose codes stay the same.
+std::vector<uint32_t> SquarePixels(int frame, bool ham) {
+    std::vector<uint32_t> px;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const bool square = y >= 2 * frame && y < 2 * frame + 4 && x >= 4 * frame + 2 && x < 4 * frame + 8;
+            if (!ham) {
+                px.push_back(square ? uint32_t(7 - frame % 2) : uint32_t((x / 4 + y / 4) % 6));
+            } else {
+                const uint32_t data = square ? uint32_t(frame * 5 + x) & 15 : uint32_t(x + y) & 15;
+                px.push_back(x == 0 ? uint32_t(y / 4) : ((uint32_t(x % 3) + 1) << 4) | data);
+            }
+        }
+    return px;
+}
+
+std::vector<Rgb> SquareColours(int frame, bool ham) {
+    std::vector<Rgb> c;
+    for (int i = 0; i < (ham ? 16 : 8); ++i)
+        c.push_back({uint8_t(i * 15 + 10), uint8_t(frame >= 3 ? i * 9 : 200 - i * 12), 90});
+    return c;
+}
+
+AnimFile SquareAnimation(bool ham) {
+    AnimFile a;
+    a.first.header = SimpleHeader(kW, kH, ham ? 6 : kPlanes, cmpByteRun1);
+    a.first.camg = HAM;
+    a.first.hasCamg = ham;
+    a.first.pixels = SquarePixels(0, ham);
+    a.first.colours = SquareColours(0, ham);
+    for (int i = 1; i < kFrames; ++i) {
+        AnimFrameInput f;
+        f.pixels = SquarePixels(i, ham);
+        f.relTime = 30;
+        if (i == 3) f.colours = SquareColours(3, ham);
+        a.frames.push_back(f);
+    }
+    return a;
+}
+
+Image SquareFrame(int frame, bool ham) {
+    Image image{kW, kH, {}};
+    const std::vector<uint32_t> px = SquarePixels(frame, ham);
+    const std::vector<Rgb> colours = SquareColours(frame, ham);
+    for (int y = 0; y < kH; ++y) {
+        if (ham) e2e::AppendHamRow(image, px, y, kW, colours);
+        for (int x = 0; x < kW && !ham; ++x) {
+            const Rgb& c = colours[px[size_t(y) * kW + x]];
+            image.rgb.insert(image.rgb.end(), {c.r, c.g, c.b});
+        }
+    }
+    return image;
+}
+
+TEST_F(AnimationTest, FramesWrittenWhereTheyChangeShowWhatWholeFramesShow) {
+    struct Case {
+        const char* input;
+        int frame;  // from 0
+    };
+    for (bool ham : {false, true}) {
+        SCOPED_TRACE(ham ? "HAM6" : "colour indices");
+        ASSERT_TRUE(WriteFile(Path("square.anim").string(), MakeAnim(SquareAnimation(ham))));
+        // Stepped on over the new colours, back and on again, and past the
+        // end of the pass into the first frames again.
+        for (const Case& c : {Case{"f5,f7,f7,f7,f7,click", 4}, Case{"f5,f7,f7,f7,f7,f6,f6,f7,click", 3},
+                              Case{"f5,f7,f7,f7,f7,f7,f7,f7,click", 1}}) {
+            SCOPED_TRACE(c.input);
+            const e2e::RunResult run = Lanterna({"square.anim"}, {std::string("LANTERNA_INPUT=") + c.input});
+            EXPECT_EQ(run.output, e2e::Showing("square.anim") + "Done.\n") << run.errors;
+            EXPECT_EQ(e2e::Difference(Snapshot(1), SquareFrame(c.frame, ham)), "");
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 // The DLTA encoders of the ANIM writer, one per operation, written from the
 // descriptions of the format (see ilbm/anim_*_ops.cpp for the readings
 // chosen where they are unclear).
+#include <cstddef>
 #include <cstring>
 
 #include "tools/ilbm_writer/anim_writer.h"
@@ -40,17 +41,23 @@ struct ColumnOp {
 void EncodeColumn(const Geometry& g, const Bytes& from, const Bytes& to, int32_t p, int32_t col, const ColumnCode& cc,
                   Bytes& ops, Bytes& data) {
     const int32_t rows = g.height;
-    std::vector<Bytes> value(static_cast<size_t>(rows));
-    std::vector<bool> changed(static_cast<size_t>(rows));
+    // The items of the rows side by side, cc.e bytes each: one allocation a
+    // column, as the writer makes long animations for the benchmarks.
+    const size_t e = size_t(cc.e);
+    Bytes value(size_t(rows) * e);
+    std::vector<uint8_t> changed(static_cast<size_t>(rows));
     for (int32_t r = 0; r < rows; ++r) {
         const size_t at = g.At(p, r, col);
         bool c = false;
-        for (int32_t i = 0; i < cc.e; ++i) {
+        for (size_t i = 0; i < e; ++i) {
             c |= from[at + i] != to[at + i];
-            value[r].push_back(cc.xorData ? uint8_t(from[at + i] ^ to[at + i]) : to[at + i]);
+            value[size_t(r) * e + i] = cc.xorData ? uint8_t(from[at + i] ^ to[at + i]) : to[at + i];
         }
         changed[r] = c;
     }
+    auto equal = [&](int32_t a, int32_t b) {
+        return std::memcmp(value.data() + size_t(a) * e, value.data() + size_t(b) * e, e) == 0;
+    };
     const uint32_t top = 1u << (8 * cc.opw - 1);
     const int64_t maxCount = cc.opw == 4 ? 0x7FFFFFFF : (int64_t(1) << (8 * cc.opw)) - 1;
     const int64_t maxOps = maxCount;
@@ -69,7 +76,7 @@ void EncodeColumn(const Geometry& g, const Bytes& from, const Bytes& to, int32_t
             continue;
         }
         int32_t same = 1;
-        while (r + same < rows && changed[r + same] && value[r + same] == value[r] && same < maxCount) ++same;
+        while (r + same < rows && changed[r + same] && equal(r + same, r) && same < maxCount) ++same;
         if (same >= 3) {
             list.push_back({2, r, same});
             r += same;
@@ -77,8 +84,8 @@ void EncodeColumn(const Geometry& g, const Bytes& from, const Bytes& to, int32_t
         }
         int32_t n = 0;
         while (r + n < rows && changed[r + n] && n < int32_t(top - 1)) {
-            if (r + n + 2 < rows && changed[r + n + 1] && changed[r + n + 2] && value[r + n] == value[r + n + 1] &&
-                value[r + n] == value[r + n + 2] && n > 0) {
+            if (r + n + 2 < rows && changed[r + n + 1] && changed[r + n + 2] && equal(r + n, r + n + 1) &&
+                equal(r + n, r + n + 2) && n > 0) {
                 break;
             }
             ++n;
@@ -97,7 +104,7 @@ void EncodeColumn(const Geometry& g, const Bytes& from, const Bytes& to, int32_t
     auto item = [&](Bytes& out, int32_t r) {
         // An item shown through the xor of unchanged rows in a literal run
         // of the whole column is still right: its value is what it must be.
-        out.insert(out.end(), value[r].begin(), value[r].end());
+        out.insert(out.end(), value.begin() + std::ptrdiff_t(size_t(r) * e), value.begin() + std::ptrdiff_t(size_t(r + 1) * e));
         for (int32_t i = cc.e; i < cc.ds; ++i) out.push_back(0);
     };
     AppendN(ops, uint32_t(list.size()), cc.opw);

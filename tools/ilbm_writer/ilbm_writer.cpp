@@ -433,21 +433,18 @@ Bytes PlanarBody(int32_t width, int32_t height, int32_t planes, const std::vecto
     const int32_t rowBytes = PlaneRowBytes(width);
     const int32_t planeRows = planes + (mask.empty() ? 0 : 1);
     Bytes out(size_t(rowBytes) * size_t(planeRows) * size_t(height), 0);
-    size_t at = 0;
+    // Each pixel read once, its bits spread over the plane rows of its line.
     for (int32_t y = 0; y < height; ++y) {
         const size_t rowStart = size_t(y) * size_t(width);
-        for (int32_t p = 0; p < planeRows; ++p) {
-            uint8_t* row = out.data() + at;
-            for (int32_t x = 0; x < width; ++x) {
-                bool bit;
-                if (p < planes) {
-                    bit = (pixels[rowStart + size_t(x)] >> p) & 1u;
-                } else {
-                    bit = mask[rowStart + size_t(x)] != 0;
-                }
-                if (bit) row[x >> 3] |= uint8_t(0x80u >> (x & 7));
+        uint8_t* line = out.data() + size_t(y) * size_t(planeRows) * size_t(rowBytes);
+        for (int32_t x = 0; x < width; ++x) {
+            const Value v = pixels[rowStart + size_t(x)];
+            const uint8_t bit = uint8_t(0x80u >> (x & 7));
+            uint8_t* at = line + (x >> 3);
+            for (int32_t p = 0; p < planes; ++p, at += rowBytes) {
+                if ((v >> p) & 1u) *at |= bit;
             }
-            at += size_t(rowBytes);
+            if (planeRows > planes && mask[rowStart + size_t(x)] != 0) *at |= bit;
         }
     }
     return out;
