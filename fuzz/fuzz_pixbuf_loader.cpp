@@ -5,7 +5,7 @@
 // download.
 // Every updated area must lie in the prepared pixbuf, a load must end with
 // its pixbuf or a message, and an animation's frames (cycling or FORM ANIM)
-// are played as a viewer plays them (once a second late) and drawn. The
+// are played as a viewer plays them (once a little late) and drawn. The
 // harness declines pictures over 256 Ki pixels through the size callback,
 // as a thumbnailer may (larger pictures are opened, not decoded: the work
 // per input stays small).
@@ -45,13 +45,13 @@ void Updated(GdkPixbuf* pixbuf, int x, int y, int width, int height, gpointer us
 }
 
 // As a viewer plays it: each advance when the frame's delay is over, and
-// once a second late (a late viewer catches up, up to the loader's bound).
+// once a quarter of a second late (a late viewer catches up, frame by frame).
 void PlayFrames(GdkPixbufAnimation* animation) {
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     GTimeVal time = {100, 0};
     GdkPixbufAnimationIter* iter = gdk_pixbuf_animation_get_iter(animation, &time);
     for (int i = 0; i < 8; ++i) {
-        const int wait = i == 4 ? 1000 : std::clamp(gdk_pixbuf_animation_iter_get_delay_time(iter), 1, 1000);
+        const int wait = i == 4 ? 250 : std::clamp(gdk_pixbuf_animation_iter_get_delay_time(iter), 1, 250);
         g_time_val_add(&time, glong{wait} * 1000);
         gdk_pixbuf_animation_iter_advance(iter, &time);
         if (gdk_pixbuf_animation_iter_get_pixbuf(iter) == nullptr) abort();
