@@ -179,7 +179,6 @@ void SdlBackend::AllowForFrame(SdlScreen* s) {
     if (gSdl->SDL_GetWindowBordersSize(s->window, &frame.top, &frame.left, &frame.bottom, &frame.right) != 0) return;
     if (frame.top <= 0 && frame.left <= 0 && frame.bottom <= 0 && frame.right <= 0) return;
     if (frame.top < 0 || frame.left < 0 || frame.bottom < 0 || frame.right < 0) return;
-    s->frameAllowed = true;
     frame_ = frame;
     ScreenPrivate* sp = s->screen->priv;
     SDL_Rect desk = UsableDesktop();
@@ -192,7 +191,13 @@ void SdlBackend::AllowForFrame(SdlScreen* s) {
     // still lie partly over a panel.
     const bool inside = x - frame.left >= desk.x && y - frame.top >= desk.y &&
                         x + w + frame.right <= desk.x + desk.w && y + h + frame.bottom <= desk.y + desk.h;
-    if (want.w == w && want.h == h && inside) return;
+    // Done once the window stands so; until then (or the time is over) it is
+    // asked again: a window manager still placing a new window can let a
+    // move asked meanwhile go.
+    if (want.w == w && want.h == h && inside) {
+        s->frameAllowed = true;
+        return;
+    }
     if (want.w != w || want.h != h) gSdl->SDL_SetWindowSize(s->window, want.w, want.h);
     const int outerW = want.w + frame.left + frame.right;
     const int outerH = want.h + frame.top + frame.bottom;
