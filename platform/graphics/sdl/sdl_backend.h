@@ -48,9 +48,9 @@ extern const SdlLibrary* gSdl;
 constexpr uint64_t kFrameMs = 16;
 // How long a new window waits for the window manager's frame.
 constexpr uint64_t kFrameWaitMs = 1500;
-// The wait sleeps until the next frame is due, so a picture standing still
-// or cycling wakes the program once a frame (input is seen within a frame
-// too), but never less than this.
+// The display task sleeps until the next frame is due (or it is woken: a
+// command, rows, a wait, the X server sending input), so a picture standing
+// still or cycling wakes it once a frame, but never for less than this.
 constexpr uint64_t kMinSliceMs = 1;
 
 struct SdlScreen {
