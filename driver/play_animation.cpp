@@ -16,7 +16,6 @@
 #include "cycle/cycling.h"
 #include "display/pixel_transfer.h"
 #include "driver/picture_facts.h"
-#include "driver/services.h"
 #include "driver/window_title.h"
 #include "ilbm/anim_reader.h"
 #include "platform/dos/dos.h"
@@ -113,11 +112,14 @@ void Advance(Player& p) {
 
 void ShowFacts(const Player& p) {
     char line[96];
-    const double rate = 60.0 / double(p.shown.delayTicks != 0 ? p.shown.delayTicks : 1);
+    // The rate in tenths, rounded, in whole numbers: written every frame.
+    const uint32_t ticks = p.shown.delayTicks != 0 ? p.shown.delayTicks : 1;
+    const uint32_t tenths = (600 + ticks / 2) / ticks;
     if (p.count > 0) {
-        std::snprintf(line, sizeof line, "\nFrame: %d of %d, %.1f a second", int(p.shown.number), int(p.count), rate);
+        std::snprintf(line, sizeof line, "\nFrame: %d of %d, %u.%u a second", int(p.shown.number), int(p.count),
+                      tenths / 10, tenths % 10);
     } else {
-        std::snprintf(line, sizeof line, "\nFrame: %d, %.1f a second", int(p.shown.number), rate);
+        std::snprintf(line, sizeof line, "\nFrame: %d, %u.%u a second", int(p.shown.number), tenths / 10, tenths % 10);
     }
     os::SetWindowInfo(gDisplay.window, (p.facts + line).c_str());
 }
@@ -211,19 +213,14 @@ void StepBack(Player& p) {
     Advance(p);
 }
 
-// One timer for both the next frame and WAIT: the earlier of the two.
-void ArmTimer(const Player& p, bool waiting, Clock::time_point waitEnd) {
+// When the task is to wake with no input: the next frame or WAIT's end,
+// whichever is earlier; max() when neither.
+Clock::time_point WakeAt(const Player& p, bool waiting, Clock::time_point waitEnd) {
     Clock::time_point at = Clock::time_point::max();
     if (!p.paused && (p.ahead || p.error != 0)) at = p.due;
     // Once WAIT's seconds are over, only the pass's end (a frame's time) is left.
     if (waiting && waitEnd < at && Clock::now() < waitEnd) at = waitEnd;
-    if (at == Clock::time_point::max()) {
-        StopTimer();
-        return;
-    }
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(at - Clock::now()).count();
-    const int64_t micros = left > 0 ? left : 0;
-    StartTimer(uint32_t(micros / 1000000), uint32_t(micros % 1000000));
+    return at;
 }
 
 }  // namespace
@@ -248,11 +245,13 @@ int32_t PlayAnimation(PictureReader* reader, const char* path, const DisplayPara
 
     const uint32_t windowSignal =
         (window != nullptr && window->UserPort != nullptr) ? 1u << window->UserPort->mp_SigBit : 0;
-    const uint32_t timerSignal = gServices.timerPort != nullptr ? 1u << gServices.timerPort->mp_SigBit : 0;
+    const uint32_t signals = windowSignal | os::SIGBREAKF_CTRL_C | os::SIGBREAKF_CTRL_F;
     int32_t code = 0;
     for (;;) {
-        ArmTimer(p, waiting, waitEnd);
-        const uint32_t got = os::Wait(windowSignal | timerSignal | os::SIGBREAKF_CTRL_C | os::SIGBREAKF_CTRL_F);
+        // A wait with its own deadline rather than the timer: a frame costs
+        // one wake-up.
+        const Clock::time_point at = WakeAt(p, waiting, waitEnd);
+        const uint32_t got = at == Clock::time_point::max() ? os::Wait(signals) : os::WaitUntil(signals, at);
         UserRequest input;
         if ((got & windowSignal) != 0) {
             input = PollWindowInput(window, cycling != nullptr ? &SwitchCycling : nullptr, cycling);
@@ -299,7 +298,6 @@ int32_t PlayAnimation(PictureReader* reader, const char* path, const DisplayPara
         // has been shown; a paused animation or a single frame needs no pass.
         if (waiting && now >= waitEnd && (p.passOver || p.paused || p.still)) break;
     }
-    StopTimer();
     os::SetWindowPaced(window, false);
     return code == CODE_NEXT ? 0 : code;
 }

@@ -12,6 +12,7 @@
 // service of the platform is built on this one.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -110,6 +111,11 @@ void FreeSignal(int8_t signalNumber);
 void Signal(Task* task, uint32_t signals);
 uint32_t Wait(uint32_t signalMask);  // returns and clears the received bits; 0 for mask 0
 uint32_t SetSignal(uint32_t newSignals, uint32_t signalMask);  // returns the old word
+// Wait with a deadline on the monotonic clock: the received bits, or 0 once
+// the deadline has passed with none. A task that paces itself (frames at
+// their times) sleeps and wakes once this way; a timer request costs the
+// timer's task two wake-ups more.
+uint32_t WaitUntil(uint32_t signalMask, std::chrono::steady_clock::time_point deadline);
 
 // ---- message ports -------------------------------------------------------
 constexpr uint8_t PA_SIGNAL = 0;

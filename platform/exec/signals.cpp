@@ -45,8 +45,10 @@ void Signal(Task* task, uint32_t signals) {
     p->wake.notify_all();
 }
 
-uint32_t Wait(uint32_t signalMask) {
-    if (signalMask == 0) return 0;  // nothing could ever arrive
+namespace {
+
+// Wait and WaitUntil: without a deadline when `deadline` is null.
+uint32_t WaitFor(uint32_t signalMask, const std::chrono::steady_clock::time_point* deadline) {
     Task* self = internal::CurrentTask();
     TaskPrivate* p = self->priv;
     const uint32_t nesting = internal::ReleaseForbid(self);
@@ -60,12 +62,28 @@ uint32_t Wait(uint32_t signalMask) {
     uint32_t received;
     {
         std::unique_lock lock(p->mutex);
-        p->wake.wait(lock, [&] { return (p->signals & signalMask) != 0; });
+        const auto arrived = [&] { return (p->signals & signalMask) != 0; };
+        if (deadline == nullptr) {
+            p->wake.wait(lock, arrived);
+        } else {
+            p->wake.wait_until(lock, *deadline, arrived);
+        }
         received = p->signals & signalMask;
         p->signals &= ~received;
     }
     internal::RestoreForbid(self, nesting);
     return received;
+}
+
+}  // namespace
+
+uint32_t Wait(uint32_t signalMask) {
+    if (signalMask == 0) return 0;  // nothing could ever arrive
+    return WaitFor(signalMask, nullptr);
+}
+
+uint32_t WaitUntil(uint32_t signalMask, std::chrono::steady_clock::time_point deadline) {
+    return WaitFor(signalMask, &deadline);
 }
 
 uint32_t SetSignal(uint32_t newSignals, uint32_t signalMask) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -54,6 +55,26 @@ TEST(Signals, AnotherThreadWakesAWaitingTask) {
         Signal(self, SIGBREAKF_CTRL_E);
     });
     EXPECT_EQ(Wait(SIGBREAKF_CTRL_E), SIGBREAKF_CTRL_E);
+    sender.join();
+    EXPECT_EQ(SetSignal(0, SIGBREAKF_CTRL_F) & SIGBREAKF_CTRL_F, SIGBREAKF_CTRL_F);
+}
+
+TEST(Signals, WaitUntilEndsAtItsDeadlineOrAtAnEarlierSignal) {
+    using Clock = std::chrono::steady_clock;
+    Task* self = FindTask(nullptr);
+    SetSignal(0, SIGBREAKF_CTRL_E | SIGBREAKF_CTRL_F);
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(WaitUntil(SIGBREAKF_CTRL_E, start + std::chrono::milliseconds(20)), 0u);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(20));
+    // A bit already there is taken at once, one that comes in time too;
+    // a bit outside the mask is left.
+    Signal(self, SIGBREAKF_CTRL_F);
+    EXPECT_EQ(WaitUntil(SIGBREAKF_CTRL_F, Clock::time_point::min()), SIGBREAKF_CTRL_F);
+    std::thread sender([self] {
+        Signal(self, SIGBREAKF_CTRL_F);
+        Signal(self, SIGBREAKF_CTRL_E);
+    });
+    EXPECT_EQ(WaitUntil(SIGBREAKF_CTRL_E, Clock::now() + std::chrono::minutes(5)), SIGBREAKF_CTRL_E);
     sender.join();
     EXPECT_EQ(SetSignal(0, SIGBREAKF_CTRL_F) & SIGBREAKF_CTRL_F, SIGBREAKF_CTRL_F);
 }
