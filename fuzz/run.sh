@@ -8,6 +8,8 @@
 # build-fuzz/<target>_corpus, from the seeds the writers made (picture, icon)
 # (icon_run starts from the icon seeds) or the text seeds in fuzz/seeds/<target>. Findings land in build-fuzz/findings.
 # fuzz/lsan.supp names the one leak report that is not the program's.
+# FUZZ_TIMEOUT (seconds, 10 unless set) is how long one input may run before it
+# counts as a hang: more on a machine that is busy with other work.
 set -eu
 target=${1:?usage: sh fuzz/run.sh TARGET [SECONDS] [MAX_RUNS]}
 seconds=${2:-600}
@@ -28,5 +30,5 @@ esac
 case $target in icon|icon_run) ;; *) set -- ;; esac
 LSAN_OPTIONS="suppressions=$top/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export LSAN_OPTIONS
-exec "$exe" -max_total_time="$seconds" -runs="$runs" -timeout=10 -print_final_stats=1 \
+exec "$exe" -max_total_time="$seconds" -runs="$runs" -timeout="${FUZZ_TIMEOUT:-10}" -print_final_stats=1 \
     -artifact_prefix="$build/findings/$target-" "$@" "$corpus" "$seeds"
