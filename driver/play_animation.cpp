@@ -111,16 +111,14 @@ void Advance(Player& p) {
 }
 
 void ShowFacts(const Player& p) {
-    char line[96];
+    char count[24] = "";
+    if (p.count > 0) std::snprintf(count, sizeof count, " of %d", int(p.count));
     // The rate in tenths, rounded, in whole numbers: written every frame.
     const uint32_t ticks = p.shown.delayTicks != 0 ? p.shown.delayTicks : 1;
     const uint32_t tenths = (600 + ticks / 2) / ticks;
-    if (p.count > 0) {
-        std::snprintf(line, sizeof line, "\nFrame: %d of %d, %u.%u a second", int(p.shown.number), int(p.count),
-                      tenths / 10, tenths % 10);
-    } else {
-        std::snprintf(line, sizeof line, "\nFrame: %d, %u.%u a second", int(p.shown.number), tenths / 10, tenths % 10);
-    }
+    char line[96];
+    std::snprintf(line, sizeof line, "\nFrame: %d%s, %u.%u a second", int(p.shown.number), count, tenths / 10,
+                  tenths % 10);
     os::SetWindowInfo(gDisplay.window, (p.facts + line).c_str());
 }
 
