@@ -160,7 +160,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     frame.data = planes.data();
     // The chunk in a buffer of its own size, so that a read past it is seen.
     std::vector<uint8_t> chunk(data + 16, data + size);
-    const int32_t r = ApplyAnimDelta(header, coding, chunk.data(), int32_t(chunk.size()), frame);
+    AnimRowSpan written;
+    const int32_t r = ApplyAnimDelta(header, coding, chunk.data(), int32_t(chunk.size()), frame, &written);
     if (r != 0 && r != ERR_CORRUPT && r != ERR_COMPRESSION) abort();
+    // The rows the delta says it wrote hold every change (a display redraws only those).
+    if (r == 0) {
+        if (written.first < 0 || written.end > frame.rows || written.first > written.end) abort();
+        const size_t row = size_t(frame.planes) * frame.bytesPerRow;
+        for (size_t i = 0; i < planes.size(); ++i) {
+            const int32_t y = int32_t(i / row);
+            if ((y < written.first || y >= written.end) && planes[i] != 0x5A) abort();
+        }
+    }
     return 0;
 }

@@ -32,19 +32,29 @@ struct AnimBodyCoding {
     bool hasMask = false;
 };
 
+// The rows an operation may have changed, [first, end): a display redraws
+// only those and the rows that changed at the frame before.
+struct AnimRowSpan {
+    int32_t first = 0;
+    int32_t end = 0;
+};
+
 // Applies one frame's DLTA (or, for op 0, BODY) data by the header's
-// operation and bits.
+// operation and bits. `written`, when given, gets the rows changed: the
+// vertical operations (the common ones) keep count, the others give the
+// whole frame.
 int32_t ApplyAnimDelta(const AnimHeader& header, const AnimBodyCoding& coding, const uint8_t* chunk,
-                       int32_t size, const AnimPlanes& frame);
+                       int32_t size, const AnimPlanes& frame, AnimRowSpan* written = nullptr);
 
 // The operations on their own (anim_vertical_ops.cpp, anim_horizontal_ops.cpp,
 // anim_j_op.cpp, anim_body_ops.cpp).
+// The vertical ones narrow *written to the rows they store in.
 int32_t ApplyByteVertical(const uint8_t* chunk, int32_t size, bool xorData, int32_t firstPointer,
-                          const AnimPlanes& frame);
+                          const AnimPlanes& frame, AnimRowSpan* written);
 int32_t ApplyVerticalLists(const uint8_t* chunk, int32_t size, bool longData, bool xorData,
-                           const AnimPlanes& frame);
+                           const AnimPlanes& frame, AnimRowSpan* written);
 int32_t ApplyVerticalWords(const uint8_t* chunk, int32_t size, bool longData, bool xorData,
-                           const AnimPlanes& frame);
+                           const AnimPlanes& frame, AnimRowSpan* written);
 int32_t ApplyHorizontalDelta(const uint8_t* chunk, int32_t size, bool longData, const AnimPlanes& frame);
 int32_t ApplyGeneralDelta(const uint8_t* chunk, int32_t size, uint32_t bits, const AnimPlanes& frame);
 int32_t ApplyDeltaJ(const uint8_t* chunk, int32_t size, const AnimPlanes& frame);

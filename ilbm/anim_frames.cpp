@@ -133,11 +133,12 @@ int32_t ReadFrame(AnimFrames* f, FrameState* s, bool apply) {
             r = ReadData(f, size);
             if (r) return r;
             uint8_t* target = f->buffers[back];
+            f->madeFrom[back] = h.interleave == 1 ? f->serials[f->shown] : f->serials[back];
             f->serials[back] = 0;  // no longer the frame it was, and not yet the next
             if (h.interleave == 1) std::memcpy(target, f->buffers[f->shown], f->frameBytes);
             AnimPlanes planes = f->shape;
             planes.data = target;
-            r = ApplyAnimDelta(h, f->coding, f->chunk, size, planes);
+            r = ApplyAnimDelta(h, f->coding, f->chunk, size, planes, &f->written[back]);
         } else if (cn->cn_ID == ID_CMAP) {
             if (!apply) continue;
             r = ReadColours(f, size);
@@ -155,7 +156,11 @@ int32_t ReadFrame(AnimFrames* f, FrameState* s, bool apply) {
         if (r) return r;
     }
     // A frame without data shows the frame before again.
-    if (apply && !s->haveData) std::memcpy(f->buffers[back], f->buffers[f->shown], f->frameBytes);
+    if (apply && !s->haveData) {
+        std::memcpy(f->buffers[back], f->buffers[f->shown], f->frameBytes);
+        f->madeFrom[back] = f->serials[f->shown];
+        f->written[back] = AnimRowSpan{};
+    }
     if (apply) f->serials[back] = ++f->made;
     return 0;
 }
@@ -177,10 +182,13 @@ int32_t OpenAnimFrames(AnimFrames* frames, os::IFFHandle* iff, const BitMapHeade
     if (f.frameBytes > MAX_FRAME_BYTES) return ERR_CORRUPT;
     // The largest delta any writer makes is a few times the frame.
     f.maxChunk = int32_t(4 * f.frameBytes + 65536);
-    f.storage = static_cast<uint8_t*>(os::AllocVec(2 * f.frameBytes, os::MEMF_CLEAR));
+    // Both buffers, then each row's changed columns (a plane row's bytes fit 16 bits).
+    f.storage = static_cast<uint8_t*>(
+        os::AllocVec(2 * f.frameBytes + 2 * sizeof(uint16_t) * size_t(f.shape.rows), os::MEMF_CLEAR));
     if (!f.storage) return ERR_OUT_OF_MEMORY;
     f.buffers[0] = f.storage;
     f.buffers[1] = f.storage + f.frameBytes;
+    f.rowChanges = reinterpret_cast<uint16_t*>(f.storage + 2 * f.frameBytes);
     f.colourCount = colours ? (colourCount < ANIM_MAX_COLOURS ? colourCount : ANIM_MAX_COLOURS) : 0;
     if (f.colourCount > 0) std::memcpy(f.colours, colours, size_t(3 * f.colourCount));
     const int32_t r = RegisterStops(iff);
@@ -193,6 +201,7 @@ void CloseAnimFrames(AnimFrames* frames) {
     os::FreeVec(frames->chunk);
     frames->storage = frames->chunk = nullptr;
     frames->buffers[0] = frames->buffers[1] = nullptr;
+    frames->rowChanges = nullptr;
     frames->chunkCapacity = 0;
 }
 
@@ -246,16 +255,17 @@ size_t EndOfDifference(const uint8_t* a, const uint8_t* b, size_t from, size_t n
     return i;
 }
 
-}  // namespace
-
-bool AnimRowChanged(const AnimFrames* frames, int32_t y, int32_t* first, int32_t* end) {
+// Row y's changed byte columns between the two buffers, into rowChanges.
+void CompareRow(AnimFrames* frames, int32_t y) {
     const AnimPlanes& s = frames->shape;
     const size_t bpr = size_t(s.bytesPerRow), bytes = size_t(s.planes) * bpr, at = size_t(y) * bytes;
     const uint8_t* now = frames->buffers[frames->shown] + at;
     const uint8_t* before = frames->buffers[1 - frames->shown] + at;
+    uint16_t* span = frames->rowChanges + 2 * y;
+    span[0] = span[1] = 0;
     // Most rows of an animation stand still: the row's planes lie together,
     // and the C library compares them whole faster than the search below.
-    if (std::memcmp(now, before, bytes) == 0) return false;
+    if (std::memcmp(now, before, bytes) == 0) return;
     size_t from = bpr, to = 0;
     for (size_t p = 0; p < bytes; p += bpr) {
         const size_t a = FirstDifference(now + p, before + p, bpr);
@@ -264,9 +274,53 @@ bool AnimRowChanged(const AnimFrames* frames, int32_t y, int32_t* first, int32_t
         const size_t b = EndOfDifference(now + p, before + p, a > to ? a : to, bpr);
         if (b > to) to = b;
     }
-    if (to == 0) return false;
-    *first = int32_t(from);
-    *end = int32_t(to);
+    if (to == 0) return;
+    span[0] = uint16_t(from);
+    span[1] = uint16_t(to);
+}
+
+// The changes of every row between the frame on show (N) and the other one
+// (M). N was made from a frame F and differs from it only in the rows its
+// delta wrote; elsewhere N's row is F's. So outside those rows N is M where
+// F is M (a frame copied first), and changes as F changed against M where
+// those changes are known: the case of a delta on the frame two back, when
+// the changes of M were found at the frame before. Only the rows the delta
+// wrote are compared then.
+void FindChangedRows(AnimFrames* frames) {
+    AnimFrames& f = *frames;
+    const uint32_t now = f.serials[f.shown], before = f.serials[1 - f.shown], from = f.madeFrom[f.shown];
+    AnimRowSpan compare = f.written[f.shown];
+    const bool known = (f.changesOf[0] == before && f.changesOf[1] == from) ||
+                       (f.changesOf[0] == from && f.changesOf[1] == before);
+    const bool same = from == before;
+    if (from == 0 || (!same && !known)) compare = AnimRowSpan{0, f.shape.rows};
+    for (int32_t y = 0; y < f.shape.rows; ++y) {
+        if (y >= compare.first && y < compare.end) {
+            CompareRow(frames, y);
+        } else if (same) {
+            f.rowChanges[2 * y] = f.rowChanges[2 * y + 1] = 0;
+        }
+    }
+    f.changesOf[0] = now;
+    f.changesOf[1] = before;
+}
+
+}  // namespace
+
+bool AnimRowChanged(AnimFrames* frames, int32_t y, int32_t* first, int32_t* end) {
+    if (y < 0 || y >= frames->shape.rows) return false;
+    const uint32_t now = frames->serials[frames->shown], before = frames->serials[1 - frames->shown];
+    if (now == 0 || before == 0) {
+        // A frame in the making (nothing keeps its changes).
+        frames->changesOf[0] = frames->changesOf[1] = 0;
+        CompareRow(frames, y);
+    } else if (frames->changesOf[0] != now || frames->changesOf[1] != before) {
+        FindChangedRows(frames);
+    }
+    const uint16_t* span = frames->rowChanges + 2 * y;
+    if (span[0] == span[1]) return false;
+    *first = span[0];
+    *end = span[1];
     return true;
 }
 
@@ -274,6 +328,7 @@ void SeedAnimFrames(AnimFrames* frames) {
     AnimFrames& f = *frames;
     std::memcpy(f.buffers[1], f.buffers[0], f.frameBytes);
     f.serials[0] = f.serials[1] = ++f.made;
+    f.madeFrom[0] = f.madeFrom[1] = 0;  // made whole
     f.shown = 0;
     f.number = 1;
     f.lastAbsTime = 0;

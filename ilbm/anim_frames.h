@@ -63,6 +63,17 @@ struct AnimFrames {
     uint8_t* buffers[2] = {};
     uint32_t serials[2] = {};  // the frame each buffer holds (AnimFrame::serial)
     uint32_t made = 0;         // the last serial given
+    // How each buffer's frame was made: from the frame of serial madeFrom
+    // (the one the buffer held, or the one on show copied in first), which
+    // it differs from only in the rows `written`.
+    uint32_t madeFrom[2] = {};
+    AnimRowSpan written[2];
+    // Row y's changed byte columns between the frames of serials
+    // changesOf[0] and changesOf[1]: rowChanges[2y] to rowChanges[2y + 1]
+    // (equal for a row that did not change). Kept from frame to frame: a row
+    // the next delta does not write changes then exactly as it did.
+    uint16_t* rowChanges = nullptr;
+    uint32_t changesOf[2] = {};
     int32_t shown = 0;
     int32_t number = 0;  // of the frame on show in the file
     uint8_t colours[3 * ANIM_MAX_COLOURS] = {};
@@ -99,7 +110,8 @@ void AnimShownRow(AnimFrames* frames, int32_t y, PlaneView* view);
 // Whether row y of the frame on show differs from row y of the frame in the
 // other buffer (the frame's `before`); when it does, the byte columns of
 // its plane rows from the first to the last that differ, [*first, *end).
-bool AnimRowChanged(const AnimFrames* frames, int32_t y, int32_t* first, int32_t* end);
+// The first call for a frame finds the changes of all its rows.
+bool AnimRowChanged(AnimFrames* frames, int32_t y, int32_t* first, int32_t* end);
 // 0 with the next frame; ANIM_END at the end of the pass; otherwise the
 // code of the failure (the frame on show stays as it was).
 int32_t NextAnimFrame(AnimFrames* frames, AnimFrame* frame);

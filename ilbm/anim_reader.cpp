@@ -113,7 +113,7 @@ RowBuffers* PictureFrameRow(PictureReader* reader, int32_t y) {
     return rows;
 }
 
-bool PictureFrameRowChanged(const PictureReader* reader, int32_t y, uint32_t* firstPixel, uint32_t* endPixel) {
+bool PictureFrameRowChanged(PictureReader* reader, int32_t y, uint32_t* firstPixel, uint32_t* endPixel) {
     const uint32_t width = reader->info.header.w;
     int32_t first = 0, end = 0;
     if (reader->anim == nullptr) {

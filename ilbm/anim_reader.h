@@ -39,7 +39,7 @@ RowBuffers* PictureFrameRow(PictureReader* reader, int32_t y);
 // its AnimFrame::before names, and the pixels from the first to the last
 // byte column that differ, [*firstPixel, *endPixel) (true and the whole row
 // without frames).
-bool PictureFrameRowChanged(const PictureReader* reader, int32_t y, uint32_t* firstPixel, uint32_t* endPixel);
+bool PictureFrameRowChanged(PictureReader* reader, int32_t y, uint32_t* firstPixel, uint32_t* endPixel);
 const uint8_t* PictureFrameColours(const PictureReader* reader, int32_t* count);
 // The engine's record, for its facts (number, framesInFile, the loop rule).
 const AnimFrames* PictureFrames(const PictureReader* reader);

@@ -23,12 +23,19 @@ using anim_bytes::Be32;
 using anim_bytes::Put;
 using anim_bytes::ReadBe;
 
+// Rows [row, row + count) were stored in (row + count is within the plane).
+inline void Widen(AnimRowSpan& written, int64_t row, uint32_t count) {
+    if (count == 0) return;
+    if (row < written.first) written.first = int32_t(row);
+    if (row + count > written.end) written.end = int32_t(row + count);
+}
+
 // One column. E: bytes an item sets; OPW: bytes of an op or a count; DS:
 // bytes an item takes in its stream; SEP: items come from the separate list
-// at *data, else from the op stream.
+// at *data, else from the op stream. The rows stored in widen `written`.
 template <int E, int OPW, int DS, bool SEP, bool XOR>
 bool DecodeColumn(const uint8_t*& ops, const uint8_t*& data, const uint8_t* end, uint8_t* column,
-                  int32_t stride, int32_t rows) {
+                  int32_t stride, int32_t rows, AnimRowSpan& written) {
     constexpr uint32_t TOP = 1u << (8 * OPW - 1);
     if (end - ops < OPW) return false;
     uint32_t n = ReadBe<OPW>(ops);
@@ -44,6 +51,7 @@ bool DecodeColumn(const uint8_t*& ops, const uint8_t*& data, const uint8_t* end,
             if (int64_t(count) > rows - row || (end - src) / DS < int64_t(count)) return false;
             uint8_t* d = column + row * stride;
             for (uint32_t i = 0; i < count; ++i, d += stride, src += DS) Put<E, XOR>(d, src);
+            Widen(written, row, count);
             row += count;
         } else if (op != 0) {
             row += op;
@@ -58,6 +66,7 @@ bool DecodeColumn(const uint8_t*& ops, const uint8_t*& data, const uint8_t* end,
             src += DS;
             uint8_t* d = column + row * stride;
             for (uint32_t i = 0; i < count; ++i, d += stride) Put<E, XOR>(d, item);
+            Widen(written, row, count);
             row += count;
         }
     }
@@ -77,17 +86,20 @@ bool Pointer(const uint8_t* chunk, int32_t size, int32_t index, const uint8_t** 
     return true;
 }
 
-using ColumnFn = bool (*)(const uint8_t*&, const uint8_t*&, const uint8_t*, uint8_t*, int32_t, int32_t);
+using ColumnFn = bool (*)(const uint8_t*&, const uint8_t*&, const uint8_t*, uint8_t*, int32_t, int32_t,
+                          AnimRowSpan&);
 
 // Columns of `width` bytes; the last one, `lastWidth` bytes, by `last`.
 int32_t DecodePlanes(const uint8_t* chunk, int32_t size, int32_t pointerPlanes, bool lists,
                      const AnimPlanes& frame, int32_t width, ColumnFn full, int32_t lastWidth,
-                     ColumnFn last) {
+                     ColumnFn last, AnimRowSpan* written) {
     const int32_t planes = frame.planes < pointerPlanes ? frame.planes : pointerPlanes;
     if (size < (lists ? 32 : 0) + 4 * planes) return ERR_CORRUPT;
     const int32_t stride = frame.planes * frame.bytesPerRow;
     const int32_t fullColumns = (frame.bytesPerRow - lastWidth) / width;
     const uint8_t* end = chunk + size;
+    // From none, widened by every store; a failure leaves the whole frame.
+    AnimRowSpan stored{frame.rows, 0};
     for (int32_t p = 0; p < planes; ++p) {
         const uint8_t* ops;
         const uint8_t* data = nullptr;
@@ -96,12 +108,13 @@ int32_t DecodePlanes(const uint8_t* chunk, int32_t size, int32_t pointerPlanes, 
         if (lists && (!Pointer(chunk, size, 8 + p, &data) || !data)) return ERR_CORRUPT;
         uint8_t* plane = frame.data + p * frame.bytesPerRow;
         for (int32_t c = 0; c < fullColumns; ++c) {
-            if (!full(ops, data, end, plane + c * width, stride, frame.rows)) return ERR_CORRUPT;
+            if (!full(ops, data, end, plane + c * width, stride, frame.rows, stored)) return ERR_CORRUPT;
         }
-        if (lastWidth && !last(ops, data, end, plane + fullColumns * width, stride, frame.rows)) {
+        if (lastWidth && !last(ops, data, end, plane + fullColumns * width, stride, frame.rows, stored)) {
             return ERR_CORRUPT;
         }
     }
+    *written = stored.first < stored.end ? stored : AnimRowSpan{};
     return 0;
 }
 
@@ -110,28 +123,28 @@ int32_t DecodePlanes(const uint8_t* chunk, int32_t size, int32_t pointerPlanes, 
 // Op 5 may use all 16 pointers for up to 16 planes (the second eight were
 // kept for that); op 6 holds one eye in the first eight.
 int32_t ApplyByteVertical(const uint8_t* chunk, int32_t size, bool xorData, int32_t pointerPlanes,
-                          const AnimPlanes& frame) {
+                          const AnimPlanes& frame, AnimRowSpan* written) {
     const ColumnFn fn = xorData ? DecodeColumn<1, 1, 1, false, true> : DecodeColumn<1, 1, 1, false, false>;
-    return DecodePlanes(chunk, size, pointerPlanes, false, frame, 1, fn, 0, nullptr);
+    return DecodePlanes(chunk, size, pointerPlanes, false, frame, 1, fn, 0, nullptr, written);
 }
 
 int32_t ApplyVerticalLists(const uint8_t* chunk, int32_t size, bool longData, bool xorData,
-                           const AnimPlanes& frame) {
+                           const AnimPlanes& frame, AnimRowSpan* written) {
     if (!longData) {
         const ColumnFn fn = xorData ? DecodeColumn<2, 1, 2, true, true> : DecodeColumn<2, 1, 2, true, false>;
-        return DecodePlanes(chunk, size, 8, true, frame, 2, fn, 0, nullptr);
+        return DecodePlanes(chunk, size, 8, true, frame, 2, fn, 0, nullptr, written);
     }
     const ColumnFn fn = xorData ? DecodeColumn<4, 1, 4, true, true> : DecodeColumn<4, 1, 4, true, false>;
     const ColumnFn last = xorData ? DecodeColumn<2, 1, 4, true, true> : DecodeColumn<2, 1, 4, true, false>;
-    return DecodePlanes(chunk, size, 8, true, frame, 4, fn, frame.bytesPerRow % 4, last);
+    return DecodePlanes(chunk, size, 8, true, frame, 4, fn, frame.bytesPerRow % 4, last, written);
 }
 
 int32_t ApplyVerticalWords(const uint8_t* chunk, int32_t size, bool longData, bool xorData,
-                           const AnimPlanes& frame) {
+                           const AnimPlanes& frame, AnimRowSpan* written) {
     const ColumnFn word = xorData ? DecodeColumn<2, 2, 2, false, true> : DecodeColumn<2, 2, 2, false, false>;
-    if (!longData) return DecodePlanes(chunk, size, 16, false, frame, 2, word, 0, nullptr);
+    if (!longData) return DecodePlanes(chunk, size, 16, false, frame, 2, word, 0, nullptr, written);
     const ColumnFn fn = xorData ? DecodeColumn<4, 4, 4, false, true> : DecodeColumn<4, 4, 4, false, false>;
-    return DecodePlanes(chunk, size, 16, false, frame, 4, fn, frame.bytesPerRow % 4, word);
+    return DecodePlanes(chunk, size, 16, false, frame, 4, fn, frame.bytesPerRow % 4, word, written);
 }
 
 }  // namespace lanterna

@@ -108,6 +108,19 @@ TEST(AnimFrames, LoopsThroughTheSecondFrameWhenTheLastTwoLeadBack) {
     for (size_t i = 0; i < 4; ++i) EXPECT_TRUE(q.frames[4 + i].planes == q.frames[i].planes) << i;
 }
 
+// A blinking square: each frame is the one two back again, so each delta
+// writes nothing, yet every frame differs from the one before where the
+// square blinks (Play checks the rows' changes at most frames).
+TEST(AnimFrames, RowsTheDeltaDoesNotWriteChangeAsAtTheFrameBefore) {
+    for (uint8_t op : {5, 7, 8}) {
+        SCOPED_TRACE(int(op));
+        AnimFile a = Anim(48, 20, 3, op, 0, 0, 12);
+        for (size_t i = 1; i < a.frames.size(); ++i) a.frames[i].pixels = i % 2 ? a.first.pixels : a.frames[0].pixels;
+        a.frames[6].interleave = 1;
+        ExpectFrames(a, Play(MakeAnim(a)));
+    }
+}
+
 TEST(AnimFrames, ADamagedFrameIsRefusedAndTheFramesBeforeItKept) {
     // Frame 3 is damaged in each way; frames 1 and 2 are shown, then the code.
     struct Damage {
